@@ -1,0 +1,114 @@
+#pragma once
+// TfrmMain: the program's one permanent window. It owns what the other
+// windows share (brand record, connection settings, news list, the HTTP
+// client, msgMain, the status panel) and its handlers drive everything the
+// operator does.
+#include "app/AppEnvironment.h"
+#include "app/BrandFile.h"
+
+#include <QStringList>
+#include <QWidget>
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QMovie;
+class QProgressBar;
+class QPushButton;
+class QSplitter;
+class QStandardItemModel;
+class QTabWidget;
+class QTableView;
+class QTimer;
+class QToolButton;
+class TClickLabel;
+class THtmlView;
+class TLinkLabel;
+class TMessageBox;
+
+class TfrmMain : public QWidget {
+    Q_OBJECT
+public:
+    explicit TfrmMain(const TAppEnvironment& Env, QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    const TAppEnvironment& Environment() const { return Env; }
+    QString DataFile(const QString& Name) const;
+
+    // Shared with the dialogs for the life of the window.
+    TBrandRecord Brand;
+    QStringList NewsList;
+    TMessageBox* msgMain = nullptr;
+    QLabel* MainStatusPanel = nullptr;
+    QProgressBar* MainGauge = nullptr;
+    QTimer* Timer1 = nullptr;
+
+    // Lifecycle
+    void FormCreate();
+    void FormShow();
+    void FormResize();
+    void FormClose();
+    void FormDestroy();
+
+    // Clicks
+    void imgBannerClick();
+    void gifBannerClick();
+    void btnMakeMoneyClick();
+    void btnHelpClick();
+    void bsSkinButton1Click();
+    void Timer1Timer();
+
+signals:
+    // The start-up sequence ran (once per arming of Timer1).
+    void StartupSequenceDone();
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildLayout();
+    QWidget* BuildToolbar(QWidget* page);
+    QWidget* BuildBanner(QWidget* page);
+    QWidget* BuildWorkArea(QWidget* page);
+    QWidget* BuildLinks(QWidget* page);
+    QWidget* BuildStatusBar(QWidget* page);
+    void CenterBanner();
+
+    TAppEnvironment Env;
+    bool Shown = false;
+
+    // Controls, named as the operator's guide and the tests know them.
+    QTabWidget* pgcPrinc = nullptr;
+    QWidget* stsWelcome = nullptr;
+    QWidget* stsMain = nullptr;
+    THtmlView* prfWelcome = nullptr;
+    QPushButton* bsSkinButton1 = nullptr;
+    QPushButton* btnSimple = nullptr;
+    QPushButton* btnMakeMoney = nullptr;
+    QPushButton* btnAbout = nullptr;
+    QToolButton* btnNews = nullptr;
+    QToolButton* bsSkinSpeedButton1 = nullptr;
+    QToolButton* bsSkinSpeedButton2 = nullptr;
+    QFrame* panBanner = nullptr;
+    TClickLabel* imgBanner = nullptr;
+    TClickLabel* gifBanner = nullptr;
+    QMovie* gifMovie = nullptr;
+    QSplitter* bsSkinSplitter1 = nullptr;
+    QTableView* lvwPages = nullptr;
+    QTableView* lvwReferers = nullptr;
+    QStandardItemModel* AffiliatesModel = nullptr;
+    QStandardItemModel* SalesModel = nullptr;
+    QLabel* lblTotalHits = nullptr;
+    QLabel* lblOTOSales = nullptr;
+    QLabel* lblSubscribers = nullptr;
+    QLabel* lblVisitors = nullptr;
+    QLabel* lblUniqueHits = nullptr;
+    QLabel* lblRefersHits = nullptr;
+    QComboBox* cbxQueryType = nullptr;
+    QFrame* panLinks = nullptr;
+    TLinkLabel* lblLink1URL = nullptr;
+    TLinkLabel* lblLink2URL = nullptr;
+};
