@@ -1,0 +1,161 @@
+#include "app/FMain.h"
+#include "components/ErrorReporter.h"
+
+#include "support/FakeBrowser.h"
+#include "support/GuiHelpers.h"
+#include "support/TestFolders.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTimer>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace tftest;
+
+namespace {
+
+struct MainWindow : ::testing::Test {
+    TDataFolder Folder;
+    std::unique_ptr<TfrmMain> Window;
+
+    void Open()
+    {
+        TAppEnvironment env;
+        env.DataDir = Folder.Path();
+        env.UpdateBaseURL = QStringLiteral("http://127.0.0.1:9/liveupdate/tallyfair/");
+        Window = std::make_unique<TfrmMain>(env);
+    }
+    template <class T>
+    T* Control(const char* name)
+    {
+        return Find<T>(Window.get(), name);
+    }
+    QStringList Headers(const char* view)
+    {
+        QStringList out;
+        QTableView* v = Control<QTableView>(view);
+        for (int c = 0; c < v->model()->columnCount(); ++c)
+            out << v->model()->headerData(c, Qt::Horizontal).toString();
+        return out;
+    }
+};
+
+TEST_F(MainWindow, WithoutBrandFileOpensOnTheMainPageWithNoTabs)
+{
+    Open();
+    Window->show();
+    auto* pages = Control<QTabWidget>("pgcPrinc");
+    ASSERT_NE(pages, nullptr);
+    EXPECT_FALSE(pages->tabBar()->isVisible());
+    EXPECT_EQ(pages->count(), 1);
+    EXPECT_EQ(pages->currentWidget()->objectName(), QStringLiteral("stsMain"));
+    EXPECT_EQ(Window->findChild<QWidget*>(QStringLiteral("stsWelcome")), nullptr);
+    EXPECT_EQ(Window->findChild<QWidget*>(QStringLiteral("prfWelcome")), nullptr);
+}
+
+TEST_F(MainWindow, HasTheNamedControlsWithTheirCaptions)
+{
+    Open();
+    Window->show();
+    for (const char* name : {"btnSimple", "btnMakeMoney", "btnAbout"})
+        EXPECT_TRUE(Control<QPushButton>(name)->isVisible()) << name;
+    for (const char* name : {"btnNews", "bsSkinSpeedButton1", "bsSkinSpeedButton2"})
+        EXPECT_TRUE(Control<QToolButton>(name)->isVisible()) << name;
+    EXPECT_EQ(Control<QToolButton>("bsSkinSpeedButton2")->toolTip(), QStringLiteral("Help"));
+    EXPECT_EQ(Control<QProgressBar>("MainGauge")->value(), 0);
+    EXPECT_NE(Window->findChild<QLabel*>(QStringLiteral("MainStatusPanel")), nullptr);
+    EXPECT_GE(Control<QComboBox>("cbxQueryType")->count(), 2);
+    EXPECT_EQ(Headers("lvwPages"), (QStringList{"Affiliate Name", "Affiliate Id", "OTO Sales",
+                                                "Subscribers", "Visitors", "Unique Hits"}));
+    EXPECT_EQ(Headers("lvwReferers"), (QStringList{"Affiliate", "Sales Order"}));
+    EXPECT_EQ(Control<QComboBox>("cbxQueryType")->currentText(),
+              QStringLiteral("Only sales of selected affiliates"));
+}
+
+TEST_F(MainWindow, StartupTimerFiresOnceAboutATenthOfASecondAfterCreation)
+{
+    Open();
+    QSignalSpy done(Window.get(), &TfrmMain::StartupSequenceDone);
+    EXPECT_TRUE(Window->Timer1->isActive());
+    EXPECT_EQ(Window->Timer1->interval(), 100);
+    Window->show();
+    ASSERT_TRUE(WaitFor([&] { return done.count() == 1; }, 3000));
+    EXPECT_FALSE(Window->Timer1->isActive());
+    WaitFor([] { return false; }, 400);
+    EXPECT_EQ(done.count(), 1);
+}
+
+TEST_F(MainWindow, BannerViewsStayCentredWhenTheWindowIsResized)
+{
+    Open();
+    Window->show();
+    auto* panel = Control<QWidget>("panBanner");
+    auto* still = Control<QWidget>("imgBanner");
+    auto* moving = Control<QWidget>("gifBanner");
+    EXPECT_EQ(moving->geometry(), still->geometry());
+    for (int width : {700, 1100, 900}) {
+        Window->resize(width, Window->height());
+        WaitFor([&] { return panel->width() > 0 && Window->width() == width; }, 1000);
+        QApplication::processEvents();
+        for (QWidget* view : {still, moving}) {
+            EXPECT_EQ(view->x(), panel->width() / 2 - view->width() / 2) << width;
+            EXPECT_EQ(view->y(), panel->height() / 2 - view->height() / 2) << width;
+        }
+    }
+    // A 105 high view in a 65 high panel sits above the panel's top edge.
+    EXPECT_EQ(still->y(), 65 / 2 - 105 / 2);
+    EXPECT_LT(still->y(), 0);
+}
+
+TEST_F(MainWindow, MakeMoneyAndHelpCallTheBrowserEvenWithEmptyAddresses)
+{
+    TFakeBrowser browser;
+    Open();
+    Window->show();
+    Click(Control<QPushButton>("btnMakeMoney"));
+    Click(Control<QToolButton>("bsSkinSpeedButton2"));
+    ASSERT_TRUE(browser.WaitForCalls(2));
+    EXPECT_EQ(browser.Calls(), (QStringList{QString(), QString()}));
+}
+
+TEST_F(MainWindow, BannerWithoutAddressDoesNothingWhenClicked)
+{
+    TFakeBrowser browser;
+    Open();
+    Window->show();
+    Window->imgBannerClick();
+    Window->gifBannerClick();
+    WaitFor([] { return false; }, 300);
+    EXPECT_TRUE(browser.Calls().isEmpty());
+    EXPECT_EQ(Control<QWidget>("imgBanner")->cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST(ErrorReporter, AppendsToTheLogBesideTheProgramAndTellsTheUser)
+{
+    TDataFolder folder;
+    TErrorReporter::SetFolder(folder.Path());
+    TModalPilot pilot;
+    pilot.Answer(QMessageBox::Ok);
+    pilot.Answer(QMessageBox::Ok);
+    TErrorReporter::Report(QStringLiteral("first failure"));
+    TErrorReporter::Report(QStringLiteral("second failure"));
+    const QByteArray log = folder.Read(QStringLiteral("tallyfair-errors.log"));
+    EXPECT_LT(log.indexOf("first failure"), log.indexOf("second failure"));
+    EXPECT_GE(log.indexOf("first failure"), 0);
+    ASSERT_EQ(pilot.Messages.size(), 2);
+    EXPECT_TRUE(pilot.Messages[0].contains(QStringLiteral("first failure")));
+    EXPECT_TRUE(pilot.Unexpected.isEmpty());
+}
+
+} // namespace
