@@ -1,0 +1,83 @@
+#include "FAbout.h"
+
+#include "app/AppConstants.h"
+
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
+
+TfrmAbout::TfrmAbout(const TBrandRecord& brand, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), Brand(brand)
+{
+    setObjectName(QStringLiteral("frmAbout"));
+    setFixedSize(368, 211);
+
+    auto label = [this](const char* name, int top) {
+        auto* l = new QLabel(this);
+        l->setObjectName(QLatin1String(name));
+        l->setGeometry(9, top, 350, 20);
+        return l;
+    };
+    lblProductName = label("lblProductName", 7);
+    QFont bold = lblProductName->font();
+    bold.setBold(true);
+    lblProductName->setFont(bold);
+    lblProductVersion = label("lblProductVersion", 32);
+    lblCopyright1 = label("lblCopyright1", 58);
+
+    auto* panel = new QFrame(this);
+    panel->setObjectName(QStringLiteral("bsSkinPanel1"));
+    panel->setFrameShape(QFrame::StyledPanel);
+    panel->setGeometry(8, 88, 348, 71);
+    memAbout = new QPlainTextEdit(panel);
+    memAbout->setObjectName(QStringLiteral("memAbout"));
+    memAbout->setReadOnly(true);
+    memAbout->setFrameShape(QFrame::NoFrame);
+    memAbout->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    memAbout->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* fill = new QHBoxLayout(panel);
+    fill->setContentsMargins(1, 1, 1, 1);
+    fill->addWidget(memAbout);
+
+    editAbout = new QPushButton(QStringLiteral("Ok"), this);
+    editAbout->setObjectName(QStringLiteral("editAbout"));
+    editAbout->setGeometry(129, 171, 87, 21);
+    editAbout->setDefault(true);
+    connect(editAbout, &QPushButton::clicked, this, &TfrmAbout::editAboutClick);
+
+    FormCreate();
+    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+void TfrmAbout::FormCreate()
+{
+    setWindowTitle(QStringLiteral("About ") + Brand.ApplicationName + QStringLiteral("..."));
+    lblProductName->setText(Brand.ApplicationName);
+    lblProductVersion->setText(QStringLiteral("Product Version: ") + QString(AppVersion));
+    lblCopyright1->setText(QStringLiteral("Copyright (c) ") + Brand.CopyrightYears +
+                           QLatin1Char(' ') + Brand.CopyrightCompany);
+    // Every kind of line break in the brand text starts a new line.
+    QString text = Brand.AboutText;
+    text.replace(QRegularExpression(QStringLiteral("\r\n|\r")), QStringLiteral("\n"));
+    memAbout->setPlainText(text);
+}
+
+void TfrmAbout::editAboutClick()
+{
+    accept();
+}
+
+void RunAboutBox(QWidget* Parent, const TBrandRecord& Brand)
+{
+    TfrmAbout about(Brand, Parent);
+    about.exec();
+}
