@@ -4,6 +4,7 @@
 #include "components/HtmlView.h"
 #include "components/MessageBox.h"
 #include "util/UUtils.h"
+#include "vendor/FAbout.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -33,6 +34,7 @@ TfrmMain::TfrmMain(const TAppEnvironment& env, QWidget* parent) : QWidget(parent
     connect(btnMakeMoney, &QPushButton::clicked, this, &TfrmMain::btnMakeMoneyClick);
     connect(bsSkinSpeedButton2, &QToolButton::clicked, this, &TfrmMain::btnHelpClick);
     connect(bsSkinButton1, &QPushButton::clicked, this, &TfrmMain::bsSkinButton1Click);
+    connect(btnAbout, &QPushButton::clicked, this, &TfrmMain::btnAboutClick);
 
     FormCreate();
 }
@@ -125,6 +127,11 @@ void TfrmMain::btnMakeMoneyClick()
 void TfrmMain::btnHelpClick()
 {
     OpenInBrowser(Brand.AppHelpURL);
+}
+
+void TfrmMain::btnAboutClick()
+{
+    RunAboutBox(this, Brand);
 }
 
 void TfrmMain::bsSkinButton1Click()

@@ -56,6 +56,7 @@ public:
     void btnMakeMoneyClick();
     void btnHelpClick();
     void bsSkinButton1Click();
+    void btnAboutClick();
     void Timer1Timer();
 
 signals:

@@ -192,7 +192,7 @@ QWidget* TfrmMain::BuildWorkArea(QWidget* page)
 
     QFrame* panel6 = Panel(work, "bsSkinPanel6", 41);
     auto* descLayout = Stack(panel6);
-    descLayout->setContentsMargins(8, 3, 8, 3);
+    descLayout->setContentsMargins(8, 1, 8, 1);
     auto* desc = Named(new QLabel(QString::fromLatin1(DescriptionText), panel6), "bsSkinStdLabel3");
     desc->setWordWrap(true);
     descLayout->addWidget(desc);
