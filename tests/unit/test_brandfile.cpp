@@ -8,6 +8,7 @@
 #include <QList>
 #include <gtest/gtest.h>
 #include <map>
+#include <tuple>
 
 namespace
 {
@@ -168,43 +169,25 @@ TEST(BrandParse, EmptyTextLeavesEverythingEmptyWithDefaults)
 
 TEST(BrandParse, NewsButtonFollowsTheTierTable)
 {
-    struct Case {
-        QByteArray Type, Base, Publ;
-        bool Shown;
+    // Type, then which tier's base address and publisher ID are filled.
+    const std::tuple<const char*, QString TBrandRecord::*, QString TBrandRecord::*, bool> cases[] = {
+        {"Master", &TBrandRecord::MasterNewsBaseURL, &TBrandRecord::MasterPublID, true},
+        {"Platinum", &TBrandRecord::PlatinumNewsBaseURL, &TBrandRecord::PlatinumPublID, true},
+        {"Gold", &TBrandRecord::GoldNewsBaseURL, &TBrandRecord::GoldPublID, true},
+        {"Free", &TBrandRecord::MasterNewsBaseURL, &TBrandRecord::MasterPublID, true},
+        {"Free", &TBrandRecord::GoldNewsBaseURL, &TBrandRecord::GoldPublID, false},
+        {"Gold", &TBrandRecord::MasterNewsBaseURL, &TBrandRecord::MasterPublID, false},
+        {"master", &TBrandRecord::MasterNewsBaseURL, &TBrandRecord::MasterPublID, false},
+        {"Other", &TBrandRecord::MasterNewsBaseURL, &TBrandRecord::MasterPublID, false},
     };
-    const Case cases[] = {
-        {"Master", "MasterNewsBaseURL", "MasterPublID", true},
-        {"Platinum", "PlatinumNewsBaseURL", "PlatinumPublID", true},
-        {"Gold", "GoldNewsBaseURL", "GoldPublID", true},
-        {"Free", "MasterNewsBaseURL", "MasterPublID", true},
-        {"Free", "GoldNewsBaseURL", "GoldPublID", false},
-        {"Gold", "MasterNewsBaseURL", "MasterPublID", false},
-        {"master", "MasterNewsBaseURL", "MasterPublID", false},
-        {"Other", "MasterNewsBaseURL", "MasterPublID", false},
-    };
-    for (const Case& c : cases) {
+    for (const auto& [type, base, publ, shown] : cases) {
         TBrandRecord R;
-        R.BranderType = QString::fromLatin1(c.Type);
-        auto set = [&R](const QByteArray& field, const QString& v) {
-            if (field == "MasterNewsBaseURL")
-                R.MasterNewsBaseURL = v;
-            if (field == "MasterPublID")
-                R.MasterPublID = v;
-            if (field == "PlatinumNewsBaseURL")
-                R.PlatinumNewsBaseURL = v;
-            if (field == "PlatinumPublID")
-                R.PlatinumPublID = v;
-            if (field == "GoldNewsBaseURL")
-                R.GoldNewsBaseURL = v;
-            if (field == "GoldPublID")
-                R.GoldPublID = v;
-        };
-        set(c.Base, "http://n");
-        set(c.Publ, "id");
-        EXPECT_EQ(NewsButtonVisibleFor(R), c.Shown) << c.Type.constData() << " " << c.Base.constData();
-        // Both values are needed.
-        set(c.Base, QString());
-        EXPECT_FALSE(NewsButtonVisibleFor(R)) << c.Type.constData();
+        R.BranderType = QString::fromLatin1(type);
+        R.*base = "http://n";
+        R.*publ = "id";
+        EXPECT_EQ(NewsButtonVisibleFor(R), shown) << type;
+        R.*base = QString(); // both values are needed
+        EXPECT_FALSE(NewsButtonVisibleFor(R)) << type;
     }
 }
 
