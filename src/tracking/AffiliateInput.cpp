@@ -39,6 +39,7 @@ QString ExampleAffiliateBase(const QString& SiteUrl)
 QString AffiliateHelpText(const QString& SiteUrl)
 {
     return QStringLiteral("The affiliate url will be like ") + ExampleAffiliateBase(SiteUrl) +
-           QStringLiteral("?affid=AFFILIATEID where AFFILIATEID will be the value that you enter in the previous "
-                          "field");
+           QStringLiteral(
+               "?affid=AFFILIATEID where AFFILIATEID will be the value that you enter in the previous "
+               "field");
 }

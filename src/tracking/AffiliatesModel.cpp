@@ -2,7 +2,8 @@
 
 #include "util/UUtils.h"
 
-namespace {
+namespace
+{
 
 QString Unquoted(QString Text)
 {
@@ -12,8 +13,9 @@ QString Unquoted(QString Text)
 } // namespace
 
 TAffiliatesModel::TAffiliatesModel(QObject* parent)
-    : TRecordListModel({QStringLiteral("Affiliate Name"), QStringLiteral("Affiliate Id"), QStringLiteral("OTO Sales"),
-                        QStringLiteral("Subscribers"), QStringLiteral("Visitors"), QStringLiteral("Unique Hits")},
+    : TRecordListModel({QStringLiteral("Affiliate Name"), QStringLiteral("Affiliate Id"),
+                        QStringLiteral("OTO Sales"), QStringLiteral("Subscribers"),
+                        QStringLiteral("Visitors"), QStringLiteral("Unique Hits")},
                        {colOtoSales, colSubscribers, colVisitors, colUniqueHits}, parent)
 {
 }

@@ -11,10 +11,19 @@ struct TAffiliateTotals {
     qint64 UniqueHits = 0;
 };
 
-class TAffiliatesModel : public TRecordListModel {
+class TAffiliatesModel : public TRecordListModel
+{
     Q_OBJECT
 public:
-    enum Column { colName, colAffiliateId, colOtoSales, colSubscribers, colVisitors, colUniqueHits, ColumnCount };
+    enum Column {
+        colName,
+        colAffiliateId,
+        colOtoSales,
+        colSubscribers,
+        colVisitors,
+        colUniqueHits,
+        ColumnCount
+    };
 
     explicit TAffiliatesModel(QObject* parent = nullptr);
 

@@ -8,10 +8,10 @@
 #include <QPushButton>
 #include <QScreen>
 
-namespace {
+namespace
+{
 
-template <class T>
-T* Named(T* w, const char* name)
+template <class T> T* Named(T* w, const char* name)
 {
     w->setObjectName(QString::fromLatin1(name));
     return w;

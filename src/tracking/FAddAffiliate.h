@@ -11,7 +11,8 @@ class QLineEdit;
 class QPushButton;
 class TMessageBox;
 
-class TfrmAddAffiliate : public QDialog {
+class TfrmAddAffiliate : public QDialog
+{
     Q_OBJECT
 public:
     TfrmAddAffiliate(QWidget* Parent, TMessageBox& Msg, const QString& SiteUrl);

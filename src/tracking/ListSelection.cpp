@@ -6,7 +6,8 @@
 #include <QItemSelectionModel>
 #include <set>
 
-namespace {
+namespace
+{
 
 // Follows an index of the view's model down to the list model's row.
 int ModelRow(QModelIndex Index)

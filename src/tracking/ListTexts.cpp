@@ -1,8 +1,10 @@
 #include "ListTexts.h"
 
-namespace listtexts {
+namespace listtexts
+{
 
-namespace {
+namespace
+{
 
 // Plain decimal, a minus sign when negative, no grouping whatever the locale.
 QString Num(qint64 V)
@@ -14,8 +16,8 @@ QString Num(qint64 V)
 
 TAffiliateLabels AffiliateLabelsAtStart()
 {
-    return {QStringLiteral("Total: 0 affiliates"), QStringLiteral("OTO Sales:"), QStringLiteral("Subscribers:"),
-            QStringLiteral("Visitors:"), QStringLiteral("Unique Hits:")};
+    return {QStringLiteral("Total: 0 affiliates"), QStringLiteral("OTO Sales:"),
+            QStringLiteral("Subscribers:"), QStringLiteral("Visitors:"), QStringLiteral("Unique Hits:")};
 }
 
 TAffiliateLabels AffiliateLabelsAfterFill(int Rows, const TAffiliateTotals& Totals)

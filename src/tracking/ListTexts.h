@@ -5,7 +5,8 @@
 
 #include <QString>
 
-namespace listtexts {
+namespace listtexts
+{
 
 // The five labels under the affiliates list.
 struct TAffiliateLabels {

@@ -9,7 +9,8 @@
 #include <QStringList>
 #include <optional>
 
-class TRecordListModel : public QAbstractTableModel {
+class TRecordListModel : public QAbstractTableModel
+{
     Q_OBJECT
 public:
     // data() with this role gives the row's hidden record id.

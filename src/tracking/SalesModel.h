@@ -4,7 +4,8 @@
 #include "tracking/RecordListModel.h"
 #include "tracking/RecordTable.h"
 
-class TSalesModel : public TRecordListModel {
+class TSalesModel : public TRecordListModel
+{
     Q_OBJECT
 public:
     enum Column { colAffiliate, colSalesOrder, ColumnCount };

@@ -32,7 +32,8 @@ void TSelectionBatcher::Hook()
         // not a choice of the operator.
         Connections << connect(m, &QAbstractItemModel::modelAboutToBeReset, this, &TSelectionBatcher::Mute);
         Connections << connect(m, &QAbstractItemModel::modelReset, this, &TSelectionBatcher::Unmute);
-        Connections << connect(m, &QAbstractItemModel::layoutAboutToBeChanged, this, &TSelectionBatcher::Mute);
+        Connections << connect(m, &QAbstractItemModel::layoutAboutToBeChanged, this,
+                               &TSelectionBatcher::Mute);
         Connections << connect(m, &QAbstractItemModel::layoutChanged, this, &TSelectionBatcher::Unmute);
     }
 }

@@ -16,7 +16,8 @@
 class QAbstractItemView;
 class QItemSelectionModel;
 
-class TSelectionBatcher : public QObject {
+class TSelectionBatcher : public QObject
+{
     Q_OBJECT
 public:
     // Watches View's selection model; make it after the view got its model.

@@ -1,9 +1,8 @@
 // The add/edit affiliate dialog as the operator meets it: its controls, the
 // checks on Ok with their messages, the edit mode and Cancel.
+#include "GuiHelpers.h"
 #include "components/MessageBox.h"
 #include "tracking/FAddAffiliate.h"
-
-#include "GuiHelpers.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -14,9 +13,11 @@
 
 using namespace tftest;
 
-namespace {
+namespace
+{
 
-class AddAffiliateTest : public ::testing::Test {
+class AddAffiliateTest : public ::testing::Test
+{
 protected:
     QWidget Owner;
     TMessageBox Msg{&Owner};
@@ -89,8 +90,9 @@ TEST_F(AddAffiliateTest, HasTheControlsInTheirPlaces)
         EXPECT_EQ(Find<QLabel>(d, "lblAffName")->text(), "Affiliate Name:");
         EXPECT_EQ(Find<QLabel>(d, "lblAffID")->text(), "Affiliate ID:");
         auto* help = Find<QLabel>(d, "lblHelp");
-        EXPECT_EQ(help->text(), "The affiliate url will be like http://shop.example/event/?affid=AFFILIATEID where "
-                                "AFFILIATEID will be the value that you enter in the previous field");
+        EXPECT_EQ(help->text(),
+                  "The affiliate url will be like http://shop.example/event/?affid=AFFILIATEID where "
+                  "AFFILIATEID will be the value that you enter in the previous field");
         EXPECT_TRUE(help->wordWrap());
         EXPECT_EQ(help->geometry(), QRect(9, 63, 370, 26));
 

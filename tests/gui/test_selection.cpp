@@ -1,11 +1,10 @@
 // Selection changes of a real list view reach the window as one
 // notification per operator action, and the selected ids come in the order
 // the view shows them.
+#include "GuiHelpers.h"
 #include "tracking/AffiliatesModel.h"
 #include "tracking/ListSelection.h"
 #include "tracking/SelectionBatcher.h"
-
-#include "GuiHelpers.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -13,14 +12,16 @@
 #include <QTableView>
 #include <QTest>
 
-namespace {
+namespace
+{
 
 TRecordRow Affiliate(const QString& Id, const QString& Name, const QString& Visitors)
 {
     return {"\"" + Id, Name, Name + "1", "0", "0", Visitors, "0\""};
 }
 
-class SelectionTest : public ::testing::Test {
+class SelectionTest : public ::testing::Test
+{
 protected:
     TAffiliatesModel Model;
     QTableView View;
@@ -30,8 +31,9 @@ protected:
     void SetUp() override
     {
         // Arrival order differs from the shown order on purpose.
-        Model.SetRows({Affiliate("50", "eve", "5"), Affiliate("10", "adam", "40"), Affiliate("30", "carl", "3"),
-                       Affiliate("20", "bea", "100"), Affiliate("40", "dora", "7")});
+        Model.SetRows({Affiliate("50", "eve", "5"), Affiliate("10", "adam", "40"),
+                       Affiliate("30", "carl", "3"), Affiliate("20", "bea", "100"),
+                       Affiliate("40", "dora", "7")});
         View.setModel(&Model);
         View.setSelectionBehavior(QAbstractItemView::SelectRows);
         View.setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -105,7 +107,8 @@ TEST_F(SelectionTest, SelectAllAndRangesNotifyOnceWithEveryId)
     Notes.clear();
     View.clearSelection();
     for (int r = 0; r < Model.rowCount(); ++r)
-        View.selectionModel()->select(Model.index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        View.selectionModel()->select(Model.index(r, 0),
+                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
     Settle();
     EXPECT_EQ(Notes, QList<bool>({true}));
     EXPECT_EQ(Ids(), "10,20,30,40,50");
@@ -160,8 +163,9 @@ TEST_F(SelectionTest, SortingAndRefillingAreNotTheOperatorsChoice)
     EXPECT_EQ(Ids(), "20,10,50");
     EXPECT_EQ(Model.TextAt(0, TAffiliatesModel::colName), "bea");
 
-    QTest::mouseClick(View.horizontalHeader()->viewport(), Qt::LeftButton, {},
-                      QPoint(View.horizontalHeader()->sectionViewportPosition(TAffiliatesModel::colName) + 5, 5));
+    QTest::mouseClick(
+        View.horizontalHeader()->viewport(), Qt::LeftButton, {},
+        QPoint(View.horizontalHeader()->sectionViewportPosition(TAffiliatesModel::colName) + 5, 5));
     Settle();
     EXPECT_TRUE(Notes.isEmpty());
     EXPECT_EQ(Model.SortColumn(), int(TAffiliatesModel::colName));

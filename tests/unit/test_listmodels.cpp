@@ -13,7 +13,8 @@
 #include <gtest/gtest.h>
 #include <limits>
 
-namespace {
+namespace
+{
 
 using Col = TAffiliatesModel::Column;
 
@@ -41,7 +42,8 @@ QStringList Ids(const TRecordListModel& M)
     return out;
 }
 
-class AffiliatesModelTest : public ::testing::Test {
+class AffiliatesModelTest : public ::testing::Test
+{
 protected:
     TAffiliatesModel Model;
     QAbstractItemModelTester Tester{&Model, QAbstractItemModelTester::FailureReportingMode::Fatal};
@@ -75,9 +77,10 @@ TEST_F(AffiliatesModelTest, ShowsEachFieldInItsColumnWithTheIdHidden)
 
 TEST_F(AffiliatesModelTest, RowsStandInNameOrderWhateverTheArrival)
 {
-    Model.SetRows({Affiliate("1", "zed", "z", "0", "0", "0", "0"), Affiliate("2", "Bob", "b", "0", "0", "0", "0"),
-                   Affiliate("3", "alice", "a", "0", "0", "0", "0"), Affiliate("4", "bob", "b2", "0", "0", "0", "0"),
-                   Affiliate("5", "Bob", "b3", "0", "0", "0", "0")});
+    Model.SetRows(
+        {Affiliate("1", "zed", "z", "0", "0", "0", "0"), Affiliate("2", "Bob", "b", "0", "0", "0", "0"),
+         Affiliate("3", "alice", "a", "0", "0", "0", "0"), Affiliate("4", "bob", "b2", "0", "0", "0", "0"),
+         Affiliate("5", "Bob", "b3", "0", "0", "0", "0")});
     EXPECT_EQ(Column(Model, Col::colName), QStringList({"alice", "Bob", "Bob", "bob", "zed"}));
     // Equal names keep the order of the reply.
     EXPECT_EQ(Ids(Model), QStringList({"3", "2", "5", "4", "1"}));
@@ -85,9 +88,8 @@ TEST_F(AffiliatesModelTest, RowsStandInNameOrderWhateverTheArrival)
 
 TEST_F(AffiliatesModelTest, ShortRecordsAreLeftOutAndExtraFieldsIgnored)
 {
-    Model.SetRows({{"\"1", "short", "s", "1\""},
-                   Affiliate("2", "Ann", "a", "5", "5", "5", "5") << "spill",
-                   {}});
+    Model.SetRows(
+        {{"\"1", "short", "s", "1\""}, Affiliate("2", "Ann", "a", "5", "5", "5", "5") << "spill", {}});
     ASSERT_EQ(Model.RowCount(), 1);
     EXPECT_EQ(Model.TextAt(0, Col::colName), "Ann");
     EXPECT_EQ(Model.Total(Col::colOtoSales), 5);
@@ -140,10 +142,10 @@ TEST(CounterParsing, TakesSignedDecimalsOnly)
 
 TEST_F(AffiliatesModelTest, CounterColumnsSortByValueTextColumnsByText)
 {
-    Model.SetRows({Affiliate("1", "a", "id10", "10", "0", "0", "0"), Affiliate("2", "b", "id9", "9", "0", "0", "0"),
-                   Affiliate("3", "c", "id100", "100", "0", "0", "0"),
-                   Affiliate("4", "d", "idx", "none", "0", "0", "0"),
-                   Affiliate("5", "e", "ID2", "-1", "0", "0", "0")});
+    Model.SetRows(
+        {Affiliate("1", "a", "id10", "10", "0", "0", "0"), Affiliate("2", "b", "id9", "9", "0", "0", "0"),
+         Affiliate("3", "c", "id100", "100", "0", "0", "0"),
+         Affiliate("4", "d", "idx", "none", "0", "0", "0"), Affiliate("5", "e", "ID2", "-1", "0", "0", "0")});
 
     Model.sort(Col::colOtoSales, Qt::AscendingOrder);
     EXPECT_EQ(Column(Model, Col::colOtoSales), QStringList({"none", "-1", "9", "10", "100"}));
@@ -171,7 +173,8 @@ TEST_F(AffiliatesModelTest, EqualCountersStandInNameOrderEitherWay)
 
 TEST_F(AffiliatesModelTest, SortKeepsPersistentIndexesOnTheirRecordAndLastsAcrossFills)
 {
-    Model.SetRows({Affiliate("1", "a", "a", "30", "0", "0", "0"), Affiliate("2", "b", "b", "10", "0", "0", "0"),
+    Model.SetRows({Affiliate("1", "a", "a", "30", "0", "0", "0"),
+                   Affiliate("2", "b", "b", "10", "0", "0", "0"),
                    Affiliate("3", "c", "c", "20", "0", "0", "0")});
     QPersistentModelIndex onB(Model.index(1, Col::colAffiliateId));
     Model.sort(Col::colOtoSales, Qt::AscendingOrder);
@@ -181,7 +184,8 @@ TEST_F(AffiliatesModelTest, SortKeepsPersistentIndexesOnTheirRecordAndLastsAcros
     EXPECT_EQ(Model.IdAt(onB.row()), "2");
 
     // A refill keeps the operator's choice of column.
-    Model.SetRows({Affiliate("7", "x", "x", "5", "0", "0", "0"), Affiliate("8", "y", "y", "1", "0", "0", "0")});
+    Model.SetRows(
+        {Affiliate("7", "x", "x", "5", "0", "0", "0"), Affiliate("8", "y", "y", "1", "0", "0", "0")});
     EXPECT_EQ(Ids(Model), QStringList({"8", "7"}));
     EXPECT_FALSE(onB.isValid());
 
@@ -241,7 +245,8 @@ TEST(ListTexts, SalesLabelWordings)
 TEST(ListSelection, IdsFollowTheViewOrderThroughProxies)
 {
     TAffiliatesModel model;
-    model.SetRows({Affiliate("11", "b", "b", "1", "0", "0", "0"), Affiliate("22", "a", "a", "3", "0", "0", "0"),
+    model.SetRows({Affiliate("11", "b", "b", "1", "0", "0", "0"),
+                   Affiliate("22", "a", "a", "3", "0", "0", "0"),
                    Affiliate("33", "c", "c", "2", "0", "0", "0")});
     QItemSelectionModel sel(&model);
     EXPECT_EQ(SelectedAffiliateIds(&sel), "");
@@ -317,9 +322,10 @@ TEST(AffiliateInput, ExampleAddressComesFromTheSite)
     EXPECT_EQ(ExampleAffiliateBase("http://shop.example/event"), "http://shop.example/event/");
     EXPECT_EQ(ExampleAffiliateBase(" http://shop.example/event// "), "http://shop.example/event/");
     EXPECT_EQ(ExampleAffiliateBase(""), "http://www.yoursite.com/");
-    EXPECT_EQ(AffiliateHelpText("http://a.example"),
-              "The affiliate url will be like http://a.example/?affid=AFFILIATEID where AFFILIATEID will be the "
-              "value that you enter in the previous field");
+    EXPECT_EQ(
+        AffiliateHelpText("http://a.example"),
+        "The affiliate url will be like http://a.example/?affid=AFFILIATEID where AFFILIATEID will be the "
+        "value that you enter in the previous field");
 }
 
 } // namespace
