@@ -1,0 +1,331 @@
+// The affiliates and sales list models: what each column shows of a record,
+// the order of the rows, sorting, the 64-bit totals, the label texts and the
+// ids of selected rows.
+#include "tracking/AffiliateInput.h"
+#include "tracking/AffiliatesModel.h"
+#include "tracking/ListSelection.h"
+#include "tracking/ListTexts.h"
+#include "tracking/SalesModel.h"
+
+#include <QAbstractItemModelTester>
+#include <QItemSelectionModel>
+#include <QSortFilterProxyModel>
+#include <gtest/gtest.h>
+#include <limits>
+
+namespace
+{
+
+using Col = TAffiliatesModel::Column;
+
+// A record as the reply decoder hands it over: the first field keeps the
+// opening quote and the last one the closing quote.
+TRecordRow Affiliate(const QString& Id, const QString& Name, const QString& AffId, const QString& Oto,
+                     const QString& Subs, const QString& Visitors, const QString& Hits)
+{
+    return {"\"" + Id, Name, AffId, Oto, Subs, Visitors, Hits + "\""};
+}
+
+QStringList Column(const TRecordListModel& M, int C)
+{
+    QStringList out;
+    for (int r = 0; r < M.RowCount(); ++r)
+        out << M.TextAt(r, C);
+    return out;
+}
+
+QStringList Ids(const TRecordListModel& M)
+{
+    QStringList out;
+    for (int r = 0; r < M.RowCount(); ++r)
+        out << M.IdAt(r);
+    return out;
+}
+
+class AffiliatesModelTest : public ::testing::Test
+{
+protected:
+    TAffiliatesModel Model;
+    QAbstractItemModelTester Tester{&Model, QAbstractItemModelTester::FailureReportingMode::Fatal};
+};
+
+TEST_F(AffiliatesModelTest, ShowsEachFieldInItsColumnWithTheIdHidden)
+{
+    Model.SetRows({Affiliate(" 17 ", "Carol", "carol7", "1", "2", "3", " 4 ")});
+    ASSERT_EQ(Model.rowCount(), 1);
+    ASSERT_EQ(Model.columnCount(), 6);
+    EXPECT_EQ(Model.data(Model.index(0, Col::colName)).toString(), "Carol");
+    EXPECT_EQ(Model.data(Model.index(0, Col::colAffiliateId)).toString(), "carol7");
+    EXPECT_EQ(Model.data(Model.index(0, Col::colOtoSales)).toString(), "1");
+    EXPECT_EQ(Model.data(Model.index(0, Col::colSubscribers)).toString(), "2");
+    EXPECT_EQ(Model.data(Model.index(0, Col::colVisitors)).toString(), "3");
+    // Unique hits and the id lose the record's quote and the blanks.
+    EXPECT_EQ(Model.data(Model.index(0, Col::colUniqueHits)).toString(), "4");
+    EXPECT_EQ(Model.IdAt(0), "17");
+    EXPECT_EQ(Model.data(Model.index(0, 3), TRecordListModel::IdRole).toString(), "17");
+    EXPECT_EQ(Model.IdAt(1), "");
+    EXPECT_EQ(Model.IdAt(-1), "");
+    EXPECT_FALSE(Model.flags(Model.index(0, 0)).testFlag(Qt::ItemIsEditable));
+    EXPECT_TRUE(Model.flags(Model.index(0, 0)).testFlag(Qt::ItemIsSelectable));
+
+    QStringList headers;
+    for (int c = 0; c < Model.columnCount(); ++c)
+        headers << Model.headerData(c, Qt::Horizontal).toString();
+    EXPECT_EQ(headers, QStringList({"Affiliate Name", "Affiliate Id", "OTO Sales", "Subscribers", "Visitors",
+                                    "Unique Hits"}));
+}
+
+TEST_F(AffiliatesModelTest, RowsStandInNameOrderWhateverTheArrival)
+{
+    Model.SetRows(
+        {Affiliate("1", "zed", "z", "0", "0", "0", "0"), Affiliate("2", "Bob", "b", "0", "0", "0", "0"),
+         Affiliate("3", "alice", "a", "0", "0", "0", "0"), Affiliate("4", "bob", "b2", "0", "0", "0", "0"),
+         Affiliate("5", "Bob", "b3", "0", "0", "0", "0")});
+    EXPECT_EQ(Column(Model, Col::colName), QStringList({"alice", "Bob", "Bob", "bob", "zed"}));
+    // Equal names keep the order of the reply.
+    EXPECT_EQ(Ids(Model), QStringList({"3", "2", "5", "4", "1"}));
+}
+
+TEST_F(AffiliatesModelTest, ShortRecordsAreLeftOutAndExtraFieldsIgnored)
+{
+    Model.SetRows(
+        {{"\"1", "short", "s", "1\""}, Affiliate("2", "Ann", "a", "5", "5", "5", "5") << "spill", {}});
+    ASSERT_EQ(Model.RowCount(), 1);
+    EXPECT_EQ(Model.TextAt(0, Col::colName), "Ann");
+    EXPECT_EQ(Model.Total(Col::colOtoSales), 5);
+}
+
+TEST_F(AffiliatesModelTest, TotalsAre64BitAndSkipWhatIsNotAnInteger)
+{
+    Model.SetRows({Affiliate("1", "a", "a", "3000000000", "1", "7", "2"),
+                   Affiliate("2", "b", "b", "4000000000", "2", "many", "3"),
+                   Affiliate("3", "c", "c", "-5", "x", "1.5", "")});
+    EXPECT_EQ(Model.Total(Col::colOtoSales), Q_INT64_C(6999999995));
+    EXPECT_EQ(Model.Total(Col::colSubscribers), 3);
+    EXPECT_EQ(Model.Total(Col::colVisitors), 7);
+    EXPECT_EQ(Model.Total(Col::colUniqueHits), 5); // an empty last field adds nothing
+    EXPECT_EQ(Model.Total(Col::colName), 0);
+    // What is not a number is still shown as it came.
+    EXPECT_EQ(Model.TextAt(1, Col::colVisitors), "many");
+    EXPECT_FALSE(Model.ValueAt(1, Col::colVisitors).has_value());
+    EXPECT_EQ(Model.ValueAt(0, Col::colOtoSales), Q_INT64_C(3000000000));
+
+    const TAffiliateTotals t = Model.Totals();
+    EXPECT_EQ(t.OtoSales, Q_INT64_C(6999999995));
+    EXPECT_EQ(t.Subscribers, 3);
+    EXPECT_EQ(t.Visitors, 7);
+    EXPECT_EQ(t.UniqueHits, 5);
+}
+
+TEST_F(AffiliatesModelTest, TotalsStopAtTheEdgeInsteadOfWrapping)
+{
+    const QString big = QString::number(std::numeric_limits<qint64>::max() - 1);
+    Model.SetRows({Affiliate("1", "a", "a", big, "-9000000000000000000", "1", "1"),
+                   Affiliate("2", "b", "b", big, "-9000000000000000000", "1", "1"),
+                   Affiliate("3", "c", "c", "99999999999999999999", "0", "1", "1")});
+    EXPECT_EQ(Model.Total(Col::colOtoSales), std::numeric_limits<qint64>::max());
+    EXPECT_EQ(Model.Total(Col::colSubscribers), std::numeric_limits<qint64>::min());
+    // Past 64 bits a counter is not a number at all.
+    EXPECT_FALSE(Model.ValueAt(2, Col::colOtoSales).has_value());
+}
+
+TEST(CounterParsing, TakesSignedDecimalsOnly)
+{
+    EXPECT_EQ(TRecordListModel::ParseCounter("42"), 42);
+    EXPECT_EQ(TRecordListModel::ParseCounter("-7"), -7);
+    EXPECT_EQ(TRecordListModel::ParseCounter(" 8 "), 8);
+    EXPECT_EQ(TRecordListModel::ParseCounter("9223372036854775807"), std::numeric_limits<qint64>::max());
+    for (const char* bad : {"", " ", "1.0", "12abc", "0x10", "9223372036854775808", "1 2", "\"3"})
+        EXPECT_FALSE(TRecordListModel::ParseCounter(QString::fromLatin1(bad)).has_value()) << bad;
+    EXPECT_EQ(TRecordListModel::SaturatingAdd(5, -8), -3);
+}
+
+TEST_F(AffiliatesModelTest, CounterColumnsSortByValueTextColumnsByText)
+{
+    Model.SetRows(
+        {Affiliate("1", "a", "id10", "10", "0", "0", "0"), Affiliate("2", "b", "id9", "9", "0", "0", "0"),
+         Affiliate("3", "c", "id100", "100", "0", "0", "0"),
+         Affiliate("4", "d", "idx", "none", "0", "0", "0"), Affiliate("5", "e", "ID2", "-1", "0", "0", "0")});
+
+    Model.sort(Col::colOtoSales, Qt::AscendingOrder);
+    EXPECT_EQ(Column(Model, Col::colOtoSales), QStringList({"none", "-1", "9", "10", "100"}));
+    Model.sort(Col::colOtoSales, Qt::DescendingOrder);
+    EXPECT_EQ(Column(Model, Col::colOtoSales), QStringList({"100", "10", "9", "-1", "none"}));
+
+    Model.sort(Col::colAffiliateId, Qt::AscendingOrder);
+    EXPECT_EQ(Column(Model, Col::colAffiliateId), QStringList({"id10", "id100", "ID2", "id9", "idx"}));
+
+    // No column: back to the name order.
+    Model.sort(-1);
+    EXPECT_EQ(Column(Model, Col::colName), QStringList({"a", "b", "c", "d", "e"}));
+    EXPECT_EQ(Model.SortColumn(), -1);
+}
+
+TEST_F(AffiliatesModelTest, EqualCountersStandInNameOrderEitherWay)
+{
+    Model.SetRows({Affiliate("1", "c", "c", "1", "5", "0", "0"), Affiliate("2", "a", "a", "2", "5", "0", "0"),
+                   Affiliate("3", "b", "b", "3", "7", "0", "0")});
+    Model.sort(Col::colSubscribers, Qt::AscendingOrder);
+    EXPECT_EQ(Column(Model, Col::colName), QStringList({"a", "c", "b"}));
+    Model.sort(Col::colSubscribers, Qt::DescendingOrder);
+    EXPECT_EQ(Column(Model, Col::colName), QStringList({"b", "a", "c"}));
+}
+
+TEST_F(AffiliatesModelTest, SortKeepsPersistentIndexesOnTheirRecordAndLastsAcrossFills)
+{
+    Model.SetRows({Affiliate("1", "a", "a", "30", "0", "0", "0"),
+                   Affiliate("2", "b", "b", "10", "0", "0", "0"),
+                   Affiliate("3", "c", "c", "20", "0", "0", "0")});
+    QPersistentModelIndex onB(Model.index(1, Col::colAffiliateId));
+    Model.sort(Col::colOtoSales, Qt::AscendingOrder);
+    ASSERT_TRUE(onB.isValid());
+    EXPECT_EQ(onB.row(), 0);
+    EXPECT_EQ(onB.column(), int(Col::colAffiliateId));
+    EXPECT_EQ(Model.IdAt(onB.row()), "2");
+
+    // A refill keeps the operator's choice of column.
+    Model.SetRows(
+        {Affiliate("7", "x", "x", "5", "0", "0", "0"), Affiliate("8", "y", "y", "1", "0", "0", "0")});
+    EXPECT_EQ(Ids(Model), QStringList({"8", "7"}));
+    EXPECT_FALSE(onB.isValid());
+
+    Model.Clear();
+    EXPECT_EQ(Model.RowCount(), 0);
+    EXPECT_EQ(Model.Total(Col::colOtoSales), 0);
+}
+
+TEST(SalesModel, ShowsAffiliateAndOrderAndHidesTheId)
+{
+    TSalesModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    model.SetRows({{"\" 9", "zoe", " A-1 \""}, {"\"4", "adam", "\""}, {"\"5", "short"}});
+    ASSERT_EQ(model.RowCount(), 2);
+    ASSERT_EQ(model.columnCount(), 2);
+    EXPECT_EQ(model.headerData(0, Qt::Horizontal).toString(), "Affiliate");
+    EXPECT_EQ(model.headerData(1, Qt::Horizontal).toString(), "Sales Order");
+    // Quotes go, blanks stay.
+    EXPECT_EQ(model.TextAt(0, TSalesModel::colAffiliate), "adam");
+    EXPECT_EQ(model.TextAt(0, TSalesModel::colSalesOrder), "");
+    EXPECT_EQ(model.IdAt(0), "4");
+    EXPECT_EQ(model.TextAt(1, TSalesModel::colSalesOrder), " A-1 ");
+    EXPECT_EQ(model.IdAt(1), " 9");
+
+    model.sort(TSalesModel::colSalesOrder, Qt::DescendingOrder);
+    EXPECT_EQ(model.IdAt(0), " 9");
+    model.Clear();
+    EXPECT_EQ(model.rowCount(), 0);
+}
+
+TEST(ListTexts, AffiliateLabels)
+{
+    const auto start = listtexts::AffiliateLabelsAtStart();
+    EXPECT_EQ(start.TotalHits, "Total: 0 affiliates");
+    EXPECT_EQ(start.OtoSales, "OTO Sales:");
+    EXPECT_EQ(start.Subscribers, "Subscribers:");
+    EXPECT_EQ(start.Visitors, "Visitors:");
+    EXPECT_EQ(start.UniqueHits, "Unique Hits:");
+
+    const auto filled = listtexts::AffiliateLabelsAfterFill(3, {Q_INT64_C(12345678901), -4, 0, 1000});
+    EXPECT_EQ(filled.TotalHits, "Total: 3 affiliate(s)");
+    EXPECT_EQ(filled.OtoSales, "OTO Sales: 12345678901");
+    EXPECT_EQ(filled.Subscribers, "Subscribers: -4");
+    EXPECT_EQ(filled.Visitors, "Visitors: 0");
+    EXPECT_EQ(filled.UniqueHits, "Unique Hits: 1000"); // no grouping
+    EXPECT_EQ(listtexts::AffiliatesTotal(0), "Total: 0 affiliate(s)");
+}
+
+TEST(ListTexts, SalesLabelWordings)
+{
+    EXPECT_EQ(listtexts::SalesAtStart(), "Total: 0 sales");
+    EXPECT_EQ(listtexts::SalesAfterFill(2), "Total: 2 sale(s)");
+    EXPECT_EQ(listtexts::SalesCount(2), "Total: 2 sales");
+    EXPECT_EQ(listtexts::SalesCount(1000), "Total: 1000 sales");
+}
+
+TEST(ListSelection, IdsFollowTheViewOrderThroughProxies)
+{
+    TAffiliatesModel model;
+    model.SetRows({Affiliate("11", "b", "b", "1", "0", "0", "0"),
+                   Affiliate("22", "a", "a", "3", "0", "0", "0"),
+                   Affiliate("33", "c", "c", "2", "0", "0", "0")});
+    QItemSelectionModel sel(&model);
+    EXPECT_EQ(SelectedAffiliateIds(&sel), "");
+    EXPECT_EQ(ListModelOf(&sel), &model);
+
+    // Selected bottom row first: the ids still come top to bottom.
+    sel.select(model.index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    sel.select(model.index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    EXPECT_EQ(SelectedAffiliateIds(&sel), "22,33");
+    EXPECT_EQ(SelectedModelRows(&sel), QList<int>({0, 2}));
+
+    model.sort(TAffiliatesModel::colOtoSales, Qt::DescendingOrder);
+    EXPECT_EQ(SelectedAffiliateIds(&sel), "22,33") << "3 then 2 OTO sales";
+    model.sort(TAffiliatesModel::colOtoSales, Qt::AscendingOrder);
+    EXPECT_EQ(SelectedAffiliateIds(&sel), "33,22");
+
+    // Through a proxy sorted the other way the order is the proxy's.
+    QSortFilterProxyModel proxy;
+    proxy.setSourceModel(&model);
+    proxy.sort(TAffiliatesModel::colName, Qt::DescendingOrder);
+    QItemSelectionModel proxySel(&proxy);
+    for (int r = 0; r < proxy.rowCount(); ++r)
+        proxySel.select(proxy.index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    EXPECT_EQ(ListModelOf(&proxySel), &model);
+    EXPECT_EQ(SelectedAffiliateIds(&proxySel), "33,11,22");
+    EXPECT_EQ(SelectedRecordIds(&proxySel).size(), 3);
+    EXPECT_EQ(SelectedAffiliateIds(nullptr), "");
+}
+
+TEST(ListSelection, SaleIdsAreJoinedByCommas)
+{
+    TSalesModel model;
+    model.SetRows({{"\"8", "x", "o1\""}, {"\"3", "y", "o2\""}});
+    QItemSelectionModel sel(&model);
+    sel.select(model.index(0, 1), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    EXPECT_EQ(SelectedSaleIds(&sel), "8");
+    sel.select(model.index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    EXPECT_EQ(SelectedSaleIds(&sel), "8,3");
+}
+
+TEST(AffiliateInput, ReadsNameAndIdFromAFetchedRecord)
+{
+    TAffiliateInput v;
+    ASSERT_TRUE(AffiliateInputFromRecordText("\"12\",\"Bob Smith\",\"bob1\",\"1\",\"2\",\"3\",\"4\"", v));
+    EXPECT_EQ(v.Name, "Bob Smith");
+    EXPECT_EQ(v.AffiliateId, "bob1");
+
+    // Blanks stay as they stand.
+    ASSERT_TRUE(AffiliateInputFromRecordText("\"1\",\" x \",\"y \"", v));
+    EXPECT_EQ(v.Name, " x ");
+    EXPECT_EQ(v.AffiliateId, "y \"");
+
+    TAffiliateInput untouched{"keep", "me"};
+    EXPECT_FALSE(AffiliateInputFromRecordText("\"1\",\"only\"", untouched));
+    EXPECT_FALSE(AffiliateInputFromRecordText("", untouched));
+    EXPECT_EQ(untouched.Name, "keep");
+    EXPECT_EQ(untouched.AffiliateId, "me");
+}
+
+TEST(AffiliateInput, BlankTextsAreRefusedNameFirst)
+{
+    const QString name = "Please provide a valid Affiliate Name";
+    const QString id = "Please provide a valid Affiliate ID";
+    EXPECT_EQ(AffiliateInputProblem({"", ""}), name);
+    EXPECT_EQ(AffiliateInputProblem({" \t ", "a"}), name);
+    EXPECT_EQ(AffiliateInputProblem({"Ann", "  "}), id);
+    EXPECT_EQ(AffiliateInputProblem({"Ann", "\r\n"}), id);
+    EXPECT_EQ(AffiliateInputProblem({" Ann ", " a1 "}), "");
+}
+
+TEST(AffiliateInput, ExampleAddressComesFromTheSite)
+{
+    EXPECT_EQ(ExampleAffiliateBase("http://shop.example/event"), "http://shop.example/event/");
+    EXPECT_EQ(ExampleAffiliateBase(" http://shop.example/event// "), "http://shop.example/event/");
+    EXPECT_EQ(ExampleAffiliateBase(""), "http://www.yoursite.com/");
+    EXPECT_EQ(
+        AffiliateHelpText("http://a.example"),
+        "The affiliate url will be like http://a.example/?affid=AFFILIATEID where AFFILIATEID will be the "
+        "value that you enter in the previous field");
+}
+
+} // namespace
