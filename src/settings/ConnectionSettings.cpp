@@ -4,6 +4,7 @@
 #include "util/IniFile.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 
@@ -40,6 +41,8 @@ QByteArray PhpAssignment(const char* Variable, const QString& Value)
 {
     return "  $" + QByteArray(Variable) + '=' + PhpDoubleQuoted(Value).toLocal8Bit() + ";\r\n";
 }
+
+const QString FolderInTheWay = QStringLiteral("a directory of that name is in the way");
 
 QString Shown(const QString& Path)
 {
@@ -90,6 +93,9 @@ TSaveOutcome SaveConnectionSettingsTo(const QString& DataDir, const TConnectionS
     const QString iniPath = dir.filePath(SettingsFileName);
     QString error;
 
+    if (QFileInfo(iniPath).isDir())
+        return SettingsFileFailure(iniPath, FolderInTheWay);
+
     // The file may hold more than our five keys; a file we cannot read is
     // not replaced, or whatever else it held would be lost.
     TIniFile ini;
@@ -107,7 +113,12 @@ TSaveOutcome SaveConnectionSettingsTo(const QString& DataDir, const TConnectionS
         return SettingsFileFailure(iniPath, error);
 
     const QString phpPath = dir.filePath(ConfigPhpFileName);
-    if (!WriteFileAtomically(phpPath, ConfigPhpText(Settings), error))
+    bool written = false;
+    if (QFileInfo(phpPath).isDir())
+        error = FolderInTheWay;
+    else
+        written = WriteFileAtomically(phpPath, ConfigPhpText(Settings), error);
+    if (!written)
         return {false, QStringLiteral("Could not write \"%1\": %2.\n"
                                       "The settings themselves were saved to %3.")
                            .arg(Shown(phpPath), error, SettingsFileName)};
