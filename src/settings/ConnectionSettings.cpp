@@ -6,7 +6,8 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace {
+namespace
+{
 
 // Keys in the order they are written, which is the order a new file shows.
 const char* const KeySiteUrl = "swebserver";
@@ -100,7 +101,8 @@ TSaveOutcome SaveConnectionSettingsTo(const QString& DataDir, const TConnectionS
     // not replaced, or whatever else it held would be lost.
     TIniFile ini;
     if (!ini.LoadFile(iniPath, error))
-        return SettingsFileFailure(iniPath, QStringLiteral("the existing file cannot be read (%1)").arg(error));
+        return SettingsFileFailure(iniPath,
+                                   QStringLiteral("the existing file cannot be read (%1)").arg(error));
 
     const bool stored = ini.WriteString(SettingsSection, Key(KeySiteUrl), Settings.SiteUrl) &&
                         ini.WriteString(SettingsSection, Key(KeyDbHost), Settings.DbHost) &&

@@ -8,15 +8,15 @@
 #include <QScreen>
 #include <QStyle>
 
-namespace {
+namespace
+{
 
 constexpr int ClientWidth = 409;
 constexpr int ClientHeight = 218;
 constexpr int EditLeft = 116;
 constexpr int EditHeight = 18;
 
-template <class T>
-T* Named(T* w, const char* name)
+template <class T> T* Named(T* w, const char* name)
 {
     w->setObjectName(QString::fromLatin1(name));
     return w;
@@ -58,7 +58,8 @@ TfrmSettings::TfrmSettings(TConnectionSettings& Target_, QWidget* parent)
 
     const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
     if (screen)
-        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen->availableGeometry()));
+        setGeometry(
+            QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen->availableGeometry()));
 }
 
 void TfrmSettings::BuildControls()
@@ -76,10 +77,11 @@ void TfrmSettings::BuildControls()
     // wants to see what goes into config.php.
     edtPassword = Edit(this, "edtPassword", 121, 177);
 
-    auto* note = Named(
-        new QLabel(QStringLiteral("After save the changes a new configuration file (config.php) will be created."),
-                   this),
-        "Label6");
+    auto* note =
+        Named(new QLabel(QStringLiteral(
+                             "After save the changes a new configuration file (config.php) will be created."),
+                         this),
+              "Label6");
     note->setWordWrap(true);
     note->setGeometry(18, 150, 355, 26);
 

@@ -8,7 +8,8 @@
 class QLineEdit;
 class QPushButton;
 
-class TfrmSettings : public QDialog {
+class TfrmSettings : public QDialog
+{
     Q_OBJECT
 public:
     // Target is the settings that Ok writes into; the dialog keeps a

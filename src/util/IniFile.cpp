@@ -5,7 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace {
+namespace
+{
 
 const QByteArray LineEnd = QByteArrayLiteral("\r\n");
 

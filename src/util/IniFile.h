@@ -12,7 +12,8 @@
 #include <QList>
 #include <QString>
 
-class TIniFile {
+class TIniFile
+{
 public:
     TIniFile() = default;
 
@@ -49,8 +50,8 @@ private:
     struct TLine {
         QByteArray Raw; // the line as it is in the file, ending included
         TLineKind Kind = TLineKind::Other;
-        QString Name;   // section or key name, trimmed
-        QString Value;  // key value, trimmed
+        QString Name;  // section or key name, trimmed
+        QString Value; // key value, trimmed
     };
 
     static TLine Parse(const QByteArray& Raw);

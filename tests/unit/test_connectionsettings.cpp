@@ -1,8 +1,8 @@
 // The connection settings: hsettings.dat, config.php as PHP itself reads it,
 // and what a failed save leaves behind.
-#include "settings/ConnectionSettings.h"
-
+#include "QtPrinters.h"
 #include "TestFolders.h"
+#include "settings/ConnectionSettings.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,7 +12,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 using tftest::TDataFolder;
 
@@ -107,8 +108,9 @@ TEST(ConnectionSettingsSave, EmptyValuesGiveEmptyLinesAndEmptyStrings)
     TDataFolder folder;
     ASSERT_TRUE(SaveConnectionSettingsTo(folder.Path(), Sample()).Ok);
     ASSERT_TRUE(SaveConnectionSettingsTo(folder.Path(), TConnectionSettings{}).Ok);
-    EXPECT_EQ(folder.Read("hsettings.dat"),
-              QByteArray("[Settings]\r\nswebserver=\r\nshostname=\r\nsdatabase=\r\nsusername=\r\nspassword=\r\n"));
+    EXPECT_EQ(
+        folder.Read("hsettings.dat"),
+        QByteArray("[Settings]\r\nswebserver=\r\nshostname=\r\nsdatabase=\r\nsusername=\r\nspassword=\r\n"));
     EXPECT_EQ(folder.Read("config.php"), QByteArray("<?php\r\n  $hostname=\"\";\r\n  $database=\"\";\r\n"
                                                     "  $username=\"\";\r\n  $password=\"\";\r\n?>\r\n"));
     EXPECT_EQ(LoadConnectionSettingsFrom(folder.Path()), TConnectionSettings{});
@@ -122,12 +124,13 @@ TEST(ConnectionSettingsSave, EverythingElseInTheFileSurvives)
                                   "[Tail]\nz=1\n");
     folder.Write("config.php", "stale");
     ASSERT_TRUE(SaveConnectionSettingsTo(folder.Path(), Sample()).Ok);
-    EXPECT_EQ(folder.Read("hsettings.dat"), QByteArray("; kept\r\n[Window]\r\nleft=10\r\n\r\n"
-                                                       "[SETTINGS]\r\nSWebServer=http://example.test/event/\r\n"
-                                                       "extra=keep me\r\n"
-                                                       "shostname=db.example.test\r\nsdatabase=event\r\n"
-                                                       "susername=operator\r\nspassword=s3cret pass\r\n\r\n"
-                                                       "[Tail]\nz=1\n"));
+    EXPECT_EQ(folder.Read("hsettings.dat"),
+              QByteArray("; kept\r\n[Window]\r\nleft=10\r\n\r\n"
+                         "[SETTINGS]\r\nSWebServer=http://example.test/event/\r\n"
+                         "extra=keep me\r\n"
+                         "shostname=db.example.test\r\nsdatabase=event\r\n"
+                         "susername=operator\r\nspassword=s3cret pass\r\n\r\n"
+                         "[Tail]\nz=1\n"));
     EXPECT_EQ(folder.Read("config.php"), QByteArray(SamplePhp));
 }
 
@@ -158,9 +161,10 @@ QStringList PhpReadsBack(const QString& ConfigPath, QString& Trouble)
     }
     // $x and friends exist beforehand so that any variable that slipped
     // through unescaped would show up in the values.
-    const QString code = "$x = 'LEAK'; $db = 'LEAK'; error_reporting(E_ALL);"
-                         "include getenv('TF_CONFIG_PHP');"
-                         "foreach ([$hostname, $database, $username, $password] as $v) echo bin2hex($v), \"\\n\";";
+    const QString code =
+        "$x = 'LEAK'; $db = 'LEAK'; error_reporting(E_ALL);"
+        "include getenv('TF_CONFIG_PHP');"
+        "foreach ([$hostname, $database, $username, $password] as $v) echo bin2hex($v), \"\\n\";";
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("TF_CONFIG_PHP", ConfigPath);
@@ -206,7 +210,8 @@ TEST(ConfigPhp, PhpSeesEmptyValuesAsEmptyStrings)
     ExpectPhpSees(TConnectionSettings{"http://site.test", "", "", "", ""});
 }
 
-class ConnectionSettingsFailure : public ::testing::Test {
+class ConnectionSettingsFailure : public ::testing::Test
+{
 protected:
     void SetUp() override
     {

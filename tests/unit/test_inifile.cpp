@@ -1,14 +1,15 @@
 // The profile file: lookups as the desktop's profile routines do them, and
 // writes that change only the line they must.
-#include "util/IniFile.h"
-
+#include "QtPrinters.h"
 #include "TestFolders.h"
+#include "util/IniFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 QByteArray Bytes(const char* Text)
 {
@@ -42,7 +43,8 @@ TEST(IniFileRead, NamesMatchWithoutCaseAndValuesLoseTheirBlanks)
 TEST(IniFileRead, MissingSectionsKeysCommentsAndOddLinesGiveTheDefault)
 {
     const TIniFile ini = TIniFile::FromBytes(Bytes(Sample));
-    EXPECT_EQ(ini.ReadString("Settings", "spassword", "dflt"), "dflt"); // only in a comment and another section
+    EXPECT_EQ(ini.ReadString("Settings", "spassword", "dflt"),
+              "dflt"); // only in a comment and another section
     EXPECT_EQ(ini.ReadString("Settings", "no equals sign here", "dflt"), "dflt");
     EXPECT_EQ(ini.ReadString("Nowhere", "shostname", "dflt"), "dflt");
     EXPECT_EQ(ini.ReadString("", "orphan", "dflt"), "dflt");
