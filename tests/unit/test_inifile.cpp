@@ -128,15 +128,6 @@ TEST(IniFileWrite, AppendsAMissingSectionAtTheEnd)
     EXPECT_EQ(ini.ToBytes(), Bytes("[A]\nx=1\r\n[New]\r\nk=v\r\nk2=v2\r\n"));
 }
 
-TEST(IniFileWrite, AFreshProfileIsJustTheSectionAndItsKeysInWriteOrder)
-{
-    TIniFile ini;
-    ASSERT_TRUE(ini.WriteString("S", "b", "2"));
-    ASSERT_TRUE(ini.WriteString("S", "a", ""));
-    ASSERT_TRUE(ini.WriteString("S", "b", "3"));
-    EXPECT_EQ(ini.ToBytes(), Bytes("[S]\r\nb=3\r\na=\r\n"));
-}
-
 TEST(IniFileWrite, RefusesWhatCannotBeStoredOnOneLine)
 {
     const QByteArray original = Bytes("[A]\r\nx=1\r\n");
@@ -151,15 +142,6 @@ TEST(IniFileWrite, RefusesWhatCannotBeStoredOnOneLine)
     EXPECT_FALSE(ini.WriteString("A]", "x", "1"));
     EXPECT_FALSE(ini.WriteString("", "x", "1"));
     EXPECT_EQ(ini.ToBytes(), original);
-}
-
-TEST(IniFileWrite, ValuesKeepQuotesEqualsAndNonAsciiLetters)
-{
-    TIniFile ini;
-    const QString value = QString::fromUtf8("\"quoted\" a=b ; not a comment \xC3\xA9\xC3\xB1");
-    ASSERT_TRUE(ini.WriteString("S", "k", value));
-    EXPECT_EQ(TIniFile::FromBytes(ini.ToBytes()).ReadString("S", "k"), value);
-    EXPECT_TRUE(ini.ToBytes().contains(value.toLocal8Bit()));
 }
 
 TEST(IniFileFiles, AMissingFileIsAnEmptyProfile)
