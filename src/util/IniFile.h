@@ -1,0 +1,67 @@
+#pragma once
+// TIniFile: a profile file ("[Section]" lines followed by "key=value" lines)
+// read and written the way the desktop's profile routines do it. Section and
+// key names match without regard to case, values are read without the blanks
+// around them, and a write touches only the one line it has to: every other
+// line of the file, comments and odd lines included, stays byte for byte as
+// it was.
+//
+// Text is 8-bit in the system code page. Lines that this class writes end in
+// CR LF; lines it only read keep whatever ending they came with.
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+class TIniFile
+{
+public:
+    TIniFile() = default;
+
+    // A profile over bytes already in memory (a downloaded descriptor, say).
+    static TIniFile FromBytes(const QByteArray& Bytes);
+
+    // Reads the file at Path. A file that does not exist gives an empty
+    // profile and true; a file that exists but cannot be read gives false
+    // with the reason in Error and leaves the profile empty.
+    bool LoadFile(const QString& Path, QString& Error);
+
+    // The value of Key in the first section named Section, or Default when
+    // there is no such section or key.
+    QString ReadString(const QString& Section, const QString& Key, const QString& Default = {}) const;
+    bool KeyExists(const QString& Section, const QString& Key) const;
+
+    // Sets Key in Section to Value: an existing key line is rewritten in
+    // place, a missing key is added after the last line of its section, and
+    // a missing section is added at the end. False, changing nothing, for
+    // text that cannot be stored on one line: an empty or blank-edged name,
+    // a key holding "=" or a leading "[" or ";", a section name holding "]",
+    // or any name or value holding a line break.
+    bool WriteString(const QString& Section, const QString& Key, const QString& Value);
+
+    // The whole profile as it would be written.
+    QByteArray ToBytes() const;
+
+    // Writes the profile to Path atomically: either the new file is in place
+    // or the old one is untouched. False with the reason in Error.
+    bool SaveFile(const QString& Path, QString& Error) const;
+
+private:
+    enum class TLineKind { Other, Section, Key };
+    struct TLine {
+        QByteArray Raw; // the line as it is in the file, ending included
+        TLineKind Kind = TLineKind::Other;
+        QString Name;  // section or key name, trimmed
+        QString Value; // key value, trimmed
+    };
+
+    static TLine Parse(const QByteArray& Raw);
+    // Index of the header line of the first section named Section, or -1.
+    qsizetype FindSection(const QString& Section) const;
+    // Index one past the last line that belongs to the section whose header
+    // is at Header (the next header, or the end of the file).
+    qsizetype SectionEnd(qsizetype Header) const;
+    qsizetype FindKey(qsizetype Header, const QString& Key) const;
+    void InsertLine(qsizetype At, const QByteArray& Text);
+
+    QList<TLine> Lines;
+};
