@@ -52,6 +52,7 @@ QString TfrmMain::DataFile(const QString& Name) const
 void TfrmMain::FormCreate()
 {
     gifBanner->setGeometry(imgBanner->geometry());
+    LoadBrandFile();
     if (Brand.WelcomeHtml.isEmpty())
         Timer1->start();
     NewsList.clear();

@@ -16,7 +16,6 @@ class QMovie;
 class QProgressBar;
 class QPushButton;
 class QSplitter;
-class QStandardItemModel;
 class QTabWidget;
 class QTableView;
 class QTimer;
@@ -25,6 +24,8 @@ class TClickLabel;
 class THtmlView;
 class TLinkLabel;
 class TMessageBox;
+class TAffiliatesModel;
+class TSalesModel;
 
 class TfrmMain : public QWidget {
     Q_OBJECT
@@ -77,6 +78,9 @@ private:
     QWidget* BuildLinks(QWidget* page);
     QWidget* BuildStatusBar(QWidget* page);
     void CenterBanner();
+    void LoadBrandFile();
+    void ApplyBrand(const TBrandLoad& Load);
+    bool ShowBanner(const TBrandLoad& Load);
 
     TAppEnvironment Env;
     bool Shown = false;
@@ -97,11 +101,12 @@ private:
     TClickLabel* imgBanner = nullptr;
     TClickLabel* gifBanner = nullptr;
     QMovie* gifMovie = nullptr;
+    QByteArray BannerData; // the animated banner reads from here while shown
     QSplitter* bsSkinSplitter1 = nullptr;
     QTableView* lvwPages = nullptr;
     QTableView* lvwReferers = nullptr;
-    QStandardItemModel* AffiliatesModel = nullptr;
-    QStandardItemModel* SalesModel = nullptr;
+    TAffiliatesModel* AffiliatesModel = nullptr;
+    TSalesModel* SalesModel = nullptr;
     QLabel* lblTotalHits = nullptr;
     QLabel* lblOTOSales = nullptr;
     QLabel* lblSubscribers = nullptr;

@@ -3,6 +3,9 @@
 // right anchors keep them in place when the window is resized.
 #include "FMain.h"
 
+#include "tracking/AffiliatesModel.h"
+#include "tracking/SalesModel.h"
+
 #include "components/Anchors.h"
 #include "components/ClickLabel.h"
 #include "components/HtmlView.h"
@@ -15,7 +18,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
-#include <QStandardItemModel>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
@@ -86,13 +88,10 @@ QToolButton* IconButton(QWidget* parent, const char* name, const QString& hint, 
 // Both lists: report view, whole rows, several rows at once, grid lines,
 // read-only, rows 20 high, headers that can be dragged, a sort indicator,
 // selected rows light grey with dark blue text.
-QTableView* ReportView(QWidget* parent, const char* name, QStandardItemModel* model,
-                       const QList<QPair<QString, int>>& columns)
+// The models name their own columns; the view gives them their widths.
+QTableView* ReportView(QWidget* parent, const char* name, QAbstractItemModel* model, const QList<int>& widths)
 {
     auto* v = Named(new QTableView(parent), name);
-    model->setColumnCount(int(columns.size()));
-    for (int i = 0; i < columns.size(); ++i)
-        model->setHeaderData(i, Qt::Horizontal, columns[i].first);
     v->setModel(model);
     v->setSelectionBehavior(QAbstractItemView::SelectRows);
     v->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -110,8 +109,12 @@ QTableView* ReportView(QWidget* parent, const char* name, QStandardItemModel* mo
     h->setHighlightSections(false);
     h->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     h->setStretchLastSection(false);
-    for (int i = 0; i < columns.size(); ++i)
-        v->setColumnWidth(i, columns[i].second);
+    for (int i = 0; i < widths.size(); ++i)
+        v->setColumnWidth(i, widths[i]);
+    // Header clicks sort through the model; the indicator starts unset,
+    // which keeps the rows in the order of their names.
+    v->setSortingEnabled(true);
+    h->setSortIndicator(-1, Qt::AscendingOrder);
     QPalette pal = v->palette();
     for (auto group : {QPalette::Active, QPalette::Inactive}) {
         pal.setColor(group, QPalette::Highlight, QColor(233, 233, 233));
@@ -207,14 +210,8 @@ QWidget* TfrmMain::BuildWorkArea(QWidget* page)
     QFrame* panel7 = Panel(bsSkinSplitter1, "bsSkinPanel7");
     panel7->setMinimumHeight(10 + 63);
     auto* upper = Stack(panel7);
-    AffiliatesModel = new QStandardItemModel(this);
-    lvwPages = ReportView(panel7, "lvwPages", AffiliatesModel,
-                          {{QStringLiteral("Affiliate Name"), 200},
-                           {QStringLiteral("Affiliate Id"), 110},
-                           {QStringLiteral("OTO Sales"), 110},
-                           {QStringLiteral("Subscribers"), 110},
-                           {QStringLiteral("Visitors"), 110},
-                           {QStringLiteral("Unique Hits"), 110}});
+    AffiliatesModel = new TAffiliatesModel(this);
+    lvwPages = ReportView(panel7, "lvwPages", AffiliatesModel, {200, 110, 110, 110, 110, 110});
     upper->addWidget(lvwPages, 1);
     QFrame* panel8 = Panel(panel7, "bsSkinPanel8", 63);
     upper->addWidget(panel8);
@@ -244,9 +241,8 @@ QWidget* TfrmMain::BuildWorkArea(QWidget* page)
                             QStringLiteral("All no affiliates sales"), QStringLiteral("All sales")});
     cbxQueryType->setCurrentIndex(0);
     cbxQueryType->setGeometry(48, 6, 201, 22);
-    SalesModel = new QStandardItemModel(this);
-    lvwReferers = ReportView(lower, "lvwReferers", SalesModel,
-                             {{QStringLiteral("Affiliate"), 350}, {QStringLiteral("Sales Order"), 150}});
+    SalesModel = new TSalesModel(this);
+    lvwReferers = ReportView(lower, "lvwReferers", SalesModel, {350, 150});
     lowerStack->addWidget(lvwReferers, 1);
     QFrame* panel9 = Panel(lower, "bsSkinPanel9", 46);
     panel9->setGeometry(0, 0, DesignWidth, 46);
