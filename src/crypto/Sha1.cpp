@@ -64,7 +64,9 @@ void Sha1Compress(std::uint32_t Hash[5], const std::uint8_t Block[64])
     Hash[2] += c;
     Hash[3] += d;
     Hash[4] += e;
-    tfcrypto::SecureWipe(w, sizeof w);
+    // The schedule is not wiped here: once per block is a third of the cost
+    // of the key derivation's thousands of calls. The contexts that hold
+    // secrets are wiped when they end.
 }
 
 void Sha1Begin(TSha1Context& Context)
