@@ -90,6 +90,9 @@ void THttpClient::SetMaxBodySize(qint64 Bytes)
 void THttpClient::AddTrustedCertificates(const QList<QSslCertificate>& Certificates)
 {
     ExtraCas += Certificates;
+    // Connections kept open (or refused) under the old trust must not be
+    // reused under the new one.
+    Manager->clearConnectionCache();
 }
 
 bool THttpClient::Get(const QString& Url, QByteArray& Body)
