@@ -377,3 +377,15 @@ TEST_F(HttpClientTest, CredentialsAreNotOfferedToARedirectTarget)
     for (const THttpRequest& r : elsewhere.Requests())
         EXPECT_FALSE(r.HasHeader("Authorization"));
 }
+
+TEST_F(HttpClientTest, DestroyingTheClientMidRequestEndsTheWaitSafely)
+{
+    THttpAnswer hang;
+    hang.Hang = true;
+    Peer.Queue(hang);
+    auto* client = new THttpClient;
+    QTimer::singleShot(100, [client] { delete client; });
+    QByteArray body = "stale";
+    EXPECT_FALSE(client->Get(Peer.Url(), body));
+    EXPECT_TRUE(body.isEmpty());
+}
