@@ -1,0 +1,348 @@
+#include "HttpClient.h"
+
+#include <QAuthenticator>
+#include <QEventLoop>
+#include <QIODevice>
+#include <QNetworkAccessManager>
+#include <QNetworkCookieJar>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QRandomGenerator>
+#include <QSslConfiguration>
+#include <QTimer>
+
+namespace
+{
+
+QByteArray NewBoundary()
+{
+    QByteArray b = "----TallyfairFormBoundary";
+    for (int i = 0; i < 4; ++i)
+        b += QByteArray::number(QRandomGenerator::global()->generate(), 16).rightJustified(8, '0');
+    return b;
+}
+
+bool IsRedirect(int Status)
+{
+    return Status == 301 || Status == 302 || Status == 303 || Status == 307 || Status == 308;
+}
+
+bool IsHttpScheme(const QUrl& Url)
+{
+    const QString s = Url.scheme().toLower();
+    return s == QLatin1String("http") || s == QLatin1String("https");
+}
+
+} // namespace
+
+THttpClient::THttpClient(QObject* parent) : QObject(parent)
+{
+    Manager = new QNetworkAccessManager(this);
+    // No proxy, whatever the desktop says: the site is reached directly.
+    Manager->setProxy(QNetworkProxy::NoProxy);
+    // The default jar keeps cookies in memory only, for the life of the
+    // client, and sends them back on every later request they match.
+    Manager->setCookieJar(new QNetworkCookieJar(Manager));
+    // Redirects are followed here, not inside the manager, so that the
+    // count, the https-only rule and the body of each hop are in our hands.
+    Manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
+    connect(Manager, &QNetworkAccessManager::authenticationRequired, this,
+            [this](QNetworkReply* r, QAuthenticator* auth) {
+                // Offer the address's own credentials once, and only to the
+                // host they were written for (not to a redirect target).
+                if (r != Reply || CredentialsTried || Credentials.userName().isEmpty())
+                    return;
+                const QUrl at = r->url();
+                if (at.scheme().compare(Credentials.scheme(), Qt::CaseInsensitive) != 0 ||
+                    at.host().compare(Credentials.host(), Qt::CaseInsensitive) != 0 ||
+                    at.port(-1) != Credentials.port(-1))
+                    return;
+                CredentialsTried = true;
+                auth->setUser(Credentials.userName());
+                auth->setPassword(Credentials.password());
+            });
+
+    Timer = new QTimer(this);
+    Timer->setSingleShot(true);
+    connect(Timer, &QTimer::timeout, this, &THttpClient::OnTimeout);
+}
+
+THttpClient::~THttpClient()
+{
+    if (Reply) {
+        FailText = tr("The connection was closed.");
+        Reply->abort();
+    }
+}
+
+void THttpClient::SetReadTimeout(int Ms)
+{
+    ReadTimeoutMs = qMax(0, Ms);
+}
+
+void THttpClient::SetMaxBodySize(qint64 Bytes)
+{
+    MaxBody = qMax<qint64>(0, Bytes);
+}
+
+void THttpClient::AddTrustedCertificates(const QList<QSslCertificate>& Certificates)
+{
+    ExtraCas += Certificates;
+    // Connections kept open (or refused) under the old trust must not be
+    // reused under the new one.
+    Manager->clearConnectionCache();
+}
+
+bool THttpClient::Get(const QString& Url, QByteArray& Body)
+{
+    Body.clear();
+    return Run(Url, "GET", nullptr, {}, &Body, nullptr);
+}
+
+bool THttpClient::Get(const QString& Url, QIODevice& Target)
+{
+    return Run(Url, "GET", nullptr, {}, nullptr, &Target);
+}
+
+bool THttpClient::Post(const QString& Url, const TFormFields& Fields, QByteArray& Body)
+{
+    Body.clear();
+    QByteArray boundary = NewBoundary();
+    QByteArray upload = MultipartBody(Fields, boundary);
+    // A value that happens to hold the boundary would end its part early.
+    while (upload.count("--" + boundary) != Fields.size() + 1) {
+        boundary = NewBoundary();
+        upload = MultipartBody(Fields, boundary);
+    }
+    return Run(Url, "POST", &upload, "multipart/form-data; boundary=" + boundary, &Body, nullptr);
+}
+
+QByteArray THttpClient::MultipartBody(const TFormFields& Fields, const QByteArray& Boundary)
+{
+    QByteArray body;
+    for (const auto& field : Fields) {
+        body += "--" + Boundary + "\r\n";
+        body += "Content-Disposition: form-data; name=\"" + field.first.toLocal8Bit() + "\"\r\n\r\n";
+        body += field.second.toLocal8Bit() + "\r\n";
+    }
+    body += "--" + Boundary + "--\r\n";
+    return body;
+}
+
+void THttpClient::Disconnect()
+{
+    Fail(tr("The request was cancelled."));
+}
+
+QNetworkRequest THttpClient::BuildRequest(const QUrl& Url) const
+{
+    QNetworkRequest req(Url);
+    req.setRawHeader("User-Agent", UserAgent);
+    req.setRawHeader("Accept", Accept);
+    if (!ExtraCas.isEmpty()) {
+        QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
+        ssl.addCaCertificates(ExtraCas);
+        req.setSslConfiguration(ssl);
+    }
+    return req;
+}
+
+bool THttpClient::Refuse(const QString& Url, QUrl& Parsed)
+{
+    if (Busy()) {
+        LastErrorText = tr("Another request is still in progress.");
+        return true;
+    }
+    LastStatusCode = 0;
+    Parsed = QUrl(Url, QUrl::TolerantMode);
+    if (!Parsed.isValid() || !IsHttpScheme(Parsed) || Parsed.host().isEmpty()) {
+        LastErrorText = tr("Not a web address: %1").arg(Url);
+        return true;
+    }
+    return false;
+}
+
+bool THttpClient::Run(const QString& Url, const QByteArray& Method, const QByteArray* Upload,
+                      const QByteArray& ContentType, QByteArray* Body, QIODevice* Target)
+{
+    QUrl url;
+    if (Refuse(Url, url))
+        return false;
+
+    // Credentials written into the address answer a Basic challenge; they
+    // are taken out of the address so that they go nowhere else.
+    Credentials = QUrl();
+    CredentialsTried = false;
+    if (!url.userName().isEmpty()) {
+        Credentials = url;
+        url.setUserInfo(QString());
+    }
+    SinkBuffer = Body;
+    SinkDevice = Target;
+    FailText.clear();
+    LastErrorText.clear();
+    emit BusyChanged(true);
+
+    QByteArray method = Method;
+    const QByteArray* upload = Upload;
+    bool ok = false;
+    for (int hops = 0;; ++hops) {
+        if (!Exchange(url, method, upload, ContentType))
+            return false; // the client went away while waiting; nothing is left to report to
+        const QUrl next = RedirectTarget();
+        if (next.isEmpty()) {
+            ok = Evaluate();
+            break;
+        }
+        if (hops == MaxRedirects) {
+            LastErrorText = tr("Too many redirects (more than %1).").arg(MaxRedirects);
+            break;
+        }
+        if (!IsHttpScheme(next) || next.host().isEmpty() ||
+            (url.scheme().toLower() == QLatin1String("https") &&
+             next.scheme().toLower() != QLatin1String("https"))) {
+            LastErrorText =
+                tr("Refused to follow a redirect to %1.").arg(next.toString(QUrl::RemoveUserInfo));
+            break;
+        }
+        // As browsers do: 303, and 301/302 after a POST, continue with a GET;
+        // 307 and 308 repeat the request as it was.
+        const int status = LastStatusCode;
+        if (status == 303 || ((status == 301 || status == 302) && method == "POST")) {
+            method = "GET";
+            upload = nullptr;
+        }
+        url = next;
+        Release();
+    }
+
+    Release();
+    SinkBuffer = nullptr;
+    SinkDevice = nullptr;
+    Credentials = QUrl();
+    emit BusyChanged(false);
+    return ok;
+}
+
+bool THttpClient::Exchange(const QUrl& Url, const QByteArray& Method, const QByteArray* Upload,
+                           const QByteArray& ContentType)
+{
+    QNetworkRequest req = BuildRequest(Url);
+    if (Upload) {
+        req.setHeader(QNetworkRequest::ContentTypeHeader, ContentType);
+        Reply = Manager->sendCustomRequest(req, Method, *Upload);
+    } else {
+        Reply = Manager->sendCustomRequest(req, Method);
+    }
+    Received = 0;
+
+    QEventLoop loop;
+    QNetworkReply* reply = Reply;
+    connect(reply, &QNetworkReply::readyRead, this, &THttpClient::OnReadyRead);
+    connect(reply, &QNetworkReply::downloadProgress, this, &THttpClient::OnDownloadProgress);
+    connect(reply, &QNetworkReply::uploadProgress, this, &THttpClient::RestartTimer);
+    connect(reply, &QNetworkReply::metaDataChanged, this, [this] {
+        const QVariant length = Reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() > MaxBody)
+            Fail(tr("The reply is larger than %1 bytes.").arg(MaxBody));
+    });
+    connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    RestartTimer();
+
+    QPointer<THttpClient> alive(this);
+    if (!reply->isFinished())
+        loop.exec();
+    if (!alive)
+        return false;
+    Timer->stop();
+    if (FailText.isEmpty())
+        OnReadyRead(); // whatever arrived together with the end of the reply
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    LastStatusCode = status.isValid() ? status.toInt() : 0;
+    return true;
+}
+
+QUrl THttpClient::RedirectTarget() const
+{
+    if (!FailText.isEmpty() || !IsRedirect(LastStatusCode) || !Reply->hasRawHeader("Location"))
+        return {};
+    return Reply->url().resolved(QUrl::fromEncoded(Reply->rawHeader("Location"), QUrl::TolerantMode));
+}
+
+bool THttpClient::Evaluate()
+{
+    if (!FailText.isEmpty())
+        LastErrorText = FailText;
+    else if (LastStatusCode >= 400)
+        LastErrorText = tr("The server answered %1 %2.")
+                            .arg(LastStatusCode)
+                            .arg(Reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString());
+    else if (Reply->error() != QNetworkReply::NoError)
+        LastErrorText = Reply->errorString();
+    else if (LastStatusCode < 200 || LastStatusCode > 299)
+        LastErrorText = tr("The server answered %1 without content.").arg(LastStatusCode);
+    else
+        return true;
+    if (LastErrorText.isEmpty())
+        LastErrorText = tr("The request failed.");
+    return false;
+}
+
+void THttpClient::Release()
+{
+    if (!Reply)
+        return;
+    Reply->disconnect(this);
+    Reply->deleteLater();
+    Reply = nullptr;
+}
+
+void THttpClient::OnReadyRead()
+{
+    if (!Reply || !FailText.isEmpty())
+        return;
+    RestartTimer();
+    // The body of a redirect that is being followed is not the reply.
+    if (IsRedirect(Reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt()) &&
+        Reply->hasRawHeader("Location"))
+        return;
+    const QByteArray chunk = Reply->readAll();
+    if (chunk.isEmpty())
+        return;
+    Received += chunk.size();
+    if (Received > MaxBody) {
+        Fail(tr("The reply is larger than %1 bytes.").arg(MaxBody));
+        return;
+    }
+    if (SinkBuffer)
+        SinkBuffer->append(chunk);
+    if (SinkDevice && SinkDevice->write(chunk) != chunk.size())
+        Fail(tr("The download could not be written: %1").arg(SinkDevice->errorString()));
+}
+
+void THttpClient::OnDownloadProgress(qint64 Done, qint64 Total)
+{
+    RestartTimer();
+    emit Progress(Done, Total);
+}
+
+void THttpClient::OnTimeout()
+{
+    Fail(tr("No answer within %1 ms.").arg(ReadTimeoutMs));
+}
+
+void THttpClient::Fail(const QString& Text)
+{
+    if (!Reply || !FailText.isEmpty())
+        return;
+    FailText = Text;
+    Reply->abort();
+}
+
+void THttpClient::RestartTimer()
+{
+    if (ReadTimeoutMs > 0 && Reply)
+        Timer->start(ReadTimeoutMs);
+}

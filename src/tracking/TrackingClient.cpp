@@ -1,0 +1,75 @@
+#include "TrackingClient.h"
+
+#include "components/HttpClient.h"
+
+using namespace TrackingProtocol;
+
+TTrackingClient::TTrackingClient(THttpClient& H, std::function<QString()> Site)
+    : Http(H), SiteUrl(std::move(Site))
+{
+}
+
+QString TTrackingClient::Send(const TFormFields& Form)
+{
+    Http.SetReadTimeout(ReadTimeoutMs);
+    QByteArray body;
+    Reply = Http.Post(ScriptUrl(SiteUrl()), Form, body) ? ReplyText(body) : FailedReply;
+    return Reply;
+}
+
+// Adding and editing first fetch the script plainly (the reply is not
+// used); when even that fails there is no point in posting.
+bool TTrackingClient::Touch()
+{
+    Http.SetReadTimeout(ReadTimeoutMs);
+    QByteArray ignored;
+    if (Http.Get(ScriptUrl(SiteUrl()), ignored))
+        return true;
+    Reply = FailedReply;
+    return false;
+}
+
+bool TTrackingClient::CheckServer()
+{
+    return IsOk(Send(CheckServerForm()));
+}
+
+bool TTrackingClient::DeleteAffiliates(const QString& Ids)
+{
+    return IsOk(Send(DeleteAffiliatesForm(Ids)));
+}
+
+TListReply TTrackingClient::LoadAffiliates()
+{
+    return DecodeList(Send(LoadAffiliatesForm()), AffiliateFieldCount);
+}
+
+TListReply TTrackingClient::LoadSales(int QueryType, const QString& Ids)
+{
+    return DecodeList(Send(LoadSalesForm(QueryType, Ids)), SaleFieldCount);
+}
+
+bool TTrackingClient::DeleteSales(const QString& Ids)
+{
+    return IsOk(Send(DeleteSalesForm(Ids)));
+}
+
+TSaveResult TTrackingClient::AddAffiliate(const QString& Name, const QString& AffiliateId)
+{
+    if (!Touch())
+        return srFailed;
+    return AddResult(Send(AddAffiliateForm(Name, AffiliateId)));
+}
+
+bool TTrackingClient::GetAffiliate(const QString& RecordId, QString& RecordText)
+{
+    return DecodeRecord(Send(GetAffiliateForm(RecordId)), RecordText);
+}
+
+TSaveResult TTrackingClient::EditAffiliate(const QString& RecordId, const QString& Name,
+                                           const QString& AffiliateId)
+{
+    if (!Touch())
+        return srFailed;
+    return EditResult(Send(EditAffiliateForm(RecordId, Name, AffiliateId)));
+}

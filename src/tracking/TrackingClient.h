@@ -1,0 +1,40 @@
+#pragma once
+// TTrackingClient: the eight requests of actions.php on the main window's
+// HTTP client. Each one sets the client's read time-out, posts its form to
+// the script and judges the reply; a failed request counts as the reply
+// "BAD", so nothing here throws or reports a transport error by other means.
+#include "tracking/TrackingProtocol.h"
+
+#include <QString>
+#include <functional>
+
+class THttpClient;
+
+class TTrackingClient
+{
+public:
+    // SiteUrl gives the configured site address at the moment of each
+    // request, so a change of the settings takes effect with the next one.
+    TTrackingClient(THttpClient& Http, std::function<QString()> SiteUrl);
+
+    bool CheckServer();
+    bool DeleteAffiliates(const QString& Ids);
+    TrackingProtocol::TListReply LoadAffiliates();
+    // QueryType 0 to 3; Ids may be empty (the field is sent all the same).
+    TrackingProtocol::TListReply LoadSales(int QueryType, const QString& Ids);
+    bool DeleteSales(const QString& Ids);
+    TSaveResult AddAffiliate(const QString& Name, const QString& AffiliateId);
+    bool GetAffiliate(const QString& RecordId, QString& RecordText);
+    TSaveResult EditAffiliate(const QString& RecordId, const QString& Name, const QString& AffiliateId);
+
+    // The reply text of the last request ("BAD" when it failed).
+    QString LastReply() const { return Reply; }
+
+private:
+    QString Send(const TFormFields& Form);
+    bool Touch();
+
+    THttpClient& Http;
+    std::function<QString()> SiteUrl;
+    QString Reply;
+};

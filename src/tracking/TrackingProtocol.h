@@ -1,0 +1,93 @@
+#pragma once
+// The wire format of actions.php: the forms of its eight actions and the
+// decoding of its replies. Pure functions, no network; TTrackingClient sends
+// what these build and hands the replies back here.
+#include "components/FormFields.h"
+#include "tracking/RecordTable.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// Outcome of adding or editing an affiliate.
+enum TSaveResult { srFailed = 0, srSaved = 1, srRejected = 2 };
+
+namespace TrackingProtocol
+{
+
+// Every tracking request waits this long for the script, and the client
+// keeps the setting afterwards.
+constexpr int ReadTimeoutMs = 60000;
+
+// Fields in a record of the affiliates list (action 3) and the sales list
+// (action 4).
+constexpr int AffiliateFieldCount = 7;
+constexpr int SaleFieldCount = 3;
+// Fields a single record (action 7) needs: id, name and link id.
+constexpr int RecordMinFields = 3;
+
+// What a failed request counts as: it neither equals nor contains "OK".
+inline const QString FailedReply = QStringLiteral("BAD");
+
+// The script's address: the site address followed by "/actions.php", as
+// typed (a trailing slash gives two).
+QString ScriptUrl(const QString& SiteUrl);
+
+// Record ids as the script takes them: joined by single commas.
+QString JoinIds(const QStringList& Ids);
+
+TFormFields CheckServerForm();
+TFormFields DeleteAffiliatesForm(const QString& Ids);
+TFormFields LoadAffiliatesForm();
+TFormFields LoadSalesForm(int QueryType, const QString& Ids);
+TFormFields DeleteSalesForm(const QString& Ids);
+TFormFields AddAffiliateForm(const QString& Name, const QString& AffiliateId);
+TFormFields GetAffiliateForm(const QString& RecordId);
+TFormFields EditAffiliateForm(const QString& RecordId, const QString& Name, const QString& AffiliateId);
+
+// A reply body as text (the system's 8-bit code page).
+QString ReplyText(const QByteArray& Body);
+
+// The simple replies are compared whole and exactly.
+bool IsOk(const QString& Reply);
+bool ContainsOk(const QString& Reply);
+TSaveResult AddResult(const QString& Reply);
+TSaveResult EditResult(const QString& Reply);
+
+enum class TListOutcome {
+    NoOk,      // no "OK" anywhere: a failure, the list stays as it was
+    OkOnly,    // "OK" and nothing else: the list is emptied, totals stay
+    Decoded,   // all records read (perhaps none): a success
+    Malformed, // a line with too few fields: Rows holds the records before it
+};
+
+struct TListReply {
+    TListOutcome Outcome = TListOutcome::NoOk;
+    // Each record's pieces as cut at commas; the first still opens with a
+    // double quote and the last still closes with one.
+    TRecordRows Rows;
+
+    bool Succeeded() const { return Outcome == TListOutcome::OkOnly || Outcome == TListOutcome::Decoded; }
+    // Whether the reply replaces the list (it is emptied first).
+    bool EmptiesList() const { return Outcome != TListOutcome::NoOk; }
+};
+
+// Decodes a list reply whose records need FieldCount fields.
+TListReply DecodeList(const QString& Reply, int FieldCount);
+
+// The single record reply of action 7: RecordText is the reply without
+// "^OK"; true when a record with at least RecordMinFields fields came.
+bool DecodeRecord(const QString& Reply, QString& RecordText);
+
+// The fields of a record text from DecodeRecord, cut as the edit dialog
+// takes them (quotes left on the outer two).
+QStringList RecordFields(const QString& RecordText);
+
+// Text without any double quote.
+QString Unquoted(const QString& Field);
+
+// A counter as decimal text: an optional sign and digits, nothing else,
+// within 64 bits. False, leaving Value alone, for anything else.
+bool ParseCounter(const QString& Text, qint64& Value);
+
+} // namespace TrackingProtocol

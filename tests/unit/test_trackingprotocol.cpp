@@ -1,0 +1,275 @@
+// The actions.php wire format: forms field by field, replies judged and
+// decoded, including replies that are cut short or are plain garbage.
+#include "components/HttpClient.h"
+#include "tracking/TrackingProtocol.h"
+
+#include <QRandomGenerator>
+#include <gtest/gtest.h>
+
+using namespace TrackingProtocol;
+
+namespace
+{
+
+using TPairs = QList<QPair<QString, QString>>;
+
+const QString TwoAffiliates = QStringLiteral("\"11\",\"Ann\",\"ann1\",\"3\",\"40\",\"500\",\"60\"^"
+                                             "\"12\",\"Bob\",\"bob\",\"0\",\"1\",\"2\",\"\"^OK");
+
+} // namespace
+
+TEST(TrackingForms, AddressIsPlainConcatenation)
+{
+    EXPECT_EQ(ScriptUrl(QStringLiteral("http://site.example/ev")),
+              QStringLiteral("http://site.example/ev/actions.php"));
+    EXPECT_EQ(ScriptUrl(QStringLiteral("http://site.example/")),
+              QStringLiteral("http://site.example//actions.php"));
+    EXPECT_EQ(ScriptUrl(QString()), QStringLiteral("/actions.php"));
+}
+
+TEST(TrackingForms, IdsJoinWithSingleCommas)
+{
+    EXPECT_EQ(JoinIds({QStringLiteral("5"), QStringLiteral("9")}), QStringLiteral("5,9"));
+    EXPECT_EQ(JoinIds({QStringLiteral("5")}), QStringLiteral("5"));
+    EXPECT_EQ(JoinIds({}), QString());
+}
+
+TEST(TrackingForms, EachActionSendsItsFieldsInOrder)
+{
+    EXPECT_EQ(CheckServerForm(), (TPairs{{"action", "1"}, {"end", ""}}));
+    EXPECT_EQ(DeleteAffiliatesForm("5,9"), (TPairs{{"action", "2"}, {"deleteids", "5,9"}, {"end", ""}}));
+    EXPECT_EQ(DeleteAffiliatesForm("all"), (TPairs{{"action", "2"}, {"deleteids", "all"}, {"end", ""}}));
+    EXPECT_EQ(LoadAffiliatesForm(), (TPairs{{"action", "3"}, {"end", ""}}));
+    EXPECT_EQ(LoadSalesForm(2, "7"),
+              (TPairs{{"action", "4"}, {"querytype", "2"}, {"reftype", "7"}, {"end", ""}}));
+    EXPECT_EQ(LoadSalesForm(0, ""),
+              (TPairs{{"action", "4"}, {"querytype", "0"}, {"reftype", ""}, {"end", ""}}));
+    EXPECT_EQ(DeleteSalesForm("all"), (TPairs{{"action", "5"}, {"deleteids", "all"}, {"end", ""}}));
+    EXPECT_EQ(AddAffiliateForm("Ann", "ann1"),
+              (TPairs{{"action", "6"}, {"affname", "Ann"}, {"afflinkid", "ann1"}, {"end", ""}}));
+    EXPECT_EQ(GetAffiliateForm("11"), (TPairs{{"action", "7"}, {"affcod", "11"}, {"end", ""}}));
+    EXPECT_EQ(
+        EditAffiliateForm("11", "Ann", "ann1"),
+        (TPairs{{"action", "8"}, {"affcod", "11"}, {"affname", "Ann"}, {"afflinkid", "ann1"}, {"end", ""}}));
+}
+
+TEST(TrackingForms, QueryTypeIsUnpaddedDecimal)
+{
+    for (int q = 0; q <= 3; ++q)
+        EXPECT_EQ(LoadSalesForm(q, "1")[1].second, QString::number(q));
+}
+
+TEST(TrackingForms, NameAndLinkIdAreTrimmedRecordIdIsNot)
+{
+    const QString name = QStringLiteral(" \t Big Shop \r\n");
+    const QString link = QStringLiteral("\x01shop-1 ");
+    EXPECT_EQ(AddAffiliateForm(name, link)[1].second, QStringLiteral("Big Shop"));
+    EXPECT_EQ(AddAffiliateForm(name, link)[2].second, QStringLiteral("shop-1"));
+    const TFormFields edit = EditAffiliateForm(QStringLiteral(" 11 "), name, link);
+    EXPECT_EQ(edit[1].second, QStringLiteral(" 11 "));
+    EXPECT_EQ(edit[2].second, QStringLiteral("Big Shop"));
+    EXPECT_EQ(edit[3].second, QStringLiteral("shop-1"));
+}
+
+TEST(TrackingForms, CheckServerBodyBytes)
+{
+    EXPECT_EQ(THttpClient::MultipartBody(CheckServerForm(), "xyz"),
+              QByteArray("--xyz\r\nContent-Disposition: form-data; name=\"action\"\r\n\r\n1\r\n"
+                         "--xyz\r\nContent-Disposition: form-data; name=\"end\"\r\n\r\n\r\n"
+                         "--xyz--\r\n"));
+}
+
+TEST(TrackingReplies, SimpleRepliesCompareExactly)
+{
+    EXPECT_TRUE(IsOk("OK"));
+    for (const char* r : {"OK\r\n", "OK\n", " OK", "OK ", "ok", "", "BAD", "OKOK"})
+        EXPECT_FALSE(IsOk(QString::fromLatin1(r))) << r;
+    EXPECT_TRUE(ContainsOk("xxOKyy"));
+    EXPECT_FALSE(ContainsOk("Ok"));
+    EXPECT_FALSE(ContainsOk(FailedReply));
+}
+
+TEST(TrackingReplies, AddAndEditResults)
+{
+    EXPECT_EQ(AddResult("OK"), srSaved);
+    EXPECT_EQ(AddResult("EXIST RECORD"), srRejected);
+    EXPECT_EQ(AddResult("DON'T EXIST RECORD"), srFailed);
+    EXPECT_EQ(AddResult("EXIST RECORD\r\n"), srFailed);
+    EXPECT_EQ(AddResult("BAD"), srFailed);
+    EXPECT_EQ(EditResult("OK"), srSaved);
+    EXPECT_EQ(EditResult("DON'T EXIST RECORD"), srRejected);
+    EXPECT_EQ(EditResult("EXIST RECORD"), srFailed);
+    EXPECT_EQ(EditResult("OK\n"), srFailed);
+    EXPECT_EQ(int(srFailed), 0);
+    EXPECT_EQ(int(srSaved), 1);
+    EXPECT_EQ(int(srRejected), 2);
+}
+
+TEST(TrackingReplies, AffiliateListDecodesIntoRawPieces)
+{
+    const TListReply r = DecodeList(TwoAffiliates, AffiliateFieldCount);
+    EXPECT_EQ(r.Outcome, TListOutcome::Decoded);
+    EXPECT_TRUE(r.Succeeded());
+    ASSERT_EQ(r.Rows.size(), 2);
+    EXPECT_EQ(r.Rows[0], (QStringList{"\"11", "Ann", "ann1", "3", "40", "500", "60\""}));
+    // An empty last field is still a field: the lone closing quote.
+    EXPECT_EQ(r.Rows[1], (QStringList{"\"12", "Bob", "bob", "0", "1", "2", "\""}));
+    EXPECT_EQ(Unquoted(r.Rows[1][6]), QString());
+    EXPECT_EQ(Unquoted(r.Rows[0][0]), QStringLiteral("11"));
+
+    // A line break after the final OK adds no line.
+    const TListReply crlf = DecodeList(TwoAffiliates + "\r\n", AffiliateFieldCount);
+    EXPECT_EQ(crlf.Outcome, TListOutcome::Decoded);
+    EXPECT_EQ(crlf.Rows, r.Rows);
+}
+
+TEST(TrackingReplies, SalesListNeedsThreeFields)
+{
+    const TListReply r = DecodeList("\"1\",\"Ann\",\"ORD-1\"^\"2\",\"\",\"ORD-2\"^OK", SaleFieldCount);
+    EXPECT_EQ(r.Outcome, TListOutcome::Decoded);
+    ASSERT_EQ(r.Rows.size(), 2);
+    EXPECT_EQ(r.Rows[1], (QStringList{"\"2", "", "ORD-2\""}));
+    EXPECT_EQ(DecodeList("\"1\",\"Ann\"^OK", SaleFieldCount).Outcome, TListOutcome::Malformed);
+}
+
+TEST(TrackingReplies, EmptyListsTwoWays)
+{
+    const TListReply okOnly = DecodeList("OK", AffiliateFieldCount);
+    EXPECT_EQ(okOnly.Outcome, TListOutcome::OkOnly);
+    EXPECT_TRUE(okOnly.Succeeded());
+    EXPECT_TRUE(okOnly.EmptiesList());
+    EXPECT_TRUE(okOnly.Rows.isEmpty());
+
+    const TListReply caretOk = DecodeList("^OK", AffiliateFieldCount);
+    EXPECT_EQ(caretOk.Outcome, TListOutcome::Decoded);
+    EXPECT_TRUE(caretOk.Rows.isEmpty());
+}
+
+TEST(TrackingReplies, ListWithoutOkLeavesTheListAlone)
+{
+    for (const char* reply : {"", "BAD", "ok", "\"1\",\"a\",\"b\",\"1\",\"2\",\"3\",\"4\"^"}) {
+        const TListReply r = DecodeList(QString::fromLatin1(reply), AffiliateFieldCount);
+        EXPECT_EQ(r.Outcome, TListOutcome::NoOk) << reply;
+        EXPECT_FALSE(r.EmptiesList());
+        EXPECT_FALSE(r.Succeeded());
+    }
+}
+
+TEST(TrackingReplies, ShortRecordStopsDecodingAndKeepsEarlierRows)
+{
+    const QString reply = QStringLiteral("\"1\",\"a\",\"b\",\"1\",\"2\",\"3\",\"4\"^"
+                                         "\"2\",\"c\",\"d\"^"
+                                         "\"3\",\"e\",\"f\",\"1\",\"2\",\"3\",\"4\"^OK");
+    const TListReply r = DecodeList(reply, AffiliateFieldCount);
+    EXPECT_EQ(r.Outcome, TListOutcome::Malformed);
+    EXPECT_FALSE(r.Succeeded());
+    EXPECT_TRUE(r.EmptiesList());
+    ASSERT_EQ(r.Rows.size(), 1);
+    EXPECT_EQ(r.Rows[0][0], QStringLiteral("\"1"));
+
+    // "OK" with a line break is one line of one field.
+    const TListReply okBreak = DecodeList("OK\r\n", AffiliateFieldCount);
+    EXPECT_EQ(okBreak.Outcome, TListOutcome::Malformed);
+    EXPECT_TRUE(okBreak.Rows.isEmpty());
+
+    // An empty line between two records is a line too.
+    EXPECT_EQ(DecodeList("^^OK", AffiliateFieldCount).Outcome, TListOutcome::Malformed);
+}
+
+TEST(TrackingReplies, CommaInsideAValueShiftsFields)
+{
+    const TListReply r =
+        DecodeList("\"1\",\"Smith, Ann\",\"a\",\"1\",\"2\",\"3\",\"4\"^OK", AffiliateFieldCount);
+    EXPECT_EQ(r.Outcome, TListOutcome::Decoded);
+    ASSERT_EQ(r.Rows.size(), 1);
+    EXPECT_EQ(r.Rows[0].size(), 8);
+    EXPECT_EQ(r.Rows[0][2], QStringLiteral(" Ann"));
+}
+
+TEST(TrackingReplies, MissingQuotesStillCutAtCommas)
+{
+    const TListReply r = DecodeList("1,a,b,1,2,3,4^OK", AffiliateFieldCount);
+    EXPECT_EQ(r.Outcome, TListOutcome::Decoded);
+    ASSERT_EQ(r.Rows.size(), 1);
+    EXPECT_EQ(r.Rows[0][0], QStringLiteral("1"));
+}
+
+TEST(TrackingReplies, GarbageNeverBreaksTheDecoder)
+{
+    // Random replies built from the characters that matter to the grammar:
+    // whatever comes back must be consistent with the reply.
+    QRandomGenerator rng(20240611);
+    const QString alphabet = QStringLiteral("\",^OK\r\nx \x01\u00e9");
+    for (int round = 0; round < 3000; ++round) {
+        QString reply;
+        const int length = int(rng.bounded(40));
+        for (int i = 0; i < length; ++i)
+            reply += alphabet[int(rng.bounded(int(alphabet.size())))];
+        for (int fields : {AffiliateFieldCount, SaleFieldCount}) {
+            const TListReply r = DecodeList(reply, fields);
+            ASSERT_EQ(r.Outcome == TListOutcome::NoOk, !reply.contains("OK")) << reply.toStdString();
+            for (const TRecordRow& row : r.Rows)
+                ASSERT_GE(row.size(), fields) << reply.toStdString();
+            if (r.Outcome == TListOutcome::OkOnly) {
+                ASSERT_TRUE(r.Rows.isEmpty());
+            }
+        }
+        QString text;
+        if (DecodeRecord(reply, text)) {
+            ASSERT_GE(RecordFields(text).size(), 3) << reply.toStdString();
+        }
+        ASSERT_FALSE(text.contains("^OK"));
+    }
+    // Bytes that are not text at all.
+    QByteArray bytes;
+    for (int i = 0; i < 256; ++i)
+        bytes += char(i);
+    const TListReply r = DecodeList(ReplyText(bytes + "OK"), AffiliateFieldCount);
+    EXPECT_EQ(r.Outcome, TListOutcome::Malformed);
+}
+
+TEST(TrackingReplies, SingleRecord)
+{
+    QString text;
+    EXPECT_TRUE(DecodeRecord("\"11\",\"Ann\",\"ann1\",\"3\",\"40\",\"500\",\"60\"^OK", text));
+    EXPECT_EQ(text, QStringLiteral("\"11\",\"Ann\",\"ann1\",\"3\",\"40\",\"500\",\"60\""));
+    const QStringList fields = RecordFields(text);
+    ASSERT_EQ(fields.size(), 7);
+    EXPECT_EQ(fields[1], QStringLiteral("Ann"));
+    EXPECT_EQ(fields[2], QStringLiteral("ann1"));
+
+    EXPECT_FALSE(DecodeRecord("OK", text)); // no such record
+    EXPECT_FALSE(DecodeRecord(FailedReply, text));
+    EXPECT_FALSE(DecodeRecord("\"11\",\"Ann\"", text));
+    // Too short to give a name and a link id: no record, rather than a
+    // record the edit dialog would read past the end of.
+    EXPECT_FALSE(DecodeRecord("OK\n", text));
+    EXPECT_FALSE(DecodeRecord("\"11\",\"Ann\"^OK", text));
+    EXPECT_TRUE(DecodeRecord("\"11\",\"Ann\",\"a\"^OK", text));
+}
+
+TEST(TrackingReplies, CountersAreStrict64BitIntegers)
+{
+    const QList<QPair<QString, qint64>> good{{"0", 0},
+                                             {"42", 42},
+                                             {"-5", -5},
+                                             {"+7", 7},
+                                             {"007", 7},
+                                             {"9223372036854775807", std::numeric_limits<qint64>::max()},
+                                             {"-9223372036854775808", std::numeric_limits<qint64>::min()},
+                                             {"3000000000", 3000000000LL}};
+    for (const auto& [text, expected] : good) {
+        qint64 v = -1;
+        EXPECT_TRUE(ParseCounter(text, v)) << text.toStdString();
+        EXPECT_EQ(v, expected) << text.toStdString();
+    }
+    for (const char* bad : {"", "-", "+", " 1", "1 ", "1.5", "1e3", "0x10", "$10", "1,000", "\"5", "5\"",
+                            "9223372036854775808", "-9223372036854775809", "99999999999999999999", "--1"}) {
+        qint64 v = 123;
+        EXPECT_FALSE(ParseCounter(QString::fromLatin1(bad), v)) << bad;
+        EXPECT_EQ(v, 123) << bad;
+    }
+    qint64 v = 123;
+    EXPECT_FALSE(ParseCounter(QStringLiteral("\u0661\u0662"), v)); // digits of another script
+    EXPECT_EQ(v, 123);
+}
