@@ -1,13 +1,22 @@
 #include "FMain.h"
 
 #include "components/ClickLabel.h"
+#include "components/BalloonHint.h"
 #include "components/HtmlView.h"
+#include "components/HttpClient.h"
 #include "components/MessageBox.h"
+#include "settings/FSettings.h"
+#include "tracking/SelectionBatcher.h"
+#include "tracking/TrackingClient.h"
 #include "util/UUtils.h"
 #include "vendor/FAbout.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTableView>
 #include <QDir>
 #include <QMovie>
 #include <QPushButton>
@@ -23,30 +32,68 @@ TfrmMain::TfrmMain(const TAppEnvironment& env, QWidget* parent) : QWidget(parent
     BuildLayout();
 
     msgMain = new TMessageBox(this);
+    LMDMessageHint1 = new TBalloonHint(this);
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(100);
     Timer1->setSingleShot(true);
-    connect(Timer1, &QTimer::timeout, this, &TfrmMain::Timer1Timer);
 
-    connect(imgBanner, &TClickLabel::Clicked, this, &TfrmMain::imgBannerClick);
-    connect(gifBanner, &TClickLabel::Clicked, this, &TfrmMain::gifBannerClick);
-    connect(btnMakeMoney, &QPushButton::clicked, this, &TfrmMain::btnMakeMoneyClick);
-    connect(bsSkinSpeedButton2, &QToolButton::clicked, this, &TfrmMain::btnHelpClick);
-    connect(bsSkinButton1, &QPushButton::clicked, this, &TfrmMain::bsSkinButton1Click);
-    connect(btnAbout, &QPushButton::clicked, this, &TfrmMain::btnAboutClick);
+    IdHTTP1 = new THttpClient(this);
+    IdHTTP1->setObjectName(QStringLiteral("IdHTTP1"));
+    Tracking = std::make_unique<TTrackingClient>(*IdHTTP1, [this] { return Settings.SiteUrl; });
+    // Input to this window is looked at before it is delivered, so that the
+    // main page can ignore it while a request runs.
+    qApp->installEventFilter(this);
 
+    ConnectHandlers();
     FormCreate();
 }
 
 TfrmMain::~TfrmMain()
 {
+    qApp->removeEventFilter(this);
     FormDestroy();
 }
 
 QString TfrmMain::DataFile(const QString& Name) const
 {
     return QDir(Env.DataDir).filePath(Name);
+}
+
+void TfrmMain::ConnectHandlers()
+{
+    connect(Timer1, &QTimer::timeout, this, &TfrmMain::Timer1Timer);
+    connect(IdHTTP1, &THttpClient::Progress, this, &TfrmMain::OnRequestProgress);
+    connect(IdHTTP1, &THttpClient::BusyChanged, this, &TfrmMain::OnRequestBusy);
+
+    connect(imgBanner, &TClickLabel::Clicked, this, &TfrmMain::imgBannerClick);
+    connect(gifBanner, &TClickLabel::Clicked, this, &TfrmMain::gifBannerClick);
+    connect(btnSimple, &QPushButton::clicked, this, &TfrmMain::btnSimpleClick);
+    connect(btnMakeMoney, &QPushButton::clicked, this, &TfrmMain::btnMakeMoneyClick);
+    connect(btnAbout, &QPushButton::clicked, this, &TfrmMain::btnAboutClick);
+    connect(bsSkinSpeedButton2, &QToolButton::clicked, this, &TfrmMain::btnHelpClick);
+    connect(bsSkinButton1, &QPushButton::clicked, this, &TfrmMain::bsSkinButton1Click);
+
+    const auto button = [this](const char* name, void (TfrmMain::*handler)()) {
+        connect(findChild<QPushButton*>(QLatin1String(name)), &QPushButton::clicked, this, handler);
+    };
+    button("btnSSelectAll", &TfrmMain::btnSSelectAllClick);
+    button("btnSClearAll", &TfrmMain::btnSClearAllClick);
+    button("bsSkinButton2", &TfrmMain::bsSkinButton2Click);
+    button("bsSkinButton3", &TfrmMain::bsSkinButton3Click);
+    button("btnDeleteSeg", &TfrmMain::btnDeleteSegClick);
+    button("bsSkinButton4", &TfrmMain::bsSkinButton4Click);
+    button("btnRevfreshSegments", &TfrmMain::btnRevfreshSegmentsClick);
+    button("bsSkinButton5", &TfrmMain::bsSkinButton5Click);
+    button("bsSkinButton6", &TfrmMain::bsSkinButton6Click);
+    button("bsSkinButton7", &TfrmMain::bsSkinButton7Click);
+    button("bsSkinButton9", &TfrmMain::bsSkinButton9Click);
+    button("bsSkinButton8", &TfrmMain::bsSkinButton8Click);
+    connect(cbxQueryType, &QComboBox::currentIndexChanged, this, &TfrmMain::cbxQueryTypeChange);
+
+    // One notification per user action, however many rows it changes.
+    PagesSelection = new TSelectionBatcher(lvwPages);
+    connect(PagesSelection, &TSelectionBatcher::SelectionChanged, this, &TfrmMain::lvwPagesSelectItem);
 }
 
 void TfrmMain::FormCreate()
@@ -56,6 +103,61 @@ void TfrmMain::FormCreate()
     if (Brand.WelcomeHtml.isEmpty())
         Timer1->start();
     NewsList.clear();
+    LoadConnectionSettings();
+}
+
+void TfrmMain::LoadConnectionSettings()
+{
+    Settings = LoadConnectionSettingsFrom(Env.DataDir);
+}
+
+bool TfrmMain::SaveConnectionSettings()
+{
+    const TSaveOutcome outcome = SaveConnectionSettingsTo(Env.DataDir, Settings);
+    if (!outcome.Ok)
+        msgMain->Notice(outcome.Message);
+    return outcome.Ok;
+}
+
+void TfrmMain::btnSimpleClick()
+{
+    if (RunSettingsDialog(this, Settings))
+        SaveConnectionSettings();
+}
+
+void TfrmMain::OnRequestProgress(qint64 Done, qint64 Total)
+{
+    if (Total > 0) {
+        MainGauge->setRange(0, 100);
+        MainGauge->setValue(int(qBound<qint64>(qint64(0), Done * 100 / Total, qint64(100))));
+    } else {
+        MainGauge->setRange(0, 0); // size unknown: the busy indicator
+    }
+}
+
+void TfrmMain::OnRequestBusy(bool Busy)
+{
+    if (Busy)
+        return;
+    MainGauge->setRange(0, 100);
+    MainGauge->setValue(0);
+}
+
+bool TfrmMain::IsMainPageInput(QObject* Watched, QEvent* Event) const
+{
+    switch (Event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Shortcut:
+        break;
+    default:
+        return false;
+    }
+    auto* widget = qobject_cast<QWidget*>(Watched);
+    return widget && widget->window() == this;
 }
 
 void TfrmMain::FormShow()
@@ -100,6 +202,11 @@ void TfrmMain::CenterBanner()
 
 void TfrmMain::FormClose()
 {
+    // A request still running fails now, like any other failed request;
+    // whatever its handler would say about it is no longer shown.
+    msgMain->SetQuiet(true);
+    IdHTTP1->Disconnect();
+    IdHTTP1->Disconnect();
     QApplication::processEvents();
 }
 
@@ -145,6 +252,8 @@ void TfrmMain::bsSkinButton1Click()
 void TfrmMain::Timer1Timer()
 {
     Timer1->stop();
+    if (CheckServer())
+        LoadAffiliates();
     emit StartupSequenceDone();
 }
 
@@ -180,5 +289,7 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
     // window's own resize; centre again then.
     if (watched == panBanner && event->type() == QEvent::Resize)
         CenterBanner();
+    if (RequestPending() && IsMainPageInput(watched, event))
+        return true;
     return QWidget::eventFilter(watched, event);
 }

@@ -5,9 +5,13 @@
 // operator does.
 #include "app/AppEnvironment.h"
 #include "app/BrandFile.h"
+#include "settings/ConnectionSettings.h"
+#include "tracking/TrackingProtocol.h"
 
 #include <QStringList>
 #include <QWidget>
+
+#include <memory>
 
 class QComboBox;
 class QFrame;
@@ -26,6 +30,10 @@ class TLinkLabel;
 class TMessageBox;
 class TAffiliatesModel;
 class TSalesModel;
+class TBalloonHint;
+class THttpClient;
+class TSelectionBatcher;
+class TTrackingClient;
 
 class TfrmMain : public QWidget {
     Q_OBJECT
@@ -43,6 +51,9 @@ public:
     QLabel* MainStatusPanel = nullptr;
     QProgressBar* MainGauge = nullptr;
     QTimer* Timer1 = nullptr;
+    TConnectionSettings Settings;
+    THttpClient* IdHTTP1 = nullptr;
+    TBalloonHint* LMDMessageHint1 = nullptr;
 
     // Lifecycle
     void FormCreate();
@@ -58,6 +69,46 @@ public:
     void btnHelpClick();
     void bsSkinButton1Click();
     void btnAboutClick();
+    void btnSimpleClick();
+
+    // Connection settings
+    void LoadConnectionSettings();
+    bool SaveConnectionSettings();
+
+    // Tracking requests (none shows a message; the handlers do)
+    bool CheckServer();
+    bool DeleteAffiliates(const QString& Ids);
+    bool LoadAffiliates();
+    bool LoadSales(int QueryType, const QString& Ids);
+    void FillAffiliates(const TrackingProtocol::TListReply& Reply);
+    void FillSales(const TrackingProtocol::TListReply& Reply);
+    QString SelectedAffiliateIds() const;
+    QString SelectedSaleIds() const;
+    int QueryType() const;
+
+    // Affiliates list
+    void lvwPagesSelectItem(bool RowsSelected);
+    void btnSSelectAllClick();
+    void btnSClearAllClick();
+    void btnDeleteSegClick();
+    void bsSkinButton4Click();
+    void btnRevfreshSegmentsClick();
+
+    // Sales list
+    void cbxQueryTypeChange();
+    void bsSkinButton5Click();
+    void bsSkinButton6Click();
+    void bsSkinButton7Click();
+    void bsSkinButton9Click();
+    void bsSkinButton8Click();
+    void RefreshSales();
+
+    // Add and edit
+    void bsSkinButton2Click();
+    void bsSkinButton3Click();
+
+    // True while a request runs on IdHTTP1: the main page then takes no input.
+    bool RequestPending() const;
     void Timer1Timer();
 
 signals:
@@ -78,12 +129,21 @@ private:
     QWidget* BuildLinks(QWidget* page);
     QWidget* BuildStatusBar(QWidget* page);
     void CenterBanner();
+    void ConnectHandlers();
+    void OnRequestProgress(qint64 Done, qint64 Total);
+    void OnRequestBusy(bool Busy);
+    bool IsMainPageInput(QObject* Watched, QEvent* Event) const;
+    void ReloadSales();
+    void AfterAffiliatesDeletion();
+    void Repaint();
     void LoadBrandFile();
     void ApplyBrand(const TBrandLoad& Load);
     bool ShowBanner(const TBrandLoad& Load);
 
     TAppEnvironment Env;
     bool Shown = false;
+    std::unique_ptr<TTrackingClient> Tracking;
+    TSelectionBatcher* PagesSelection = nullptr;
 
     // Controls, named as the operator's guide and the tests know them.
     QTabWidget* pgcPrinc = nullptr;

@@ -21,6 +21,8 @@ bool TMessageBox::Question(const QString& Text, TMsgKind Kind)
 
 int TMessageBox::Show(const QString& Text, TMsgKind Kind, bool WithCancel)
 {
+    if (Quiet)
+        return QMessageBox::Cancel;
     // A dialog that is open at the time (settings, news, add/edit) owns the
     // box, so the box stacks above it; otherwise the main window does.
     QWidget* parent = QApplication::activeModalWidget();

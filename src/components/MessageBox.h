@@ -20,8 +20,12 @@ public:
     void Notice(const QString& Text, TMsgKind Kind = TMsgKind::Warning);
     // A box with OK and Cancel; true only when OK was pressed.
     bool Question(const QString& Text, TMsgKind Kind = TMsgKind::Warning);
+    // A quiet box shows nothing: a notice passes, a question is cancelled.
+    // The main window turns quiet once it is closing.
+    void SetQuiet(bool On) { Quiet = On; }
 
 private:
     int Show(const QString& Text, TMsgKind Kind, bool WithCancel);
     QPointer<QWidget> Owner;
+    bool Quiet = false;
 };

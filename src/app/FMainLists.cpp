@@ -1,0 +1,301 @@
+// The affiliates and sales lists of the main page, their buttons, and the
+// add and edit flows, on top of the tracking requests.
+#include "FMain.h"
+
+#include "components/HttpClient.h"
+#include "components/MessageBox.h"
+#include "tracking/AffiliateInput.h"
+#include "tracking/AffiliatesModel.h"
+#include "tracking/FAddAffiliate.h"
+#include "tracking/ListSelection.h"
+#include "tracking/ListTexts.h"
+#include "tracking/SalesModel.h"
+#include "tracking/TrackingClient.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QTableView>
+
+using namespace listtexts;
+using TrackingProtocol::TListOutcome;
+using TrackingProtocol::TListReply;
+
+// ---- the tracking requests -------------------------------------------------
+
+bool TfrmMain::CheckServer()
+{
+    return Tracking->CheckServer();
+}
+
+bool TfrmMain::LoadAffiliates()
+{
+    MainStatusPanel->setText(QStringLiteral("Getting data..."));
+    const TListReply reply = Tracking->LoadAffiliates();
+    if (reply.Outcome != TListOutcome::NoOk)
+        FillAffiliates(reply);
+    MainStatusPanel->clear();
+    return reply.Succeeded();
+}
+
+bool TfrmMain::LoadSales(int QueryType, const QString& Ids)
+{
+    MainStatusPanel->setText(QStringLiteral("Getting data..."));
+    const TListReply reply = Tracking->LoadSales(QueryType, Ids);
+    if (reply.Outcome != TListOutcome::NoOk)
+        FillSales(reply);
+    MainStatusPanel->clear();
+    return reply.Succeeded();
+}
+
+void TfrmMain::FillAffiliates(const TListReply& Reply)
+{
+    // A bare "OK" empties the list and leaves the totals of the last load;
+    // a short record keeps the rows before it, again without new totals.
+    if (Reply.Outcome == TListOutcome::OkOnly) {
+        AffiliatesModel->Clear();
+        return;
+    }
+    AffiliatesModel->SetRows(Reply.Rows);
+    if (Reply.Outcome == TListOutcome::Decoded) {
+        const TAffiliateLabels labels = AffiliateLabelsAfterFill(AffiliatesModel->rowCount(), AffiliatesModel->Totals());
+        lblTotalHits->setText(labels.TotalHits);
+        lblOTOSales->setText(labels.OtoSales);
+        lblSubscribers->setText(labels.Subscribers);
+        lblVisitors->setText(labels.Visitors);
+        lblUniqueHits->setText(labels.UniqueHits);
+    }
+    Repaint();
+}
+
+void TfrmMain::FillSales(const TListReply& Reply)
+{
+    if (Reply.Outcome == TListOutcome::OkOnly) {
+        SalesModel->Clear();
+        return;
+    }
+    SalesModel->SetRows(Reply.Rows);
+    if (Reply.Outcome == TListOutcome::Decoded)
+        lblRefersHits->setText(SalesAfterFill(SalesModel->rowCount()));
+    Repaint();
+}
+
+QString TfrmMain::SelectedAffiliateIds() const
+{
+    return ::SelectedAffiliateIds(lvwPages->selectionModel());
+}
+
+QString TfrmMain::SelectedSaleIds() const
+{
+    return ::SelectedSaleIds(lvwReferers->selectionModel());
+}
+
+int TfrmMain::QueryType() const
+{
+    return cbxQueryType->currentIndex();
+}
+
+void TfrmMain::Repaint()
+{
+    QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+bool TfrmMain::RequestPending() const
+{
+    return IdHTTP1 && IdHTTP1->Busy();
+}
+
+// ---- affiliates ------------------------------------------------------------
+
+void TfrmMain::lvwPagesSelectItem(bool RowsSelected)
+{
+    if (RequestPending())
+        return;
+    if (RowsSelected && QueryType() == 0 && !LoadSales(0, SelectedAffiliateIds()))
+        msgMain->Notice(TroubleAccessing());
+    lblRefersHits->setText(SalesCount(SalesModel->rowCount()));
+    Repaint();
+}
+
+void TfrmMain::btnSSelectAllClick()
+{
+    lvwPages->selectAll();
+}
+
+void TfrmMain::btnSClearAllClick()
+{
+    lvwPages->clearSelection();
+}
+
+void TfrmMain::AfterAffiliatesDeletion()
+{
+    lblTotalHits->setText(AffiliatesTotal(AffiliatesModel->rowCount()));
+    SalesModel->Clear();
+    lblRefersHits->setText(SalesAtStart());
+    Repaint();
+}
+
+void TfrmMain::btnDeleteSegClick()
+{
+    if (RequestPending())
+        return;
+    const QString ids = SelectedAffiliateIds();
+    if (!ids.isEmpty() && msgMain->Question(AskDeleteSelected())) {
+        if (DeleteAffiliates(ids))
+            LoadAffiliates();
+        else
+            msgMain->Notice(TroubleDeleting());
+    }
+    AfterAffiliatesDeletion();
+}
+
+void TfrmMain::bsSkinButton4Click()
+{
+    if (RequestPending())
+        return;
+    if (AffiliatesModel->rowCount() > 0 && msgMain->Question(AskDeleteAll())) {
+        if (DeleteAffiliates(QStringLiteral("all")))
+            LoadAffiliates();
+        else
+            msgMain->Notice(TroubleDeleting());
+    }
+    AfterAffiliatesDeletion();
+}
+
+void TfrmMain::btnRevfreshSegmentsClick()
+{
+    if (RequestPending())
+        return;
+    if (CheckServer())
+        LoadAffiliates();
+}
+
+bool TfrmMain::DeleteAffiliates(const QString& Ids)
+{
+    return Tracking->DeleteAffiliates(Ids);
+}
+
+// ---- sales -----------------------------------------------------------------
+
+void TfrmMain::ReloadSales()
+{
+    if (!LoadSales(QueryType(), SelectedAffiliateIds()))
+        msgMain->Notice(TroubleAccessing());
+}
+
+void TfrmMain::cbxQueryTypeChange()
+{
+    if (RequestPending())
+        return;
+    ReloadSales();
+    lblRefersHits->setText(SalesCount(SalesModel->rowCount()));
+    Repaint();
+}
+
+void TfrmMain::bsSkinButton5Click()
+{
+    lvwReferers->selectAll();
+}
+
+void TfrmMain::bsSkinButton6Click()
+{
+    lvwReferers->clearSelection();
+}
+
+void TfrmMain::bsSkinButton7Click()
+{
+    if (RequestPending())
+        return;
+    const QString ids = SelectedSaleIds();
+    if (!ids.isEmpty() && msgMain->Question(AskDeleteSelected())) {
+        if (Tracking->DeleteSales(ids))
+            ReloadSales();
+        else
+            msgMain->Notice(TroubleDeleting());
+    }
+    lblRefersHits->setText(SalesCount(SalesModel->rowCount()));
+    Repaint();
+}
+
+void TfrmMain::bsSkinButton9Click()
+{
+    if (RequestPending())
+        return;
+    // Asked only while there are affiliates, whatever the sales list shows.
+    if (AffiliatesModel->rowCount() > 0 && msgMain->Question(AskDeleteAll())) {
+        if (Tracking->DeleteSales(QStringLiteral("all")))
+            ReloadSales();
+        else
+            msgMain->Notice(TroubleDeleting());
+    }
+    lblRefersHits->setText(SalesCount(SalesModel->rowCount()));
+    Repaint();
+}
+
+void TfrmMain::bsSkinButton8Click()
+{
+    if (RequestPending())
+        return;
+    RefreshSales();
+}
+
+void TfrmMain::RefreshSales()
+{
+    if (CheckServer())
+        ReloadSales();
+}
+
+// ---- add and edit ----------------------------------------------------------
+
+void TfrmMain::bsSkinButton2Click()
+{
+    if (RequestPending())
+        return;
+    TAffiliateInput values;
+    if (!TfrmAddAffiliate::RunAddAffiliate(this, *msgMain, Settings.SiteUrl, values, false))
+        return;
+    switch (Tracking->AddAffiliate(values.Name, values.AffiliateId)) {
+    case srSaved:
+        LoadAffiliates();
+        break;
+    case srRejected:
+        msgMain->Notice(AffiliateIdExists());
+        break;
+    case srFailed:
+        msgMain->Notice(TroubleAdding());
+        break;
+    }
+}
+
+void TfrmMain::bsSkinButton3Click()
+{
+    if (RequestPending())
+        return;
+    const QList<int> rows = SelectedModelRows(lvwPages->selectionModel());
+    if (rows.size() != 1) {
+        msgMain->Notice(SelectJustOne());
+        return;
+    }
+    const QString recordId = AffiliatesModel->IdAt(rows.first());
+    QString recordText;
+    if (!Tracking->GetAffiliate(recordId, recordText))
+        return;
+    TAffiliateInput values;
+    // A record too short to hold a name and an id cannot be edited.
+    if (!AffiliateInputFromRecordText(recordText, values))
+        return;
+    if (!TfrmAddAffiliate::RunAddAffiliate(this, *msgMain, Settings.SiteUrl, values, true))
+        return;
+    switch (Tracking->EditAffiliate(recordId, values.Name, values.AffiliateId)) {
+    case srSaved:
+        LoadAffiliates();
+        RefreshSales();
+        break;
+    case srRejected:
+        msgMain->Notice(AffiliateIdGone());
+        break;
+    case srFailed:
+        msgMain->Notice(TroubleAdding());
+        break;
+    }
+}
