@@ -248,28 +248,19 @@ function tf_list_sales(PDO $pdo, string $queryType, string $refType): string
 {
     $select = "SELECT s.id, COALESCE(a.name, ''), s.sale_order FROM tf_sales s"
         . ' LEFT JOIN tf_affiliates a ON a.id = s.affiliate_id';
-    switch ($queryType) {
-        case '0': // the selected affiliates
-            if ($refType === '') {
-                $rows = [];
-            } elseif ($refType === 'all') {
-                $rows = tf_query($pdo, $select . ' WHERE s.affiliate_id IS NOT NULL');
-            } else {
-                $rows = tf_for_id_chunks($pdo, $select . ' WHERE s.affiliate_id IN ({ids})', tf_parse_ids($refType));
-            }
-            break;
-        case '1':
-            $rows = tf_query($pdo, $select . ' WHERE s.affiliate_id IS NOT NULL');
-            break;
-        case '2':
-            $rows = tf_query($pdo, $select . ' WHERE s.affiliate_id IS NULL');
-            break;
-        case '3':
-            $rows = tf_query($pdo, $select);
-            break;
-        default:
-            throw new TfRefused('bad query type');
-    }
+    // match compares strictly: a switch would take "01" or " 1" for 1.
+    $rows = match ($queryType) {
+        // the selected affiliates
+        '0' => match ($refType) {
+            '' => [],
+            'all' => tf_query($pdo, $select . ' WHERE s.affiliate_id IS NOT NULL'),
+            default => tf_for_id_chunks($pdo, $select . ' WHERE s.affiliate_id IN ({ids})', tf_parse_ids($refType)),
+        },
+        '1' => tf_query($pdo, $select . ' WHERE s.affiliate_id IS NOT NULL'),
+        '2' => tf_query($pdo, $select . ' WHERE s.affiliate_id IS NULL'),
+        '3' => tf_query($pdo, $select),
+        default => throw new TfRefused('bad query type'),
+    };
     usort($rows, fn($a, $b) => (int)$a[0] <=> (int)$b[0]);
     return tf_records($rows) . 'OK';
 }
@@ -339,25 +330,17 @@ function tf_edit_affiliate(PDO $pdo, string $recordId, string $name, string $lin
 
 function tf_dispatch(PDO $pdo, string $action): string
 {
-    switch ($action) {
-        case '1':
-            return tf_check_server($pdo);
-        case '2':
-            return tf_delete_affiliates($pdo, tf_post('deleteids'));
-        case '3':
-            return tf_list_affiliates($pdo);
-        case '4':
-            return tf_list_sales($pdo, tf_post('querytype'), tf_post('reftype'));
-        case '5':
-            return tf_delete_sales($pdo, tf_post('deleteids'));
-        case '6':
-            return tf_add_affiliate($pdo, tf_post('affname'), tf_post('afflinkid'));
-        case '7':
-            return tf_get_affiliate($pdo, tf_post('affcod'));
-        case '8':
-            return tf_edit_affiliate($pdo, tf_post('affcod'), tf_post('affname'), tf_post('afflinkid'));
-    }
-    throw new TfRefused('unknown action');
+    return match ($action) {
+        '1' => tf_check_server($pdo),
+        '2' => tf_delete_affiliates($pdo, tf_post('deleteids')),
+        '3' => tf_list_affiliates($pdo),
+        '4' => tf_list_sales($pdo, tf_post('querytype'), tf_post('reftype')),
+        '5' => tf_delete_sales($pdo, tf_post('deleteids')),
+        '6' => tf_add_affiliate($pdo, tf_post('affname'), tf_post('afflinkid')),
+        '7' => tf_get_affiliate($pdo, tf_post('affcod')),
+        '8' => tf_edit_affiliate($pdo, tf_post('affcod'), tf_post('affname'), tf_post('afflinkid')),
+        default => throw new TfRefused('unknown action'),
+    };
 }
 
 function tf_open_database(): PDO

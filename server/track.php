@@ -34,41 +34,39 @@ function tf_track_count(PDO $pdo, int $id, string $column): void
 function tf_track(PDO $pdo, string $event, string $linkId, string $order): array
 {
     $id = $linkId === '' ? null : tf_track_affiliate_id($pdo, $linkId);
-    switch ($event) {
-        case '':
-        case 'visit':
-        case 'subscribe':
-            if ($id === null) {
-                return ['UNKNOWN AFFILIATE', 404];
+    if ($event === 'sale') {
+        $order = tf_clean_value($order, TF_MAX_ORDER);
+        // The sale and its count go in together or not at all.
+        $pdo->beginTransaction();
+        try {
+            tf_run($pdo, 'INSERT INTO tf_sales (affiliate_id, sale_order) VALUES (?, ?)', [$id, $order]);
+            if ($id !== null) {
+                tf_track_count($pdo, $id, 'oto_sales');
             }
-            if ($event === 'subscribe') {
-                tf_track_count($pdo, $id, 'subscribers');
-                return ['OK', 200];
-            }
-            tf_track_count($pdo, $id, 'visitors');
-            $cookie = 'tf_seen_' . $id;
-            if (!isset($_COOKIE[$cookie])) {
-                tf_track_count($pdo, $id, 'unique_hits');
-                setcookie($cookie, '1', ['expires' => time() + 365 * 86400, 'path' => '/', 'samesite' => 'Lax']);
-            }
-            return ['OK', 200];
-        case 'sale':
-            $order = tf_clean_value($order, TF_MAX_ORDER);
-            // The sale and its count go in together or not at all.
-            $pdo->beginTransaction();
-            try {
-                tf_run($pdo, 'INSERT INTO tf_sales (affiliate_id, sale_order) VALUES (?, ?)', [$id, $order]);
-                if ($id !== null) {
-                    tf_track_count($pdo, $id, 'oto_sales');
-                }
-                $pdo->commit();
-            } catch (Throwable $e) {
-                $pdo->rollBack();
-                throw $e;
-            }
-            return ['OK', 200];
+            $pdo->commit();
+        } catch (Throwable $e) {
+            $pdo->rollBack();
+            throw $e;
+        }
+        return ['OK', 200];
     }
-    throw new TfRefused('unknown event');
+    if (!in_array($event, ['', 'visit', 'subscribe'], true)) {
+        throw new TfRefused('unknown event');
+    }
+    if ($id === null) {
+        return ['UNKNOWN AFFILIATE', 404];
+    }
+    if ($event === 'subscribe') {
+        tf_track_count($pdo, $id, 'subscribers');
+        return ['OK', 200];
+    }
+    tf_track_count($pdo, $id, 'visitors');
+    $cookie = 'tf_seen_' . $id;
+    if (!isset($_COOKIE[$cookie])) {
+        tf_track_count($pdo, $id, 'unique_hits');
+        setcookie($cookie, '1', ['expires' => time() + 365 * 86400, 'path' => '/', 'samesite' => 'Lax']);
+    }
+    return ['OK', 200];
 }
 
 function tf_track_main(): void
