@@ -23,6 +23,12 @@ stop_server() {
     pid=$(cat "$pidfile")
     if kill -0 "$pid" 2>/dev/null; then
       kill "$pid"
+      # Gone for sure before we return, so that the port is free again.
+      for _ in $(seq 1 50); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+      done
+      kill -9 "$pid" 2>/dev/null || true
       echo "site: stopped server $pid"
     fi
     rm -f "$pidfile"

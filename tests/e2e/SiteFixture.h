@@ -7,17 +7,22 @@
 #include <map>
 #include <memory>
 
-namespace tftest {
+namespace tftest
+{
 
-class TSharedSites : public ::testing::Environment {
+class TSharedSites : public ::testing::Environment
+{
 public:
-    static TSiteServer& Get(TSiteDb db)
+    // The site of this kind, started on first use; startError says why it
+    // is not up (empty when it is).
+    static TSiteServer& Get(TSiteDb db, QString* startError)
     {
         auto& slot = Sites()[db];
         if (!slot) {
             slot = std::make_unique<TSiteServer>(db);
-            slot->Start();
+            StartErrors()[db] = slot->Start() ? QString() : slot->Error();
         }
+        *startError = StartErrors()[db];
         return *slot;
     }
     // Processes must end while the application object still exists.
@@ -29,16 +34,25 @@ private:
         static std::map<TSiteDb, std::unique_ptr<TSiteServer>> sites;
         return sites;
     }
+    static std::map<TSiteDb, QString>& StartErrors()
+    {
+        static std::map<TSiteDb, QString> errors;
+        return errors;
+    }
 };
 
 inline ::testing::Environment* const kSharedSites = ::testing::AddGlobalTestEnvironment(new TSharedSites);
 
 // A test on the shared site of its parameter, with empty tables.
-class TSiteTest : public ::testing::TestWithParam<TSiteDb> {
+class TSiteTest : public ::testing::TestWithParam<TSiteDb>
+{
 protected:
     void SetUp() override
     {
-        Site = &TSharedSites::Get(GetParam());
+        QString startError;
+        Site = &TSharedSites::Get(GetParam(), &startError);
+        ASSERT_TRUE(startError.isEmpty())
+            << SiteDbName(GetParam()) << " site did not start: " << startError.toStdString();
         ASSERT_TRUE(Site->WriteConfig(Site->ConfigPhp())) << Site->Error().toStdString();
         ASSERT_TRUE(Site->Reset()) << "site not usable: " << Site->Error().toStdString();
     }
@@ -51,7 +65,10 @@ protected:
         form.append(qMakePair(QByteArray("end"), QByteArray("")));
         return Http.Post(Site->ActionsUrl(), form);
     }
-    QByteArray Body(const QByteArray& action, const TPostFields& fields = {}) { return Send(action, fields).Body; }
+    QByteArray Body(const QByteArray& action, const TPostFields& fields = {})
+    {
+        return Send(action, fields).Body;
+    }
 
     // Adds through the script and gives back the new record id as text.
     QByteArray Add(const QByteArray& name, const QByteArray& linkId)
@@ -64,10 +81,11 @@ protected:
     QByteArray AddSale(const QByteArray& affiliateId, const QByteArray& order)
     {
         if (affiliateId.isEmpty())
-            EXPECT_TRUE(Site->Exec("INSERT INTO tf_sales (affiliate_id, sale_order) VALUES (NULL, ?)", {order}));
-        else
             EXPECT_TRUE(
-                Site->Exec("INSERT INTO tf_sales (affiliate_id, sale_order) VALUES (?, ?)", {affiliateId, order}));
+                Site->Exec("INSERT INTO tf_sales (affiliate_id, sale_order) VALUES (NULL, ?)", {order}));
+        else
+            EXPECT_TRUE(Site->Exec("INSERT INTO tf_sales (affiliate_id, sale_order) VALUES (?, ?)",
+                                   {affiliateId, order}));
         const auto rows = Site->Rows("SELECT MAX(id) FROM tf_sales");
         return rows.isEmpty() ? QByteArray() : rows[0][0];
     }

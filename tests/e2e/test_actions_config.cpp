@@ -8,9 +8,11 @@
 
 using namespace tftest;
 
-namespace {
+namespace
+{
 
-class Config : public TSiteTest {
+class Config : public TSiteTest
+{
 protected:
     QByteArray Check() { return Body("1"); }
 };
@@ -42,7 +44,8 @@ TEST_P(Config, BrokenConfigFailsWithoutOK)
 
 INSTANTIATE_TEST_SUITE_P(Db, Config, ::testing::Values(TSiteDb::Sqlite, TSiteDb::MariaDb), SiteDbParamName);
 
-class MariaConfig : public Config {
+class MariaConfig : public Config
+{
 protected:
     // A test that changed the password must not leave it to the next one.
     void SetUp() override
@@ -88,8 +91,8 @@ TEST_P(MariaConfig, HostMayBeAUnixSocket)
 
 TEST_P(MariaConfig, SemicolonInHostCannotAddConnectionOptions)
 {
-    ASSERT_TRUE(Site->WriteConfig(
-        ConfigPhpText(Site->DbHost() + ";unix_socket=" + Site->DbSocket(), Site->DbName(), "tf_site", "site-pass")));
+    ASSERT_TRUE(Site->WriteConfig(ConfigPhpText(Site->DbHost() + ";unix_socket=" + Site->DbSocket(),
+                                                Site->DbName(), "tf_site", "site-pass")));
     EXPECT_NE(Check(), "OK");
 }
 
@@ -104,7 +107,9 @@ TEST_P(MariaConfig, CheckServerNeedsTheTablesNotOnlyTheConnection)
 
 INSTANTIATE_TEST_SUITE_P(Db, MariaConfig, ::testing::Values(TSiteDb::MariaDb), SiteDbParamName);
 
-class SqliteConfig : public Config {};
+class SqliteConfig : public Config
+{
+};
 
 TEST_P(SqliteConfig, AbsoluteAndRelativePathsNameTheSameFile)
 {

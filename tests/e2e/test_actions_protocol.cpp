@@ -6,7 +6,8 @@
 
 using namespace tftest;
 
-namespace {
+namespace
+{
 
 // One record as the list replies carry it: quoted fields, commas, a caret.
 QByteArray Rec(const QList<QByteArray>& fields)
@@ -17,7 +18,9 @@ QByteArray Rec(const QList<QByteArray>& fields)
     return out + "^";
 }
 
-class Actions : public TSiteTest {};
+class Actions : public TSiteTest
+{
+};
 
 TEST_P(Actions, CheckServerAndEmptyListsAnswerBareOK)
 {
@@ -57,7 +60,8 @@ TEST_P(Actions, AddTrimsBlanksAndControlCharactersLikeTheClient)
 
 TEST_P(Actions, AddRefusesWhatTheReplyGrammarCannotCarry)
 {
-    const QList<QByteArray> bad = {"a,b", "a^b", "a\"b", "a\nb", "a\rb", "ends with break\n", "", "   ", "\t"};
+    const QList<QByteArray> bad = {"a,b", "a^b", "a\"b", "a\nb", "a\rb", "ends with break\n",
+                                   "",    "   ", "\t"};
     for (const QByteArray& value : bad) {
         const QByteArray asName = Body("6", {{"affname", value}, {"afflinkid", "ok1"}});
         const QByteArray asLink = Body("6", {{"affname", "Fine"}, {"afflinkid", value}});
@@ -102,7 +106,8 @@ TEST_P(Actions, EditChangesOneRecordAndNamesItsRejections)
     EXPECT_EQ(Body("8", {{"affcod", ann}, {"affname", "Ann Baker"}, {"afflinkid", "bob7"}}), "EXIST RECORD");
     EXPECT_EQ(Body("8", {{"affcod", "999999"}, {"affname", "Ghost"}, {"afflinkid", "ghost"}}),
               "DON'T EXIST RECORD");
-    EXPECT_EQ(Body("8", {{"affcod", ann}, {"affname", "Ann, Baker"}, {"afflinkid", "annb"}}).contains("OK"), false);
+    EXPECT_EQ(Body("8", {{"affcod", ann}, {"affname", "Ann, Baker"}, {"afflinkid", "annb"}}).contains("OK"),
+              false);
     EXPECT_EQ(Body("8", {{"affcod", bob}, {"affname", "Bob"}, {"afflinkid", "bo\"b"}}).contains("OK"), false);
     EXPECT_EQ(Body("8", {{"affcod", bob}, {"affname", " Robert "}, {"afflinkid", "rob"}}), "OK");
     EXPECT_EQ(Body("3"), Rec({ann, "Ann Baker", "annb", "0", "0", "0", "0"}) +
@@ -132,7 +137,8 @@ TEST_P(Actions, DeleteAffiliatesByIdsOrAllKeepsTheirSales)
 TEST_P(Actions, DeleteRefusesMalformedIdLists)
 {
     const QByteArray a = Add("A", "a1");
-    for (const QByteArray& ids : QList<QByteArray>{"", a + ", " + a, a + ",", "0 OR 1=1", "ALL", "1;2", "-1"}) {
+    for (const QByteArray& ids :
+         QList<QByteArray>{"", a + ", " + a, a + ",", "0 OR 1=1", "ALL", "1;2", "-1"}) {
         EXPECT_NE(Body("2", {{"deleteids", ids}}), "OK") << ids.toStdString();
         EXPECT_NE(Body("5", {{"deleteids", ids}}), "OK") << ids.toStdString();
     }

@@ -6,9 +6,11 @@
 
 using namespace tftest;
 
-namespace {
+namespace
+{
 
-class Track : public TSiteTest {
+class Track : public TSiteTest
+{
 protected:
     THttpReply Hit(THttpSession& browser, const QList<QPair<QString, QString>>& query)
     {

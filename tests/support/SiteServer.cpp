@@ -17,9 +17,11 @@
 #include <QThread>
 #include <unistd.h>
 
-namespace tftest {
+namespace tftest
+{
 
-namespace {
+namespace
+{
 
 constexpr int kInstallTimeoutMs = 60000;
 constexpr int kStartTimeoutMs = 30000;
@@ -198,9 +200,15 @@ bool TSiteServer::StartMariaDb()
         return Fail("mariadb-install-db or mariadbd not found (install mariadb-server, see scripts/deps.sh)");
 
     const QString data = Dir.filePath("mysql");
+    // A private tmpdir: servers started side by side in the shared /tmp
+    // collide on the names of their temporary tables.
+    const QString tmp = Dir.filePath("mysql-tmp");
+    if (!QDir().mkpath(tmp))
+        return Fail("cannot create " + tmp);
     const bool root = ::geteuid() == 0;
-    QStringList installArgs = {"--no-defaults", "--datadir=" + data, "--auth-root-authentication-method=normal",
-                               "--skip-test-db", "--skip-name-resolve"};
+    QStringList installArgs = {"--no-defaults",   "--datadir=" + data,
+                               "--tmpdir=" + tmp, "--auth-root-authentication-method=normal",
+                               "--skip-test-db",  "--skip-name-resolve"};
     if (root)
         installArgs << "--user=root";
     QProcess install;
@@ -218,6 +226,7 @@ bool TSiteServer::StartMariaDb()
     const QString log = Dir.filePath("mariadb.log");
     QStringList args = {"--no-defaults",
                         "--datadir=" + data,
+                        "--tmpdir=" + tmp,
                         "--socket=" + Dir.filePath("mysql.sock"),
                         "--port=" + QString::number(DbPort),
                         "--bind-address=127.0.0.1",
@@ -368,7 +377,8 @@ bool TSiteServer::RunSqlTool(const QString& sql, const QList<QByteArray>& params
         return Fail("sql tool timed out on: " + sql.left(200));
     }
     if (tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
-        return Fail("SQL failed: " + QString::fromLocal8Bit(tool.readAllStandardError()) + "\n" + sql.left(400));
+        return Fail("SQL failed: " + QString::fromLocal8Bit(tool.readAllStandardError()) + "\n" +
+                    sql.left(400));
     if (out)
         *out = tool.readAllStandardOutput();
     return true;

@@ -14,7 +14,8 @@
 
 class QNetworkReply;
 
-namespace tftest {
+namespace tftest
+{
 
 enum class TSiteDb { Sqlite, MariaDb };
 
@@ -23,7 +24,8 @@ const char* SiteDbName(TSiteDb db);
 
 // config.php in the form the program writes: six CR LF lines, each value
 // between double quotes with \ " $ escaped.
-QByteArray ConfigPhpText(const QString& host, const QString& db, const QString& user, const QString& password);
+QByteArray ConfigPhpText(const QString& host, const QString& db, const QString& user,
+                         const QString& password);
 
 struct THttpReply {
     bool Arrived = false; // an HTTP reply came back, whatever its status
@@ -35,7 +37,8 @@ struct THttpReply {
 using TPostFields = QList<QPair<QByteArray, QByteArray>>;
 
 // One client with its own cookies, like the program's single HTTP object.
-class THttpSession {
+class THttpSession
+{
 public:
     // multipart/form-data, one part per field in order, no part content type.
     THttpReply Post(const QString& url, const TPostFields& fields, int timeoutMs = 15000);
@@ -49,7 +52,8 @@ private:
 // A database row as text; NULL comes back empty.
 using TDbRow = QList<QByteArray>;
 
-class TSiteServer {
+class TSiteServer
+{
 public:
     explicit TSiteServer(TSiteDb db = TSiteDb::Sqlite);
     ~TSiteServer();
