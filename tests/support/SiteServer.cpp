@@ -15,7 +15,11 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <csignal>
 #include <unistd.h>
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#endif
 
 namespace tftest
 {
@@ -65,6 +69,17 @@ QByteArray Tail(const QString& file, int bytes = 2000)
     if (size > bytes)
         f.seek(size - bytes);
     return f.readAll();
+}
+
+// A server whose test program crashed must not live on holding its port.
+std::unique_ptr<QProcess> NewServerProcess()
+{
+    auto process = std::make_unique<QProcess>();
+#ifdef Q_OS_LINUX
+    process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+#endif
+    process->setProcessChannelMode(QProcess::MergedChannels);
+    return process;
 }
 
 void KillProcess(std::unique_ptr<QProcess>& process)
@@ -239,8 +254,7 @@ bool TSiteServer::StartMariaDb()
                         "--max-connections=50"};
     if (root)
         args << "--user=root";
-    DbProcess = std::make_unique<QProcess>();
-    DbProcess->setProcessChannelMode(QProcess::MergedChannels);
+    DbProcess = NewServerProcess();
     DbProcess->setStandardOutputFile(Dir.filePath("mariadb.out"));
     DbProcess->start(daemon, args);
     if (!WaitForPort(*DbProcess, DbPort, kStartTimeoutMs, log))
@@ -313,8 +327,7 @@ bool TSiteServer::StartWeb(const QByteArray& configPhp)
     WebPort = FreePort();
     if (WebPort == 0)
         return Fail("no free port for PHP");
-    WebProcess = std::make_unique<QProcess>();
-    WebProcess->setProcessChannelMode(QProcess::MergedChannels);
+    WebProcess = NewServerProcess();
     WebProcess->setStandardOutputFile(Dir.filePath("php.log"));
     WebProcess->start(php, {"-S", QStringLiteral("127.0.0.1:%1").arg(WebPort), "-t", www});
     return WaitForPort(*WebProcess, WebPort, kStartTimeoutMs, Dir.filePath("php.log"));
