@@ -16,6 +16,11 @@
 
 declare(strict_types=1);
 
+// A warning printed into a reply would make it unreadable to the control
+// panel; problems go to the server's error log instead.
+ini_set('display_errors', '0');
+ini_set('log_errors', '1');
+
 const TF_MAX_NAME = 255;
 const TF_MAX_LINK_ID = 100;
 const TF_MAX_ORDER = 255;
