@@ -1,0 +1,21 @@
+-- Tracking database for actions.php, SQLite (demo and tests).
+-- Same tables as schema.sql; TEXT compares byte for byte here too.
+
+CREATE TABLE IF NOT EXISTS tf_affiliates (
+  id          INTEGER PRIMARY KEY AUTOINCREMENT,
+  name        TEXT    NOT NULL,
+  link_id     TEXT    NOT NULL UNIQUE,
+  oto_sales   INTEGER NOT NULL DEFAULT 0,
+  subscribers INTEGER NOT NULL DEFAULT 0,
+  visitors    INTEGER NOT NULL DEFAULT 0,
+  unique_hits INTEGER NOT NULL DEFAULT 0
+);
+
+CREATE TABLE IF NOT EXISTS tf_sales (
+  id           INTEGER PRIMARY KEY AUTOINCREMENT,
+  affiliate_id INTEGER NULL REFERENCES tf_affiliates (id) ON DELETE SET NULL,
+  sale_order   TEXT    NOT NULL DEFAULT '',
+  created_at   TEXT    NOT NULL DEFAULT CURRENT_TIMESTAMP
+);
+
+CREATE INDEX IF NOT EXISTS ix_tf_sales_affiliate ON tf_sales (affiliate_id);

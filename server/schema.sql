@@ -1,0 +1,31 @@
+-- Tracking database for actions.php, MySQL / MariaDB.
+-- Load it once into the site's database:  mysql -u USER -p DATABASE < schema.sql
+--
+-- Names and link ids are kept as bytes (VARBINARY): the control panel sends
+-- them in its own 8-bit code page, and a link id must match exactly, letter
+-- case included, the same way on every database the script supports.
+
+CREATE TABLE IF NOT EXISTS tf_affiliates (
+  id          INT UNSIGNED    NOT NULL AUTO_INCREMENT,
+  name        VARBINARY(255)  NOT NULL,
+  link_id     VARBINARY(100)  NOT NULL,
+  oto_sales   BIGINT          NOT NULL DEFAULT 0,
+  subscribers BIGINT          NOT NULL DEFAULT 0,
+  visitors    BIGINT          NOT NULL DEFAULT 0,
+  unique_hits BIGINT          NOT NULL DEFAULT 0,
+  PRIMARY KEY (id),
+  UNIQUE KEY uq_tf_affiliates_link_id (link_id)
+) ENGINE=InnoDB;
+
+-- A sale made through an affiliate keeps the affiliate's id; a direct sale
+-- has none. Deleting an affiliate keeps its sales (they lose the link).
+CREATE TABLE IF NOT EXISTS tf_sales (
+  id           INT UNSIGNED   NOT NULL AUTO_INCREMENT,
+  affiliate_id INT UNSIGNED   NULL,
+  sale_order   VARBINARY(255) NOT NULL DEFAULT '',
+  created_at   TIMESTAMP      NOT NULL DEFAULT CURRENT_TIMESTAMP,
+  PRIMARY KEY (id),
+  KEY ix_tf_sales_affiliate (affiliate_id),
+  CONSTRAINT fk_tf_sales_affiliate FOREIGN KEY (affiliate_id)
+    REFERENCES tf_affiliates (id) ON DELETE SET NULL
+) ENGINE=InnoDB;

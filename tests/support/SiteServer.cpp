@@ -1,0 +1,425 @@
+#include "SiteServer.h"
+
+#include "TestFolders.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QHttpMultiPart>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+#include <csignal>
+#include <unistd.h>
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#endif
+
+namespace tftest
+{
+
+namespace
+{
+
+constexpr int kInstallTimeoutMs = 60000;
+constexpr int kStartTimeoutMs = 30000;
+constexpr int kToolTimeoutMs = 30000;
+
+const char* const kSiteScripts[] = {"actions.php", "track.php"};
+
+quint16 FreePort()
+{
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost, 0))
+        return 0;
+    return probe.serverPort();
+}
+
+QString FindTool(const QString& name)
+{
+    QString path = QStandardPaths::findExecutable(name);
+    if (path.isEmpty())
+        path = QStandardPaths::findExecutable(name, {"/usr/sbin", "/usr/local/sbin", "/usr/bin"});
+    return path;
+}
+
+QByteArray PhpEscaped(const QString& value)
+{
+    QByteArray out;
+    for (const char c : value.toLocal8Bit()) {
+        if (c == '\\' || c == '"' || c == '$')
+            out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+QByteArray Tail(const QString& file, int bytes = 2000)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const qint64 size = f.size();
+    if (size > bytes)
+        f.seek(size - bytes);
+    return f.readAll();
+}
+
+// A server whose test program crashed must not live on holding its port.
+std::unique_ptr<QProcess> NewServerProcess()
+{
+    auto process = std::make_unique<QProcess>();
+#ifdef Q_OS_LINUX
+    process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+#endif
+    process->setProcessChannelMode(QProcess::MergedChannels);
+    return process;
+}
+
+void KillProcess(std::unique_ptr<QProcess>& process)
+{
+    if (!process)
+        return;
+    if (process->state() != QProcess::NotRunning) {
+        process->kill();
+        process->waitForFinished(5000);
+    }
+    process.reset();
+}
+
+} // namespace
+
+const char* SiteDbName(TSiteDb db)
+{
+    return db == TSiteDb::MariaDb ? "MariaDb" : "Sqlite";
+}
+
+QByteArray ConfigPhpText(const QString& host, const QString& db, const QString& user, const QString& password)
+{
+    QByteArray text = "<?php\r\n";
+    text += "  $hostname=\"" + PhpEscaped(host) + "\";\r\n";
+    text += "  $database=\"" + PhpEscaped(db) + "\";\r\n";
+    text += "  $username=\"" + PhpEscaped(user) + "\";\r\n";
+    text += "  $password=\"" + PhpEscaped(password) + "\";\r\n";
+    text += "?>\r\n";
+    return text;
+}
+
+// ---- HTTP --------------------------------------------------------------------
+
+THttpReply THttpSession::Post(const QString& url, const TPostFields& fields, int timeoutMs)
+{
+    auto* form = new QHttpMultiPart(QHttpMultiPart::FormDataType);
+    for (const auto& [name, value] : fields) {
+        QHttpPart part;
+        part.setHeader(QNetworkRequest::ContentDispositionHeader, "form-data; name=\"" + name + "\"");
+        part.setBody(value);
+        form->append(part);
+    }
+    QNetworkRequest request{QUrl(url)};
+    request.setTransferTimeout(timeoutMs);
+    QNetworkReply* reply = Manager.post(request, form);
+    form->setParent(reply);
+    return Wait(reply);
+}
+
+THttpReply THttpSession::Get(const QString& url, int timeoutMs)
+{
+    QNetworkRequest request{QUrl(url)};
+    request.setTransferTimeout(timeoutMs);
+    return Wait(Manager.get(request));
+}
+
+THttpReply THttpSession::Wait(QNetworkReply* reply)
+{
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    if (!reply->isFinished())
+        loop.exec();
+    THttpReply result;
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    result.Arrived = status.isValid();
+    result.Status = status.toInt();
+    result.Body = reply->readAll();
+    if (reply->error() != QNetworkReply::NoError)
+        result.Error = reply->errorString();
+    reply->deleteLater();
+    return result;
+}
+
+// ---- the site ------------------------------------------------------------------
+
+TSiteServer::TSiteServer(TSiteDb db) : Db(db) {}
+
+TSiteServer::~TSiteServer()
+{
+    Stop();
+}
+
+void TSiteServer::Stop()
+{
+    KillProcess(WebProcess);
+    KillProcess(DbProcess);
+}
+
+bool TSiteServer::Fail(const QString& what)
+{
+    LastError = what;
+    return false;
+}
+
+bool TSiteServer::Start()
+{
+    return StartDatabase() && StartWeb();
+}
+
+bool TSiteServer::StartDatabase()
+{
+    if (!Dir.isValid())
+        return Fail("cannot create a temporary folder: " + Dir.errorString());
+    return Db == TSiteDb::MariaDb ? StartMariaDb() : StartSqlite();
+}
+
+QString TSiteServer::DbHost() const
+{
+    if (Db == TSiteDb::MariaDb)
+        return QStringLiteral("127.0.0.1:%1").arg(DbPort);
+    // Relative to actions.php, as the demo site names it.
+    return QStringLiteral("sqlite:../data/tallyfair.db");
+}
+
+bool TSiteServer::StartSqlite()
+{
+    if (!QDir(Dir.path()).mkpath("data"))
+        return Fail("cannot create the data folder");
+    QFile::remove(Dir.filePath("data/tallyfair.db"));
+    QFile schema(SourceDir() + "/server/schema-sqlite.sql");
+    if (!schema.open(QIODevice::ReadOnly))
+        return Fail("cannot read " + schema.fileName());
+    SiteUser.clear();
+    SitePassword.clear();
+    return Exec(QString::fromUtf8(schema.readAll()));
+}
+
+bool TSiteServer::StartMariaDb()
+{
+    const QString installer = FindTool("mariadb-install-db");
+    const QString daemon = FindTool("mariadbd");
+    if (installer.isEmpty() || daemon.isEmpty())
+        return Fail("mariadb-install-db or mariadbd not found (install mariadb-server, see scripts/deps.sh)");
+
+    const QString data = Dir.filePath("mysql");
+    // A private tmpdir: servers started side by side in the shared /tmp
+    // collide on the names of their temporary tables.
+    const QString tmp = Dir.filePath("mysql-tmp");
+    if (!QDir().mkpath(tmp))
+        return Fail("cannot create " + tmp);
+    const bool root = ::geteuid() == 0;
+    QStringList installArgs = {"--no-defaults",   "--datadir=" + data,
+                               "--tmpdir=" + tmp, "--auth-root-authentication-method=normal",
+                               "--skip-test-db",  "--skip-name-resolve"};
+    if (root)
+        installArgs << "--user=root";
+    QProcess install;
+    install.setProcessChannelMode(QProcess::MergedChannels);
+    install.start(installer, installArgs);
+    if (!install.waitForFinished(kInstallTimeoutMs) || install.exitStatus() != QProcess::NormalExit ||
+        install.exitCode() != 0) {
+        install.kill();
+        return Fail("mariadb-install-db failed: " + QString::fromLocal8Bit(install.readAll().right(2000)));
+    }
+
+    DbPort = FreePort();
+    if (DbPort == 0)
+        return Fail("no free port for MariaDB");
+    const QString log = Dir.filePath("mariadb.log");
+    QStringList args = {"--no-defaults",
+                        "--datadir=" + data,
+                        "--tmpdir=" + tmp,
+                        "--socket=" + Dir.filePath("mysql.sock"),
+                        "--port=" + QString::number(DbPort),
+                        "--bind-address=127.0.0.1",
+                        "--pid-file=" + Dir.filePath("mysql.pid"),
+                        "--log-error=" + log,
+                        "--skip-name-resolve",
+                        "--skip-log-bin",
+                        "--innodb-buffer-pool-size=16M",
+                        "--innodb-log-file-size=8M",
+                        "--max-connections=50"};
+    if (root)
+        args << "--user=root";
+    DbProcess = NewServerProcess();
+    DbProcess->setStandardOutputFile(Dir.filePath("mariadb.out"));
+    DbProcess->start(daemon, args);
+    if (!WaitForPort(*DbProcess, DbPort, kStartTimeoutMs, log))
+        return false;
+
+    const QByteArray database = DbName().toLatin1();
+    if (!Exec("CREATE DATABASE IF NOT EXISTS `" + QString::fromLatin1(database) + "`"))
+        return false;
+    QFile schema(SourceDir() + "/server/schema.sql");
+    if (!schema.open(QIODevice::ReadOnly))
+        return Fail("cannot read " + schema.fileName());
+    if (!Exec(QString::fromUtf8(schema.readAll())))
+        return false;
+    return SetSiteUser("tf_site", "site-pass");
+}
+
+bool TSiteServer::SetSiteUser(const QString& user, const QString& password)
+{
+    if (Db != TSiteDb::MariaDb)
+        return Fail("only MariaDB has users");
+    // The site needs rows only; it never changes the tables.
+    const QString grant = "GRANT SELECT, INSERT, UPDATE, DELETE ON `" + DbName() + "`.* TO ?@'%'";
+    if (!Exec("DROP USER IF EXISTS ?@'%'", {user.toUtf8()}) ||
+        !Exec("CREATE USER ?@'%' IDENTIFIED BY ?", {user.toUtf8(), password.toUtf8()}) ||
+        !Exec(grant, {user.toUtf8()}))
+        return false;
+    SiteUser = user;
+    SitePassword = password;
+    return true;
+}
+
+bool TSiteServer::WaitForPort(QProcess& process, quint16 port, int timeoutMs, const QString& logFile)
+{
+    if (!process.waitForStarted(5000))
+        return Fail(process.program() + " did not start: " + process.errorString());
+    QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        if (process.state() == QProcess::NotRunning)
+            return Fail(process.program() + " ended at start:\n" + QString::fromLocal8Bit(Tail(logFile)));
+        QTcpSocket probe;
+        probe.connectToHost(QHostAddress::LocalHost, port);
+        if (probe.waitForConnected(200))
+            return true;
+        QThread::msleep(50);
+    }
+    return Fail(process.program() + " not listening on port " + QString::number(port) + " after " +
+                QString::number(timeoutMs) + " ms:\n" + QString::fromLocal8Bit(Tail(logFile)));
+}
+
+bool TSiteServer::StartWeb(const QByteArray& configPhp)
+{
+    if (!Dir.isValid())
+        return Fail("cannot create a temporary folder");
+    KillProcess(WebProcess);
+    const QString www = Dir.filePath("www");
+    if (!QDir().mkpath(www))
+        return Fail("cannot create " + www);
+    for (const char* script : kSiteScripts) {
+        const QString target = www + "/" + script;
+        QFile::remove(target);
+        if (!QFile::copy(SourceDir() + "/server/" + script, target))
+            return Fail(QStringLiteral("cannot copy %1 into the document root").arg(script));
+    }
+    if (!WriteConfig(configPhp))
+        return false;
+
+    const QString php = FindTool("php");
+    if (php.isEmpty())
+        return Fail("php not found (install php-cli, see scripts/deps.sh)");
+    WebPort = FreePort();
+    if (WebPort == 0)
+        return Fail("no free port for PHP");
+    WebProcess = NewServerProcess();
+    WebProcess->setStandardOutputFile(Dir.filePath("php.log"));
+    WebProcess->start(php, {"-S", QStringLiteral("127.0.0.1:%1").arg(WebPort), "-t", www});
+    return WaitForPort(*WebProcess, WebPort, kStartTimeoutMs, Dir.filePath("php.log"));
+}
+
+bool TSiteServer::WriteConfig(const QByteArray& configPhp)
+{
+    const QString path = Dir.filePath("www/config.php");
+    QFile::remove(path);
+    if (configPhp.isNull())
+        return true;
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(configPhp) != configPhp.size())
+        return Fail("cannot write " + path);
+    return true;
+}
+
+QString TSiteServer::SiteUrl() const
+{
+    return QStringLiteral("http://127.0.0.1:%1").arg(WebPort);
+}
+
+QString TSiteServer::ActionsUrl() const
+{
+    return SiteUrl() + "/actions.php";
+}
+
+QString TSiteServer::DocRoot() const
+{
+    return Dir.filePath("www");
+}
+
+QString TSiteServer::WebLog() const
+{
+    return QString::fromLocal8Bit(Tail(Dir.filePath("php.log"), 8000));
+}
+
+bool TSiteServer::RunSqlTool(const QString& sql, const QList<QByteArray>& params, QByteArray* out)
+{
+    QString dsn;
+    QString user;
+    if (Db == TSiteDb::MariaDb) {
+        if (!DbProcess)
+            return Fail("MariaDB is not running");
+        dsn = "mysql:unix_socket=" + Dir.filePath("mysql.sock") + ";charset=utf8mb4";
+        if (!sql.startsWith("CREATE DATABASE"))
+            dsn += ";dbname=" + DbName();
+        user = "root";
+    } else {
+        dsn = "sqlite:" + Dir.filePath("data/tallyfair.db");
+    }
+    QStringList args = {SourceDir() + "/tests/support/sql-tool.php", dsn, user, QString(), sql};
+    for (const QByteArray& p : params)
+        args << QString::fromUtf8(p);
+    QProcess tool;
+    tool.start(FindTool("php"), args);
+    if (!tool.waitForFinished(kToolTimeoutMs)) {
+        tool.kill();
+        tool.waitForFinished(1000);
+        return Fail("sql tool timed out on: " + sql.left(200));
+    }
+    if (tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
+        return Fail("SQL failed: " + QString::fromLocal8Bit(tool.readAllStandardError()) + "\n" +
+                    sql.left(400));
+    if (out)
+        *out = tool.readAllStandardOutput();
+    return true;
+}
+
+bool TSiteServer::Exec(const QString& sql, const QList<QByteArray>& params)
+{
+    return RunSqlTool(sql, params, nullptr);
+}
+
+QList<TDbRow> TSiteServer::Rows(const QString& sql, const QList<QByteArray>& params)
+{
+    QByteArray json;
+    if (!RunSqlTool(sql, params, &json))
+        return {};
+    QList<TDbRow> rows;
+    for (const QJsonValue& row : QJsonDocument::fromJson(json).array()) {
+        TDbRow values;
+        for (const QJsonValue& v : row.toArray())
+            values << (v.isNull() ? QByteArray() : QByteArray::fromBase64(v.toString().toLatin1()));
+        rows << values;
+    }
+    return rows;
+}
+
+bool TSiteServer::Reset()
+{
+    return Exec("DELETE FROM tf_sales; DELETE FROM tf_affiliates");
+}
+
+} // namespace tftest

@@ -1,0 +1,124 @@
+#pragma once
+// A real site for end-to-end tests: the reference actions.php (and track.php)
+// on PHP's built-in server, over a private MariaDB server started in a
+// temporary folder, or over an SQLite file for speed. Everything listens on
+// 127.0.0.1 on free ports and is killed by Stop() or the destructor.
+#include <QByteArray>
+#include <QList>
+#include <QNetworkAccessManager>
+#include <QPair>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+
+class QNetworkReply;
+
+namespace tftest
+{
+
+enum class TSiteDb { Sqlite, MariaDb };
+
+// Name of the backend, for test names and messages.
+const char* SiteDbName(TSiteDb db);
+
+// config.php in the form the program writes: six CR LF lines, each value
+// between double quotes with \ " $ escaped.
+QByteArray ConfigPhpText(const QString& host, const QString& db, const QString& user,
+                         const QString& password);
+
+struct THttpReply {
+    bool Arrived = false; // an HTTP reply came back, whatever its status
+    int Status = 0;
+    QByteArray Body;
+    QString Error; // transport error text when nothing (or an error status) came
+};
+
+using TPostFields = QList<QPair<QByteArray, QByteArray>>;
+
+// One client with its own cookies, like the program's single HTTP object.
+class THttpSession
+{
+public:
+    // multipart/form-data, one part per field in order, no part content type.
+    THttpReply Post(const QString& url, const TPostFields& fields, int timeoutMs = 15000);
+    THttpReply Get(const QString& url, int timeoutMs = 15000);
+
+private:
+    THttpReply Wait(QNetworkReply* reply);
+    QNetworkAccessManager Manager;
+};
+
+// A database row as text; NULL comes back empty.
+using TDbRow = QList<QByteArray>;
+
+class TSiteServer
+{
+public:
+    explicit TSiteServer(TSiteDb db = TSiteDb::Sqlite);
+    ~TSiteServer();
+    TSiteServer(const TSiteServer&) = delete;
+    TSiteServer& operator=(const TSiteServer&) = delete;
+
+    // Database and web server with a config.php for the site's own user.
+    bool Start();
+
+    // The database with the schema loaded and a site user that may read and
+    // write the tables (MariaDB) or the SQLite file.
+    bool StartDatabase();
+    // MariaDB only: (re)creates the site's user with this password.
+    bool SetSiteUser(const QString& user, const QString& password);
+
+    // What the settings dialog would hold to reach the database.
+    QString DbHost() const;
+    QString DbName() const { return Db == TSiteDb::MariaDb ? QStringLiteral("tallyfair") : QString(); }
+    // MariaDB's Unix socket, which actions.php also takes as a host.
+    QString DbSocket() const { return Dir.filePath("mysql.sock"); }
+    QString DbUser() const { return SiteUser; }
+    QString DbPassword() const { return SitePassword; }
+    QByteArray ConfigPhp() const { return ConfigPhpText(DbHost(), DbName(), DbUser(), DbPassword()); }
+
+    // PHP's built-in server on a fresh document root holding copies of the
+    // site scripts and the given config.php.
+    bool StartWeb(const QByteArray& configPhp);
+    bool StartWeb() { return StartWeb(ConfigPhp()); }
+    // Replaces config.php (or removes it when configPhp is null).
+    bool WriteConfig(const QByteArray& configPhp);
+
+    QString SiteUrl() const;    // "http://127.0.0.1:<port>", no trailing slash
+    QString ActionsUrl() const; // SiteUrl() + "/actions.php"
+    QString DocRoot() const;
+
+    // Direct access for arranging and checking, as the database's owner.
+    // With params, sql is one statement with ? placeholders.
+    bool Exec(const QString& sql, const QList<QByteArray>& params = {});
+    QList<TDbRow> Rows(const QString& sql, const QList<QByteArray>& params = {});
+    // Empties both tables.
+    bool Reset();
+
+    TSiteDb Backend() const { return Db; }
+    // What went wrong last, with the tail of the server's log.
+    QString Error() const { return LastError; }
+    QString WebLog() const;
+
+    void Stop();
+
+private:
+    bool StartMariaDb();
+    bool StartSqlite();
+    bool RunSqlTool(const QString& sql, const QList<QByteArray>& params, QByteArray* out);
+    bool Fail(const QString& what);
+    bool WaitForPort(QProcess& process, quint16 port, int timeoutMs, const QString& logFile);
+
+    TSiteDb Db;
+    QTemporaryDir Dir;
+    std::unique_ptr<QProcess> DbProcess;
+    std::unique_ptr<QProcess> WebProcess;
+    quint16 DbPort = 0;
+    quint16 WebPort = 0;
+    QString SiteUser;
+    QString SitePassword;
+    QString LastError;
+};
+
+} // namespace tftest
