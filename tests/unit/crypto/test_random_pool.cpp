@@ -6,14 +6,14 @@
 #include <gtest/gtest.h>
 
 #define OPENSSL_SUPPRESS_DEPRECATED
-#include <openssl/sha.h>
-
 #include <bit>
 #include <cstring>
+#include <openssl/sha.h>
 
 using namespace cryptotest;
 
-namespace {
+namespace
+{
 
 // Mixing written out again on OpenSSL's compression function.
 void ReferenceMix(std::uint8_t* Buffer)
