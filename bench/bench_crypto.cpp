@@ -5,10 +5,10 @@
 #include "crypto/Sha1.h"
 
 #include <benchmark/benchmark.h>
-
 #include <vector>
 
-namespace {
+namespace
+{
 
 std::vector<std::uint8_t> Filled(std::size_t Size)
 {
@@ -112,7 +112,8 @@ void DecryptWholeStream(benchmark::State& State)
     cipher.EncryptStream(source, encrypted);
     for (auto _ : State) {
         TMemoryStream in(encrypted.Data()), out;
-        benchmark::DoNotOptimize(cipher.DecryptStream(in, &out, static_cast<std::int64_t>(encrypted.Data().size())));
+        benchmark::DoNotOptimize(
+            cipher.DecryptStream(in, &out, static_cast<std::int64_t>(encrypted.Data().size())));
     }
     State.SetBytesProcessed(static_cast<std::int64_t>(State.iterations() * State.range(0)));
 }

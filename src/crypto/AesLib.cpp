@@ -2,7 +2,8 @@
 
 #include "crypto/AesTables.h"
 
-namespace {
+namespace
+{
 
 using namespace tfcrypto::aes_tables;
 
@@ -87,54 +88,54 @@ struct TState {
 
 inline void EncryptRound(TState& s, const std::uint32_t* rk)
 {
-    const std::uint32_t t0 =
-        EncRound[0][Byte(s.s0, 3)] ^ EncRound[1][Byte(s.s1, 2)] ^ EncRound[2][Byte(s.s2, 1)] ^ EncRound[3][Byte(s.s3, 0)];
-    const std::uint32_t t1 =
-        EncRound[0][Byte(s.s1, 3)] ^ EncRound[1][Byte(s.s2, 2)] ^ EncRound[2][Byte(s.s3, 1)] ^ EncRound[3][Byte(s.s0, 0)];
-    const std::uint32_t t2 =
-        EncRound[0][Byte(s.s2, 3)] ^ EncRound[1][Byte(s.s3, 2)] ^ EncRound[2][Byte(s.s0, 1)] ^ EncRound[3][Byte(s.s1, 0)];
-    const std::uint32_t t3 =
-        EncRound[0][Byte(s.s3, 3)] ^ EncRound[1][Byte(s.s0, 2)] ^ EncRound[2][Byte(s.s1, 1)] ^ EncRound[3][Byte(s.s2, 0)];
+    const std::uint32_t t0 = EncRound[0][Byte(s.s0, 3)] ^ EncRound[1][Byte(s.s1, 2)] ^
+                             EncRound[2][Byte(s.s2, 1)] ^ EncRound[3][Byte(s.s3, 0)];
+    const std::uint32_t t1 = EncRound[0][Byte(s.s1, 3)] ^ EncRound[1][Byte(s.s2, 2)] ^
+                             EncRound[2][Byte(s.s3, 1)] ^ EncRound[3][Byte(s.s0, 0)];
+    const std::uint32_t t2 = EncRound[0][Byte(s.s2, 3)] ^ EncRound[1][Byte(s.s3, 2)] ^
+                             EncRound[2][Byte(s.s0, 1)] ^ EncRound[3][Byte(s.s1, 0)];
+    const std::uint32_t t3 = EncRound[0][Byte(s.s3, 3)] ^ EncRound[1][Byte(s.s0, 2)] ^
+                             EncRound[2][Byte(s.s1, 1)] ^ EncRound[3][Byte(s.s2, 0)];
     s = {t0 ^ rk[0], t1 ^ rk[1], t2 ^ rk[2], t3 ^ rk[3]};
 }
 
 inline void EncryptLastRound(TState& s, const std::uint32_t* rk)
 {
-    const std::uint32_t t0 =
-        EncLast[0][Byte(s.s0, 3)] ^ EncLast[1][Byte(s.s1, 2)] ^ EncLast[2][Byte(s.s2, 1)] ^ EncLast[3][Byte(s.s3, 0)];
-    const std::uint32_t t1 =
-        EncLast[0][Byte(s.s1, 3)] ^ EncLast[1][Byte(s.s2, 2)] ^ EncLast[2][Byte(s.s3, 1)] ^ EncLast[3][Byte(s.s0, 0)];
-    const std::uint32_t t2 =
-        EncLast[0][Byte(s.s2, 3)] ^ EncLast[1][Byte(s.s3, 2)] ^ EncLast[2][Byte(s.s0, 1)] ^ EncLast[3][Byte(s.s1, 0)];
-    const std::uint32_t t3 =
-        EncLast[0][Byte(s.s3, 3)] ^ EncLast[1][Byte(s.s0, 2)] ^ EncLast[2][Byte(s.s1, 1)] ^ EncLast[3][Byte(s.s2, 0)];
+    const std::uint32_t t0 = EncLast[0][Byte(s.s0, 3)] ^ EncLast[1][Byte(s.s1, 2)] ^
+                             EncLast[2][Byte(s.s2, 1)] ^ EncLast[3][Byte(s.s3, 0)];
+    const std::uint32_t t1 = EncLast[0][Byte(s.s1, 3)] ^ EncLast[1][Byte(s.s2, 2)] ^
+                             EncLast[2][Byte(s.s3, 1)] ^ EncLast[3][Byte(s.s0, 0)];
+    const std::uint32_t t2 = EncLast[0][Byte(s.s2, 3)] ^ EncLast[1][Byte(s.s3, 2)] ^
+                             EncLast[2][Byte(s.s0, 1)] ^ EncLast[3][Byte(s.s1, 0)];
+    const std::uint32_t t3 = EncLast[0][Byte(s.s3, 3)] ^ EncLast[1][Byte(s.s0, 2)] ^
+                             EncLast[2][Byte(s.s1, 1)] ^ EncLast[3][Byte(s.s2, 0)];
     s = {t0 ^ rk[0], t1 ^ rk[1], t2 ^ rk[2], t3 ^ rk[3]};
 }
 
 // The inverse rounds take their columns in the order of InvShiftRows.
 inline void DecryptRound(TState& s, const std::uint32_t* rk)
 {
-    const std::uint32_t t0 =
-        DecRound[0][Byte(s.s0, 3)] ^ DecRound[1][Byte(s.s3, 2)] ^ DecRound[2][Byte(s.s2, 1)] ^ DecRound[3][Byte(s.s1, 0)];
-    const std::uint32_t t1 =
-        DecRound[0][Byte(s.s1, 3)] ^ DecRound[1][Byte(s.s0, 2)] ^ DecRound[2][Byte(s.s3, 1)] ^ DecRound[3][Byte(s.s2, 0)];
-    const std::uint32_t t2 =
-        DecRound[0][Byte(s.s2, 3)] ^ DecRound[1][Byte(s.s1, 2)] ^ DecRound[2][Byte(s.s0, 1)] ^ DecRound[3][Byte(s.s3, 0)];
-    const std::uint32_t t3 =
-        DecRound[0][Byte(s.s3, 3)] ^ DecRound[1][Byte(s.s2, 2)] ^ DecRound[2][Byte(s.s1, 1)] ^ DecRound[3][Byte(s.s0, 0)];
+    const std::uint32_t t0 = DecRound[0][Byte(s.s0, 3)] ^ DecRound[1][Byte(s.s3, 2)] ^
+                             DecRound[2][Byte(s.s2, 1)] ^ DecRound[3][Byte(s.s1, 0)];
+    const std::uint32_t t1 = DecRound[0][Byte(s.s1, 3)] ^ DecRound[1][Byte(s.s0, 2)] ^
+                             DecRound[2][Byte(s.s3, 1)] ^ DecRound[3][Byte(s.s2, 0)];
+    const std::uint32_t t2 = DecRound[0][Byte(s.s2, 3)] ^ DecRound[1][Byte(s.s1, 2)] ^
+                             DecRound[2][Byte(s.s0, 1)] ^ DecRound[3][Byte(s.s3, 0)];
+    const std::uint32_t t3 = DecRound[0][Byte(s.s3, 3)] ^ DecRound[1][Byte(s.s2, 2)] ^
+                             DecRound[2][Byte(s.s1, 1)] ^ DecRound[3][Byte(s.s0, 0)];
     s = {t0 ^ rk[0], t1 ^ rk[1], t2 ^ rk[2], t3 ^ rk[3]};
 }
 
 inline void DecryptLastRound(TState& s, const std::uint32_t* rk)
 {
-    const std::uint32_t t0 =
-        DecLast[0][Byte(s.s0, 3)] ^ DecLast[1][Byte(s.s3, 2)] ^ DecLast[2][Byte(s.s2, 1)] ^ DecLast[3][Byte(s.s1, 0)];
-    const std::uint32_t t1 =
-        DecLast[0][Byte(s.s1, 3)] ^ DecLast[1][Byte(s.s0, 2)] ^ DecLast[2][Byte(s.s3, 1)] ^ DecLast[3][Byte(s.s2, 0)];
-    const std::uint32_t t2 =
-        DecLast[0][Byte(s.s2, 3)] ^ DecLast[1][Byte(s.s1, 2)] ^ DecLast[2][Byte(s.s0, 1)] ^ DecLast[3][Byte(s.s3, 0)];
-    const std::uint32_t t3 =
-        DecLast[0][Byte(s.s3, 3)] ^ DecLast[1][Byte(s.s2, 2)] ^ DecLast[2][Byte(s.s1, 1)] ^ DecLast[3][Byte(s.s0, 0)];
+    const std::uint32_t t0 = DecLast[0][Byte(s.s0, 3)] ^ DecLast[1][Byte(s.s3, 2)] ^
+                             DecLast[2][Byte(s.s2, 1)] ^ DecLast[3][Byte(s.s1, 0)];
+    const std::uint32_t t1 = DecLast[0][Byte(s.s1, 3)] ^ DecLast[1][Byte(s.s0, 2)] ^
+                             DecLast[2][Byte(s.s3, 1)] ^ DecLast[3][Byte(s.s2, 0)];
+    const std::uint32_t t2 = DecLast[0][Byte(s.s2, 3)] ^ DecLast[1][Byte(s.s1, 2)] ^
+                             DecLast[2][Byte(s.s0, 1)] ^ DecLast[3][Byte(s.s3, 0)];
+    const std::uint32_t t3 = DecLast[0][Byte(s.s3, 3)] ^ DecLast[1][Byte(s.s2, 2)] ^
+                             DecLast[2][Byte(s.s1, 1)] ^ DecLast[3][Byte(s.s0, 0)];
     s = {t0 ^ rk[0], t1 ^ rk[1], t2 ^ rk[2], t3 ^ rk[3]};
 }
 

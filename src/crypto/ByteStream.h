@@ -9,7 +9,8 @@
 #include <utility>
 #include <vector>
 
-class TByteStream {
+class TByteStream
+{
 public:
     virtual ~TByteStream() = default;
     // Bytes delivered (0 at the end), or -1 on a read error.
@@ -18,7 +19,8 @@ public:
 };
 
 // A growable byte array with one position for reading and writing.
-class TMemoryStream : public TByteStream {
+class TMemoryStream : public TByteStream
+{
 public:
     TMemoryStream() = default;
     explicit TMemoryStream(std::vector<std::uint8_t> Initial) : Bytes(std::move(Initial)) {}
@@ -37,7 +39,8 @@ private:
 
 // A file opened with the C library. "rb" for a source, "wb" for a
 // destination; IsOpen tells whether the open worked.
-class TFileStream : public TByteStream {
+class TFileStream : public TByteStream
+{
 public:
     TFileStream(const std::string& Path, const char* Mode);
     ~TFileStream() override;

@@ -4,7 +4,8 @@
 
 #include <algorithm>
 
-namespace {
+namespace
+{
 
 std::int32_t KeyModeFor(std::size_t PasswordLength)
 {
@@ -50,9 +51,8 @@ TEncryption::~TEncryption()
 
 int TEncryption::StartStream(const std::uint8_t* Salt, std::uint8_t Verifier[2])
 {
-    const int status =
-        StreamCipherInit(KeyMode, reinterpret_cast<const std::uint8_t*>(Password.data()), Password.size(), Salt,
-                         Verifier, State);
+    const int status = StreamCipherInit(KeyMode, reinterpret_cast<const std::uint8_t*>(Password.data()),
+                                        Password.size(), Salt, Verifier, State);
     KeyReady = status == 0;
     return status;
 }
@@ -97,7 +97,8 @@ bool TEncryption::ReadHeader(TByteStream& Source)
         return false;
     if (StartStream(salt, expected) != 0)
         return false;
-    if (!ReadExactly(Source, stored, sizeof stored) || !tfcrypto::ConstantTimeEqual(expected, stored, sizeof stored)) {
+    if (!ReadExactly(Source, stored, sizeof stored) ||
+        !tfcrypto::ConstantTimeEqual(expected, stored, sizeof stored)) {
         DropState();
         return false;
     }

@@ -13,7 +13,8 @@
 
 // Holds the password, the key mode chosen from its length, the state of the
 // stream being processed and one chunk buffer allocated once.
-class TCrypt {
+class TCrypt
+{
 public:
     // The password is taken as 8-bit characters, exactly as given. Fewer
     // than 32 choose AES-128, fewer than 48 AES-192, more AES-256.
@@ -47,7 +48,8 @@ enum class TStreamOutcome {
     WriteFailed, // the destination refused bytes
 };
 
-class TEncryption : public TCrypt {
+class TEncryption : public TCrypt
+{
 public:
     TEncryption(std::string Password, std::int32_t BufferSize, TEntropyFunction Entropy = ClockEntropy);
     ~TEncryption() override;

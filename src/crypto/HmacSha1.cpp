@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
+namespace
+{
 
 constexpr std::uint8_t InnerPad = 0x36;
 constexpr std::uint8_t OuterPad = 0x5c;

@@ -7,7 +7,8 @@
 #include <cstring>
 
 void DeriveKey(const std::uint8_t* Password, std::size_t PasswordLength, const std::uint8_t* Salt,
-               std::size_t SaltLength, std::uint32_t Iterations, std::uint8_t* Output, std::size_t OutputLength)
+               std::size_t SaltLength, std::uint32_t Iterations, std::uint8_t* Output,
+               std::size_t OutputLength)
 {
     Iterations = std::max<std::uint32_t>(Iterations, 1);
     // The keyed context is built once; every HMAC below starts from a copy,
@@ -20,8 +21,9 @@ void DeriveKey(const std::uint8_t* Password, std::size_t PasswordLength, const s
     std::uint8_t u[Sha1DigestSize];
     std::uint8_t t[Sha1DigestSize];
     for (std::uint32_t block = 1; OutputLength > 0; ++block) {
-        const std::uint8_t index[4] = {static_cast<std::uint8_t>(block >> 24), static_cast<std::uint8_t>(block >> 16),
-                                       static_cast<std::uint8_t>(block >> 8), static_cast<std::uint8_t>(block)};
+        const std::uint8_t index[4] = {
+            static_cast<std::uint8_t>(block >> 24), static_cast<std::uint8_t>(block >> 16),
+            static_cast<std::uint8_t>(block >> 8), static_cast<std::uint8_t>(block)};
         THmacSha1Context hmac = keyed;
         HmacSha1Data(Salt, SaltLength, hmac);
         HmacSha1Data(index, sizeof index, hmac);

@@ -41,7 +41,8 @@ void RandomPoolMix(std::uint8_t Buffer[RandomPoolSize])
     }
 }
 
-namespace {
+namespace
+{
 
 void Refresh(TRandomPool& Pool)
 {

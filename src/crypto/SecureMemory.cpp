@@ -1,6 +1,7 @@
 #include "crypto/SecureMemory.h"
 
-namespace tfcrypto {
+namespace tfcrypto
+{
 
 void SecureWipe(void* Data, std::size_t Count)
 {

@@ -4,7 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace tfcrypto {
+namespace tfcrypto
+{
 
 // Overwrites Count bytes with zeros in a way the optimiser may not drop,
 // even when the memory is never read again.

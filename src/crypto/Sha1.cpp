@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
+namespace
+{
 
 inline std::uint32_t RotL(std::uint32_t v, int n)
 {

@@ -5,7 +5,8 @@
 
 #include <cstring>
 
-namespace {
+namespace
+{
 
 // The first 8 bytes of the counter block are one little-endian number; the
 // other 8 stay zero.
@@ -47,8 +48,8 @@ void ApplyKeystream(std::uint8_t* Data, std::size_t Length, TStreamCipherState& 
 
 } // namespace
 
-int StreamCipherInit(int KeyMode, const std::uint8_t* Password, std::size_t PasswordLength, const std::uint8_t* Salt,
-                     std::uint8_t Verifier[2], TStreamCipherState& State)
+int StreamCipherInit(int KeyMode, const std::uint8_t* Password, std::size_t PasswordLength,
+                     const std::uint8_t* Salt, std::uint8_t Verifier[2], TStreamCipherState& State)
 {
     if (PasswordLength > StreamMaxPassword)
         return StreamErrorPasswordTooLong;

@@ -39,8 +39,8 @@ struct TStreamCipherState {
 // 0 on success, StreamErrorPasswordTooLong or StreamErrorBadKeyMode on
 // refusal. Salt holds StreamSaltLength(KeyMode) bytes; Verifier receives the
 // two check bytes that follow the salt in the stream.
-int StreamCipherInit(int KeyMode, const std::uint8_t* Password, std::size_t PasswordLength, const std::uint8_t* Salt,
-                     std::uint8_t Verifier[2], TStreamCipherState& State);
+int StreamCipherInit(int KeyMode, const std::uint8_t* Password, std::size_t PasswordLength,
+                     const std::uint8_t* Salt, std::uint8_t Verifier[2], TStreamCipherState& State);
 // In place. Encrypt feeds the HMAC after enciphering, Decrypt before.
 void StreamCipherEncrypt(std::uint8_t* Data, std::size_t Length, TStreamCipherState& State);
 void StreamCipherDecrypt(std::uint8_t* Data, std::size_t Length, TStreamCipherState& State);

@@ -20,6 +20,6 @@ std::ptrdiff_t TDeviceStream::Read(std::uint8_t* Dest, std::size_t Count)
 
 bool TDeviceStream::Write(const std::uint8_t* Data, std::size_t Count)
 {
-    return Count == 0 ||
-           Device.write(reinterpret_cast<const char*>(Data), static_cast<qint64>(Count)) == static_cast<qint64>(Count);
+    return Count == 0 || Device.write(reinterpret_cast<const char*>(Data), static_cast<qint64>(Count)) ==
+                             static_cast<qint64>(Count);
 }

@@ -4,7 +4,8 @@
 
 class QIODevice;
 
-class TDeviceStream : public TByteStream {
+class TDeviceStream : public TByteStream
+{
 public:
     explicit TDeviceStream(QIODevice& ADevice) : Device(ADevice) {}
     std::ptrdiff_t Read(std::uint8_t* Dest, std::size_t Count) override;

@@ -13,7 +13,8 @@ QByteArray FixedFilePassword()
     return QByteArrayLiteral("plokmijnuh");
 }
 
-namespace {
+namespace
+{
 
 std::string PasswordText(const QByteArray& Password)
 {
@@ -50,7 +51,8 @@ bool OpenDest(QSaveFile& File, QString* Error)
 {
     if (File.open(QIODevice::WriteOnly))
         return true;
-    return Fail(Error, QStringLiteral("Cannot create %1: %2").arg(Shown(File.fileName()), File.errorString()));
+    return Fail(Error,
+                QStringLiteral("Cannot create %1: %2").arg(Shown(File.fileName()), File.errorString()));
 }
 
 bool Commit(QSaveFile& File, QString* Error)
@@ -78,7 +80,8 @@ QString Describe(TStreamOutcome Outcome, const QString& Path)
 {
     if (Outcome == TStreamOutcome::Damaged)
         return QStringLiteral("%1 is damaged: its authentication code does not match.").arg(Shown(Path));
-    return QStringLiteral("%1 cannot be decrypted: wrong password or not an encrypted file.").arg(Shown(Path));
+    return QStringLiteral("%1 cannot be decrypted: wrong password or not an encrypted file.")
+        .arg(Shown(Path));
 }
 
 // Deciphers Source from its start into Dest (none: only check it).
@@ -123,7 +126,8 @@ bool EncryptFileTo(const QString& Source, const QString& Dest, QString* Error, c
     return EncryptDeviceToFile(source, Dest, Error, Password);
 }
 
-bool EncryptBytesToFile(const QByteArray& Plain, const QString& Dest, QString* Error, const QByteArray& Password)
+bool EncryptBytesToFile(const QByteArray& Plain, const QString& Dest, QString* Error,
+                        const QByteArray& Password)
 {
     if (!PasswordFits(Password, Error))
         return false;

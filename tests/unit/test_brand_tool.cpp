@@ -9,7 +9,8 @@
 
 using tftest::TDataFolder;
 
-namespace {
+namespace
+{
 
 struct TRun {
     int Exit = -1;
@@ -50,7 +51,8 @@ QByteArray EncryptSeeded(const QByteArray& Plain)
     TEncryption cipher(FixedFilePassword().toStdString(), 4096, SeededEntropy);
     TMemoryStream source(std::vector<std::uint8_t>(Plain.begin(), Plain.end())), dest;
     EXPECT_TRUE(cipher.EncryptStream(source, dest));
-    return QByteArray(reinterpret_cast<const char*>(dest.Data().data()), static_cast<qsizetype>(dest.Data().size()));
+    return QByteArray(reinterpret_cast<const char*>(dest.Data().data()),
+                      static_cast<qsizetype>(dest.Data().size()));
 }
 
 const QByteArray BrandText = "<%%ApplicationName%%>Giveaway Pro<%%/ApplicationName%%>\r\n"
@@ -88,13 +90,16 @@ TEST(BrandTool, AnotherPassword)
 {
     TDataFolder folder;
     folder.Write("brand.txt", BrandText);
-    ASSERT_EQ(RunTool({"--password", "a brander's own", "encrypt", folder.File("brand.txt"), folder.File("b.dat")})
-                  .Exit,
-              0);
+    ASSERT_EQ(
+        RunTool({"--password", "a brander's own", "encrypt", folder.File("brand.txt"), folder.File("b.dat")})
+            .Exit,
+        0);
     QByteArray plain;
-    EXPECT_EQ(DecryptFileToMemory(folder.File("b.dat"), plain, "a brander's own"), TDecryptOutcome::Authentic);
+    EXPECT_EQ(DecryptFileToMemory(folder.File("b.dat"), plain, "a brander's own"),
+              TDecryptOutcome::Authentic);
     EXPECT_EQ(plain, BrandText);
-    const TRun dec = RunTool({"decrypt", folder.File("b.dat"), folder.File("back.txt"), "--password=a brander's own"});
+    const TRun dec =
+        RunTool({"decrypt", folder.File("b.dat"), folder.File("back.txt"), "--password=a brander's own"});
     EXPECT_EQ(dec.Exit, 0) << dec.Err.toStdString();
     EXPECT_EQ(folder.Read("back.txt"), BrandText);
 }
@@ -109,7 +114,8 @@ TEST(BrandTool, RefusesWrongPasswordDamageAndMissingFilesWithoutOutput)
     folder.Write("damaged.dat", damaged);
     folder.Write("cut.dat", cipher.left(cipher.size() - 3));
 
-    ExpectOneLineFailure(RunTool({"decrypt", folder.File("good.dat"), folder.File("out.txt"), "--password", "nope"}));
+    ExpectOneLineFailure(
+        RunTool({"decrypt", folder.File("good.dat"), folder.File("out.txt"), "--password", "nope"}));
     ExpectOneLineFailure(RunTool({"decrypt", folder.File("damaged.dat"), folder.File("out.txt")}));
     ExpectOneLineFailure(RunTool({"decrypt", folder.File("cut.dat"), folder.File("out.txt")}));
     ExpectOneLineFailure(RunTool({"decrypt", folder.File("missing.dat"), folder.File("out.txt")}));

@@ -9,7 +9,8 @@
 
 using tftest::TDataFolder;
 
-namespace {
+namespace
+{
 
 QByteArray RandomData(qsizetype Size, quint32 Seed)
 {
@@ -37,7 +38,8 @@ QByteArray EncryptSeeded(const QByteArray& Plain, const QByteArray& Password = F
     TEncryption cipher(Password.toStdString(), 1024, SeededEntropy);
     TMemoryStream source(std::vector<std::uint8_t>(Plain.begin(), Plain.end())), dest;
     EXPECT_TRUE(cipher.EncryptStream(source, dest));
-    return QByteArray(reinterpret_cast<const char*>(dest.Data().data()), static_cast<qsizetype>(dest.Data().size()));
+    return QByteArray(reinterpret_cast<const char*>(dest.Data().data()),
+                      static_cast<qsizetype>(dest.Data().size()));
 }
 
 const QByteArray BrandText = "<%%ApplicationName%%>Brand<%%/ApplicationName%%>\r\n";
@@ -108,7 +110,8 @@ TEST(FileCrypt, MemoryOutcomesForDamagedCutAndMissingFiles)
     }
 
     folder.Write("seeded.dat", EncryptSeeded(plain));
-    EXPECT_EQ(DecryptFileToMemory(folder.File("seeded.dat"), out, "not the password"), TDecryptOutcome::Unreadable);
+    EXPECT_EQ(DecryptFileToMemory(folder.File("seeded.dat"), out, "not the password"),
+              TDecryptOutcome::Unreadable);
     EXPECT_TRUE(out.isEmpty());
     EXPECT_EQ(DecryptFileToMemory(folder.File("seeded.dat"), out), TDecryptOutcome::Authentic);
     EXPECT_EQ(out, plain);

@@ -2,7 +2,8 @@
 
 #include "util/FileCrypt.h"
 
-namespace {
+namespace
+{
 
 constexpr auto ToolName = "tallyfair-brand";
 
@@ -30,7 +31,8 @@ int Decrypt(const TBrandInvocation& Invocation, QTextStream& Err)
 
 const TBrandCommand Commands[] = {
     {"encrypt", "PLAIN ENCRYPTED", "encrypt the brand text PLAIN into the brand file ENCRYPTED", 2, Encrypt},
-    {"decrypt", "ENCRYPTED PLAIN", "decrypt the brand file ENCRYPTED into PLAIN, if it is intact", 2, Decrypt},
+    {"decrypt", "ENCRYPTED PLAIN", "decrypt the brand file ENCRYPTED into PLAIN, if it is intact", 2,
+     Decrypt},
 };
 
 void PrintUsage(QTextStream& Stream)

@@ -4,7 +4,6 @@
 #include <QByteArray>
 #include <QStringList>
 #include <QTextStream>
-
 #include <span>
 
 struct TBrandInvocation {

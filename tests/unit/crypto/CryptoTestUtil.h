@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-namespace cryptotest {
+namespace cryptotest
+{
 
 using TBytes = std::vector<std::uint8_t>;
 

@@ -7,7 +7,8 @@
 
 using namespace cryptotest;
 
-namespace {
+namespace
+{
 
 const TBytes Plain = FromHex("00112233445566778899aabbccddeeff");
 

@@ -7,9 +7,12 @@
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
 
+#include <cstdio>
+
 using namespace cryptotest;
 
-namespace {
+namespace
+{
 
 const std::string FixedPassword = "plokmijnuh";
 
@@ -49,8 +52,8 @@ TDecrypted Decrypt(const std::string& Password, const TBytes& Cipher, std::int32
 {
     TEncryption cipher(Password, BufferSize);
     TMemoryStream source(Cipher), dest;
-    const auto outcome =
-        cipher.DecryptStreamOutcome(source, &dest, Size < 0 ? static_cast<std::int64_t>(Cipher.size()) : Size);
+    const auto outcome = cipher.DecryptStreamOutcome(
+        source, &dest, Size < 0 ? static_cast<std::int64_t>(Cipher.size()) : Size);
     return {outcome, dest.Data()};
 }
 
@@ -61,8 +64,11 @@ TBytes ReferenceStream(const std::string& Password, const TBytes& Salt, const TB
     const std::size_t keyLength = Salt.size() * 2; // 8 -> 16, 12 -> 24, 16 -> 32
     TBytes material(2 * keyLength + 2);
     PKCS5_PBKDF2_HMAC_SHA1(Password.data(), static_cast<int>(Password.size()), Salt.data(),
-                           static_cast<int>(Salt.size()), 1000, static_cast<int>(material.size()), material.data());
-    const EVP_CIPHER* aes = keyLength == 16 ? EVP_aes_128_ecb() : keyLength == 24 ? EVP_aes_192_ecb() : EVP_aes_256_ecb();
+                           static_cast<int>(Salt.size()), 1000, static_cast<int>(material.size()),
+                           material.data());
+    const EVP_CIPHER* aes = keyLength == 16   ? EVP_aes_128_ecb()
+                            : keyLength == 24 ? EVP_aes_192_ecb()
+                                              : EVP_aes_256_ecb();
     EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
     EVP_EncryptInit_ex(ctx, aes, nullptr, material.data(), nullptr);
     EVP_CIPHER_CTX_set_padding(ctx, 0);
@@ -81,8 +87,8 @@ TBytes ReferenceStream(const std::string& Password, const TBytes& Salt, const TB
     EVP_CIPHER_CTX_free(ctx);
     std::uint8_t mac[20];
     unsigned macLength = 0;
-    HMAC(EVP_sha1(), material.data() + keyLength, static_cast<int>(keyLength), cipher.data(), cipher.size(), mac,
-         &macLength);
+    HMAC(EVP_sha1(), material.data() + keyLength, static_cast<int>(keyLength), cipher.data(), cipher.size(),
+         mac, &macLength);
 
     TBytes stream = Salt;
     stream.insert(stream.end(), material.end() - 2, material.end());
@@ -92,7 +98,8 @@ TBytes ReferenceStream(const std::string& Password, const TBytes& Salt, const TB
 }
 
 // Counts reads and can be told to fail reading or writing.
-class TProbeStream : public TMemoryStream {
+class TProbeStream : public TMemoryStream
+{
 public:
     using TMemoryStream::TMemoryStream;
     std::ptrdiff_t Read(std::uint8_t* Dest, std::size_t Count) override
@@ -128,7 +135,8 @@ TEST(Encryption, MatchesTheIndependentlyBuiltStream)
             const TBytes ours = Encrypt(password, plain, 1000);
             const std::size_t salt = passwordLength < 32 ? 8 : passwordLength < 48 ? 12 : 16;
             ASSERT_EQ(ours.size(), size + salt + 12);
-            const TBytes reference = ReferenceStream(password, TBytes(ours.begin(), ours.begin() + salt), plain);
+            const TBytes reference =
+                ReferenceStream(password, TBytes(ours.begin(), ours.begin() + salt), plain);
             ASSERT_EQ(ToHex(ours), ToHex(reference)) << "password " << passwordLength << " size " << size;
         }
     }
@@ -230,7 +238,8 @@ TEST(Encryption, SaltsAreFreshAndBothEncryptionsDecrypt)
     const TBytes plain = Bytes("the same brand text twice");
     const TBytes first = Encrypt(FixedPassword, plain), second = Encrypt(FixedPassword, plain);
     EXPECT_NE(ToHex(first), ToHex(second));
-    EXPECT_NE(ToHex(TBytes(first.begin(), first.begin() + 8)), ToHex(TBytes(second.begin(), second.begin() + 8)));
+    EXPECT_NE(ToHex(TBytes(first.begin(), first.begin() + 8)),
+              ToHex(TBytes(second.begin(), second.begin() + 8)));
     EXPECT_EQ(ToHex(Decrypt(FixedPassword, first).Plain), ToHex(plain));
     EXPECT_EQ(ToHex(Decrypt(FixedPassword, second).Plain), ToHex(plain));
 }
@@ -285,7 +294,8 @@ TEST(Encryption, ShortOrCutStreamsEndWithoutReadingPastTheData)
     const TBytes cipher = Encrypt(FixedPassword, plain, 64);
     // Shorter than salt, verifier and code together.
     for (std::size_t size : {0u, 1u, 9u, 10u, 19u}) {
-        const auto out = Decrypt(FixedPassword, TBytes(cipher.begin(), cipher.begin() + static_cast<long>(size)));
+        const auto out =
+            Decrypt(FixedPassword, TBytes(cipher.begin(), cipher.begin() + static_cast<long>(size)));
         EXPECT_EQ(out.Outcome, TStreamOutcome::Refused) << size;
         EXPECT_TRUE(out.Plain.empty());
     }
@@ -374,7 +384,44 @@ TEST(Encryption, OneObjectEncryptsAndDecryptsRepeatedly)
         TMemoryStream source(plain), encrypted;
         ASSERT_TRUE(cipher.EncryptStream(source, encrypted));
         TMemoryStream reread(encrypted.Data()), plainOut;
-        ASSERT_TRUE(cipher.DecryptStream(reread, &plainOut, static_cast<std::int64_t>(encrypted.Data().size())));
+        ASSERT_TRUE(
+            cipher.DecryptStream(reread, &plainOut, static_cast<std::int64_t>(encrypted.Data().size())));
         EXPECT_EQ(ToHex(plainOut.Data()), ToHex(plain));
     }
+}
+
+TEST(Encryption, FileStreamsRoundTripAndReportMissingFiles)
+{
+    const std::string folder = ::testing::TempDir();
+    const std::string plainPath = folder + "tf_plain.bin", cipherPath = folder + "tf_cipher.bin",
+                      backPath = folder + "tf_back.bin";
+    const TBytes plain = RandomBytes(10000);
+    {
+        TFileStream out(plainPath, "wb");
+        ASSERT_TRUE(out.IsOpen());
+        ASSERT_TRUE(out.Write(plain.data(), plain.size()));
+        ASSERT_TRUE(out.Close());
+    }
+    TEncryption cipher(FixedPassword, 4096);
+    {
+        TFileStream in(plainPath, "rb"), out(cipherPath, "wb");
+        ASSERT_TRUE(cipher.EncryptStream(in, out));
+    }
+    {
+        TFileStream in(cipherPath, "rb"), out(backPath, "wb");
+        ASSERT_TRUE(cipher.DecryptStream(in, &out, static_cast<std::int64_t>(plain.size() + 20)));
+    }
+    TFileStream back(backPath, "rb");
+    TBytes read(plain.size() + 1);
+    EXPECT_EQ(back.Read(read.data(), read.size()), static_cast<std::ptrdiff_t>(plain.size()));
+    read.resize(plain.size());
+    EXPECT_EQ(ToHex(read), ToHex(plain));
+
+    TFileStream missing(folder + "tf_no_such_file.bin", "rb");
+    EXPECT_FALSE(missing.IsOpen());
+    std::uint8_t byte;
+    EXPECT_EQ(missing.Read(&byte, 1), -1);
+    EXPECT_FALSE(missing.Write(&byte, 1));
+    for (const auto& path : {plainPath, cipherPath, backPath})
+        std::remove(path.c_str());
 }

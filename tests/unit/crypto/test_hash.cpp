@@ -11,7 +11,8 @@
 
 using namespace cryptotest;
 
-namespace {
+namespace
+{
 
 std::string OurSha1(const TBytes& Data)
 {
@@ -27,7 +28,8 @@ std::string OurHmac(const TBytes& Key, const TBytes& Data)
     return ToHex(mac, 20);
 }
 
-std::string OurPbkdf2(const TBytes& Password, const TBytes& Salt, std::uint32_t Iterations, std::size_t Length)
+std::string OurPbkdf2(const TBytes& Password, const TBytes& Salt, std::uint32_t Iterations,
+                      std::size_t Length)
 {
     TBytes out(Length);
     DeriveKey(Password.data(), Password.size(), Salt.data(), Salt.size(), Iterations, out.data(), out.size());
@@ -35,8 +37,7 @@ std::string OurPbkdf2(const TBytes& Password, const TBytes& Salt, std::uint32_t 
 }
 
 // Feeds Data in random pieces, empty ones included.
-template <typename TFeed>
-void FeedInPieces(const TBytes& Data, TFeed Feed)
+template <typename TFeed> void FeedInPieces(const TBytes& Data, TFeed Feed)
 {
     std::size_t at = 0;
     while (at < Data.size()) {
@@ -90,7 +91,8 @@ TEST(HmacSha1, Rfc2202Vectors)
     EXPECT_EQ(OurHmac(TBytes(20, 0xaa), TBytes(50, 0xdd)), "125d7342b9ac11cd91a39af48aa17b4f63f175d3");
     EXPECT_EQ(OurHmac(FromHex("0102030405060708090a0b0c0d0e0f10111213141516171819"), TBytes(50, 0xcd)),
               "4c9007f4026250c6bc8414f9bf50c86c2d7235da");
-    EXPECT_EQ(OurHmac(TBytes(20, 0x0c), Bytes("Test With Truncation")), "4c1a03424b55e07fe7f27be1d58bb9324a9a5a04");
+    EXPECT_EQ(OurHmac(TBytes(20, 0x0c), Bytes("Test With Truncation")),
+              "4c1a03424b55e07fe7f27be1d58bb9324a9a5a04");
     EXPECT_EQ(OurHmac(TBytes(80, 0xaa), Bytes("Test Using Larger Than Block-Size Key - Hash Key First")),
               "aa4ae5e15272d00e95705637ce8a3b55ed402112");
     EXPECT_EQ(OurHmac(TBytes(80, 0xaa),
@@ -138,11 +140,14 @@ TEST(Pbkdf2, Rfc6070Vectors)
 {
     EXPECT_EQ(OurPbkdf2(Bytes("password"), Bytes("salt"), 1, 20), "0c60c80f961f0e71f3a9b524af6012062fe037a6");
     EXPECT_EQ(OurPbkdf2(Bytes("password"), Bytes("salt"), 2, 20), "ea6c014dc72d6f8ccd1ed92ace1d41f0d8de8957");
-    EXPECT_EQ(OurPbkdf2(Bytes("password"), Bytes("salt"), 4096, 20), "4b007901b765489abead49d926f721d065a429c1");
-    EXPECT_EQ(OurPbkdf2(Bytes("passwordPASSWORDpassword"), Bytes("saltSALTsaltSALTsaltSALTsaltSALTsalt"), 4096, 25),
-              "3d2eec4fe41c849b80c8d83662c0e44a8b291a964cf2f07038");
-    EXPECT_EQ(OurPbkdf2(TBytes{'p', 'a', 's', 's', 0, 'w', 'o', 'r', 'd'}, TBytes{'s', 'a', 0, 'l', 't'}, 4096, 16),
-              "56fa6aa75548099dcc37d7f03425e0c3");
+    EXPECT_EQ(OurPbkdf2(Bytes("password"), Bytes("salt"), 4096, 20),
+              "4b007901b765489abead49d926f721d065a429c1");
+    EXPECT_EQ(
+        OurPbkdf2(Bytes("passwordPASSWORDpassword"), Bytes("saltSALTsaltSALTsaltSALTsaltSALTsalt"), 4096, 25),
+        "3d2eec4fe41c849b80c8d83662c0e44a8b291a964cf2f07038");
+    EXPECT_EQ(
+        OurPbkdf2(TBytes{'p', 'a', 's', 's', 0, 'w', 'o', 'r', 'd'}, TBytes{'s', 'a', 0, 'l', 't'}, 4096, 16),
+        "56fa6aa75548099dcc37d7f03425e0c3");
 }
 
 TEST(Pbkdf2, AgreesWithOpenSslOnTheLengthsTheStreamUses)
@@ -152,9 +157,9 @@ TEST(Pbkdf2, AgreesWithOpenSslOnTheLengthsTheStreamUses)
         const TBytes password = RandomBytes(RandomSize(0, 130));
         const TBytes salt = RandomBytes(RandomSize(0, 16));
         TBytes expected(length);
-        PKCS5_PBKDF2_HMAC_SHA1(reinterpret_cast<const char*>(password.data()), static_cast<int>(password.size()),
-                               salt.data(), static_cast<int>(salt.size()), 1000, static_cast<int>(length),
-                               expected.data());
+        PKCS5_PBKDF2_HMAC_SHA1(reinterpret_cast<const char*>(password.data()),
+                               static_cast<int>(password.size()), salt.data(), static_cast<int>(salt.size()),
+                               1000, static_cast<int>(length), expected.data());
         EXPECT_EQ(OurPbkdf2(password, salt, 1000, length), ToHex(expected)) << length;
     }
 }

@@ -6,14 +6,14 @@
 #include <gtest/gtest.h>
 
 #define OPENSSL_SUPPRESS_DEPRECATED
-#include <openssl/sha.h>
-
 #include <bit>
 #include <cstring>
+#include <openssl/sha.h>
 
 using namespace cryptotest;
 
-namespace {
+namespace
+{
 
 // Mixing written out again on OpenSSL's compression function.
 void ReferenceMix(std::uint8_t* Buffer)
@@ -81,6 +81,37 @@ TBytes InitAndDraw(TEntropyFunction Source, std::uint32_t FirstIndex, std::size_
     return Draw(pool, Count);
 }
 
+// The whole generator written out again: initialise, then draw Count bytes,
+// refreshing from the same byte sequence whenever the output runs out.
+TBytes ReferenceDraw(std::uint32_t FirstIndex, std::size_t Count)
+{
+    std::uint32_t index = FirstIndex;
+    TBytes pool(260, 0), output(260, 0);
+    auto refresh = [&] {
+        output = pool;
+        for (auto& b : pool)
+            b = static_cast<std::uint8_t>(index++ * 131 + 7);
+        for (std::size_t i = 0; i < 260; ++i)
+            pool[i] ^= static_cast<std::uint8_t>(~output[i]);
+        ReferenceMix(pool.data());
+        ReferenceMix(output.data());
+    };
+    refresh();
+    for (int i = 0; i < 20; ++i)
+        ReferenceMix(pool.data());
+    refresh();
+    TBytes drawn;
+    std::size_t position = 0;
+    while (drawn.size() < Count) {
+        if (position == 260) {
+            refresh();
+            position = 0;
+        }
+        drawn.push_back(output[position++]);
+    }
+    return drawn;
+}
+
 } // namespace
 
 TEST(RandomPool, MixMatchesAnIndependentCompression)
@@ -102,6 +133,12 @@ TEST(RandomPool, SameEntropyGivesSameBytesHoweverItIsDelivered)
     const TBytes fromA = InitAndDraw(SequenceBy8, 0, 700);
     EXPECT_EQ(ToHex(InitAndDraw(SequenceBy1, 0, 700)), ToHex(fromA));
     EXPECT_EQ(ToHex(InitAndDraw(SequenceBy260, 0, 700)), ToHex(fromA));
+}
+
+TEST(RandomPool, OutputMatchesAnIndependentGenerator)
+{
+    for (std::uint32_t first : {0u, 99u})
+        EXPECT_EQ(ToHex(InitAndDraw(SequenceBy8, first, 800)), ToHex(ReferenceDraw(first, 800))) << first;
 }
 
 TEST(RandomPool, DrawingInPiecesEqualsDrawingAtOnce)
