@@ -1,6 +1,7 @@
 #include "LiveUpdate.h"
 
 #include "app/AppConstants.h"
+#include "util/IniFile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -18,67 +19,16 @@ QString UpdateDescriptorPath(const QString& DataDir)
     return QDir(DataDir).filePath(UpdateDescriptorName);
 }
 
-namespace
+TUpdateDescriptor ReadUpdateDescriptor(const QByteArray& IniText)
 {
-
-QByteArray Blankless(const QByteArray& Text)
-{
-    return Text.trimmed();
-}
-
-bool SameNameNoCase(const QByteArray& A, const QByteArray& B)
-{
-    return A.compare(B, Qt::CaseInsensitive) == 0;
-}
-
-// A profile-file lookup: the first section with that name (letter case
-// ignored), the first key in it; blanks around names and values dropped.
-// Lines without "=" inside a section are skipped.
-bool ReadIniValue(const QByteArray& IniText, const QByteArray& Section, const QByteArray& Key,
-                  QByteArray& Value)
-{
+    // Descriptors saved by some editors start with a UTF-8 byte-order mark,
+    // which would otherwise hide the first section's name.
     QByteArray text = IniText;
     if (text.startsWith("\xEF\xBB\xBF"))
         text.remove(0, 3);
-    bool inSection = false;
-    bool seenSection = false;
-    for (const QByteArray& raw : text.split('\n')) {
-        const QByteArray line = Blankless(raw);
-        if (line.startsWith('[')) {
-            const qsizetype close = line.indexOf(']');
-            const QByteArray name = Blankless(line.mid(1, close < 0 ? -1 : close - 1));
-            if (inSection)
-                return false; // only the first section of that name counts
-            inSection = !seenSection && SameNameNoCase(name, Section);
-            seenSection = seenSection || inSection;
-            continue;
-        }
-        if (!inSection || line.startsWith(';'))
-            continue;
-        const qsizetype eq = line.indexOf('=');
-        if (eq < 0)
-            continue;
-        if (SameNameNoCase(Blankless(line.left(eq)), Key)) {
-            Value = Blankless(line.mid(eq + 1));
-            return true;
-        }
-    }
-    return false;
-}
-
-QString IniString(const QByteArray& IniText, const QByteArray& Section, const QByteArray& Key)
-{
-    QByteArray value;
-    if (!ReadIniValue(IniText, Section, Key, value))
-        return {};
-    return QString::fromLocal8Bit(value);
-}
-
-} // namespace
-
-TUpdateDescriptor ReadUpdateDescriptor(const QByteArray& IniText)
-{
-    return {IniString(IniText, "APPLICATION", "Name"), IniString(IniText, "APPLICATION", "Version")};
+    const TIniFile ini = TIniFile::FromBytes(text);
+    const QString section = QStringLiteral("APPLICATION");
+    return {ini.ReadString(section, QStringLiteral("Name")), ini.ReadString(section, QStringLiteral("Version"))};
 }
 
 float VersionValue(const QString& Version)
