@@ -73,6 +73,8 @@ void TfrmMain::ConnectHandlers()
     connect(btnAbout, &QPushButton::clicked, this, &TfrmMain::btnAboutClick);
     connect(bsSkinSpeedButton2, &QToolButton::clicked, this, &TfrmMain::btnHelpClick);
     connect(bsSkinButton1, &QPushButton::clicked, this, &TfrmMain::bsSkinButton1Click);
+    connect(btnNews, &QToolButton::clicked, this, &TfrmMain::btnNewsClick);
+    connect(bsSkinSpeedButton1, &QToolButton::clicked, this, &TfrmMain::btnUpdateClick);
 
     const auto button = [this](const char* name, void (TfrmMain::*handler)()) {
         connect(findChild<QPushButton*>(QLatin1String(name)), &QPushButton::clicked, this, handler);
@@ -204,7 +206,9 @@ void TfrmMain::FormClose()
 {
     // A request still running fails now, like any other failed request;
     // whatever its handler would say about it is no longer shown.
+    Closing = true;
     msgMain->SetQuiet(true);
+    LMDMessageHint1->HideMessage();
     IdHTTP1->Disconnect();
     IdHTTP1->Disconnect();
     QApplication::processEvents();
@@ -247,14 +251,6 @@ void TfrmMain::bsSkinButton1Click()
     pgcPrinc->setCurrentWidget(stsMain);
     if (!Brand.WelcomeHtml.isEmpty())
         Timer1->start();
-}
-
-void TfrmMain::Timer1Timer()
-{
-    Timer1->stop();
-    if (CheckServer())
-        LoadAffiliates();
-    emit StartupSequenceDone();
 }
 
 void TfrmMain::showEvent(QShowEvent* e)

@@ -107,6 +107,19 @@ public:
     void bsSkinButton2Click();
     void bsSkinButton3Click();
 
+    // News and live update
+    bool FetchNewsList(const QString& PublID, const QString& ProdCode, const QString& ProdType,
+                       const QString& NewsTarget, QStringList& List);
+    bool FetchLastNews(const QString& PublID, const QString& ProdCode, const QString& ProdType,
+                       const QString& NewsTarget, QString& Id, QString& Title, bool Quiet);
+    void btnNewsClick();
+    void ShowNewsNotice(const QString& Text);
+    QString LoadLastNewsId() const;
+    void SaveLastNewsId(const QString& Id);
+    bool DownloadFile(const QString& Url, const QString& LocalPath);
+    void CheckForUpdates(bool Quiet);
+    void btnUpdateClick();
+
     // True while a request runs on IdHTTP1: the main page then takes no input.
     bool RequestPending() const;
     void Timer1Timer();
@@ -134,6 +147,7 @@ private:
     void OnRequestBusy(bool Busy);
     bool IsMainPageInput(QObject* Watched, QEvent* Event) const;
     void ReloadSales();
+    bool PostNews(const QString& ProdType, const TFormFields& Fields, QByteArray& Trimmed);
     void AfterAffiliatesDeletion();
     void Repaint();
     void LoadBrandFile();
@@ -142,6 +156,7 @@ private:
 
     TAppEnvironment Env;
     bool Shown = false;
+    bool Closing = false; // FormClose ran: pending handlers finish quietly
     std::unique_ptr<TTrackingClient> Tracking;
     TSelectionBatcher* PagesSelection = nullptr;
 
