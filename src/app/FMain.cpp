@@ -139,8 +139,10 @@ void TfrmMain::OnRequestProgress(qint64 Done, qint64 Total)
 
 void TfrmMain::OnRequestBusy(bool Busy)
 {
-    if (Busy)
+    if (Busy) {
+        MainGauge->setRange(0, 0); // until the reply tells its size
         return;
+    }
     MainGauge->setRange(0, 100);
     MainGauge->setValue(0);
 }
