@@ -71,7 +71,9 @@ QString IniString(const QByteArray& IniText, const QByteArray& Section, const QB
     QByteArray value;
     if (!ReadIniValue(IniText, Section, Key, value))
         return {};
-    return QString::fromLocal8Bit(value);
+    // Trimmed again once decoded: the decoder drops a byte-order mark that
+    // may have stood before a blank.
+    return QString::fromLocal8Bit(value).trimmed();
 }
 
 } // namespace
