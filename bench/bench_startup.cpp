@@ -18,11 +18,10 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWindow>
-
 #include <algorithm>
 #include <chrono>
-#include <memory>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 namespace
@@ -32,7 +31,8 @@ namespace
 // so the child can measure from the moment the parent started it.
 long long NowNs()
 {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -47,23 +47,24 @@ long PeakKiB()
     return -1;
 }
 
-const QByteArray ExampleBrand = "<%%ApplicationName%%>Prize Desk<%%/ApplicationName%%>\r\n"
-                                "<%%BranderCode%%>PD1<%%/BranderCode%%>\r\n"
-                                "<%%BranderType%%>Gold<%%/BranderType%%>\r\n"
-                                "<%%AffiliateURL%%>http://shop.example/?a=%%AFFILIATEID%%<%%/AffiliateURL%%>\r\n"
-                                "<%%AffiliateID%%>77<%%/AffiliateID%%>\r\n"
-                                "<%%GoldNewsBaseURL%%>http://127.0.0.1:9/news<%%/GoldNewsBaseURL%%>\r\n"
-                                "<%%GoldPublID%%>G-1<%%/GoldPublID%%>\r\n"
-                                "<%%MakeMoneyButton%%>Earn more<%%/MakeMoneyButton%%>\r\n"
-                                "<%%AppHelpURL%%>http://127.0.0.1:9/help<%%/AppHelpURL%%>\r\n"
-                                "<%%CopyrightYears%%>2024-2026<%%/CopyrightYears%%>\r\n"
-                                "<%%CopyrightCompany%%>Prize Desk Ltd<%%/CopyrightCompany%%>\r\n"
-                                "<%%AboutText%%>Prize Desk runs your giveaways.<%%/AboutText%%>\r\n"
-                                "<%%Welcome1%%><html><body><h1>Welcome!</h1><p>Your desk is "
-                                "ready.</p></body></html><%%/Welcome1%%>\r\n"
-                                "<%%Link1%%>Shop|http://127.0.0.1:9/shop<%%/Link1%%>\r\n"
-                                "<%%Link2%%>Help|http://127.0.0.1:9/help<%%/Link2%%>\r\n"
-                                "<%%LastNewsId%%>12<%%/LastNewsId%%>\r\n";
+const QByteArray ExampleBrand =
+    "<%%ApplicationName%%>Prize Desk<%%/ApplicationName%%>\r\n"
+    "<%%BranderCode%%>PD1<%%/BranderCode%%>\r\n"
+    "<%%BranderType%%>Gold<%%/BranderType%%>\r\n"
+    "<%%AffiliateURL%%>http://shop.example/?a=%%AFFILIATEID%%<%%/AffiliateURL%%>\r\n"
+    "<%%AffiliateID%%>77<%%/AffiliateID%%>\r\n"
+    "<%%GoldNewsBaseURL%%>http://127.0.0.1:9/news<%%/GoldNewsBaseURL%%>\r\n"
+    "<%%GoldPublID%%>G-1<%%/GoldPublID%%>\r\n"
+    "<%%MakeMoneyButton%%>Earn more<%%/MakeMoneyButton%%>\r\n"
+    "<%%AppHelpURL%%>http://127.0.0.1:9/help<%%/AppHelpURL%%>\r\n"
+    "<%%CopyrightYears%%>2024-2026<%%/CopyrightYears%%>\r\n"
+    "<%%CopyrightCompany%%>Prize Desk Ltd<%%/CopyrightCompany%%>\r\n"
+    "<%%AboutText%%>Prize Desk runs your giveaways.<%%/AboutText%%>\r\n"
+    "<%%Welcome1%%><html><body><h1>Welcome!</h1><p>Your desk is "
+    "ready.</p></body></html><%%/Welcome1%%>\r\n"
+    "<%%Link1%%>Shop|http://127.0.0.1:9/shop<%%/Link1%%>\r\n"
+    "<%%Link2%%>Help|http://127.0.0.1:9/help<%%/Link2%%>\r\n"
+    "<%%LastNewsId%%>12<%%/LastNewsId%%>\r\n";
 
 // The child: builds one window, reports "<ns since spawn> <peak KiB>".
 int RunChild(int argc, char** argv)
@@ -111,7 +112,8 @@ bool RunOnce(const QString& Self, const QByteArray& Mode, const QString& DataDir
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(Self, {QStringLiteral("--child"), QString::fromLatin1(Mode), QString::number(NowNs()), DataDir});
+    child.start(Self,
+                {QStringLiteral("--child"), QString::fromLatin1(Mode), QString::number(NowNs()), DataDir});
     if (!child.waitForFinished(60000) || child.exitCode() != 0)
         return false;
     const QList<QByteArray> parts = child.readAllStandardOutput().trimmed().split(' ');
@@ -178,8 +180,8 @@ int main(int argc, char** argv)
     }
     const double baseMs = Median(ms0);
     const long baseKiB = Median(kib0);
-    std::printf("%d runs each, medians\n%-32s %10s %8s %12s %10s\n", runs, "case", "start ms", "x bare", "peak MiB",
-                "+MiB");
+    std::printf("%d runs each, medians\n%-32s %10s %8s %12s %10s\n", runs, "case", "start ms", "x bare",
+                "peak MiB", "+MiB");
     for (std::size_t c = 0; c < std::size(cases); ++c) {
         std::vector<double> ms;
         std::vector<long> kib;

@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
 
     // Any index the random source gives is folded into range.
     int turn = 0;
-    const TBrandLoad load = ParseBrandText(plain, [&turn](int Count) { return (turn++ % 3 == 0) ? -7 : Count + 5; });
+    const TBrandLoad load =
+        ParseBrandText(plain, [&turn](int Count) { return (turn++ % 3 == 0) ? -7 : Count + 5; });
     FUZZ_CHECK(load.BannerNumber >= 0 && load.BannerNumber <= MaxBrandEntries);
     if (load.BannerNumber == 0)
         FUZZ_CHECK(load.BannerDataFile.isEmpty());

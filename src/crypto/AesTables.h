@@ -7,7 +7,8 @@
 #include <array>
 #include <cstdint>
 
-namespace tfcrypto::aes_tables {
+namespace tfcrypto::aes_tables
+{
 
 using TWordTable = std::array<std::uint32_t, 256>;
 using TRoundTables = std::array<TWordTable, 4>;
@@ -88,8 +89,7 @@ constexpr std::uint32_t RotR32(std::uint32_t v, int n)
 
 // Table k serves the input byte that lands in row k of the column; it is
 // table 0 rotated right by 8k bits.
-template <typename TColumn>
-constexpr TRoundTables MakeRotated(TColumn column)
+template <typename TColumn> constexpr TRoundTables MakeRotated(TColumn column)
 {
     TRoundTables tables{};
     for (int x = 0; x < 256; ++x) {
@@ -119,9 +119,8 @@ inline constexpr TRoundTables DecLast = MakeRotated([](std::uint8_t x) { return 
 
 // InvMixColumns alone, for turning encryption round keys into those of the
 // equivalent inverse cipher.
-inline constexpr TRoundTables InvMix = MakeRotated([](std::uint8_t x) {
-    return Word(GfMul(x, 14), GfMul(x, 9), GfMul(x, 13), GfMul(x, 11));
-});
+inline constexpr TRoundTables InvMix =
+    MakeRotated([](std::uint8_t x) { return Word(GfMul(x, 14), GfMul(x, 9), GfMul(x, 13), GfMul(x, 11)); });
 
 inline constexpr std::array<std::uint32_t, 10> RoundConstants = {
     0x01000000, 0x02000000, 0x04000000, 0x08000000, 0x10000000,

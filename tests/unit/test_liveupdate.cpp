@@ -146,7 +146,8 @@ TEST(UpdateDescriptorRegressions, MarkBeforeBlankLeavesNoBlankInValue)
 {
     // A byte-order mark right after "=" and then a blank: once the mark is
     // decoded away the value must still come without the blank.
-    const TUpdateDescriptor d = ReadUpdateDescriptor("[APPLICATION]\nVersion=\xEF\xBB\xBF 2.5\r\nName=\xEF\xBB\xBF  Desk\n");
+    const TUpdateDescriptor d =
+        ReadUpdateDescriptor("[APPLICATION]\nVersion=\xEF\xBB\xBF 2.5\r\nName=\xEF\xBB\xBF  Desk\n");
     EXPECT_EQ(d.Version, QStringLiteral("2.5"));
     EXPECT_EQ(d.Name, QStringLiteral("Desk"));
 }
