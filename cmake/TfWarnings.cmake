@@ -9,3 +9,11 @@ if(TF_SANITIZE)
     -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
 endif()
+
+# The fuzz tree instruments every library for coverage and the sanitizers;
+# only the fuzz targets themselves link libFuzzer's main.
+if(TF_BUILD_FUZZ)
+  add_compile_options(-fsanitize=address,undefined,fuzzer-no-link -fno-omit-frame-pointer
+    -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()

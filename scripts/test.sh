@@ -7,3 +7,9 @@ bash scripts/deps.sh
 bash scripts/build.sh
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure --no-tests=error -j"$(nproc)" --timeout 600
+
+# The same tests again under AddressSanitizer and UBSan, then every fuzz
+# target for 20 s from its seeds. Each has its own build folder, so a second
+# run rebuilds only what changed.
+bash scripts/sanitize.sh
+bash scripts/fuzz.sh 20

@@ -36,20 +36,29 @@ constexpr std::uint8_t RotL8(std::uint8_t v, int n)
     return static_cast<std::uint8_t>((v << n) | (v >> (8 - n)));
 }
 
+// The multiplicative inverse in GF(2^8): a^254, since a^255 = 1 for every
+// a other than 0 (which maps to 0 by the same formula). Square and multiply
+// keeps the compile-time work small enough for every compiler's constexpr
+// step limit.
+constexpr std::uint8_t GfInverse(std::uint8_t a)
+{
+    std::uint8_t result = 1;
+    std::uint8_t square = a;
+    for (int e = 254; e != 0; e >>= 1) {
+        if (e & 1)
+            result = GfMul(result, square);
+        square = GfMul(square, square);
+    }
+    return result;
+}
+
 // SubBytes: the multiplicative inverse followed by the affine map of the
-// standard. The inverse is found by search; 64 K multiplications are cheap at
-// compile time.
+// standard.
 constexpr std::array<std::uint8_t, 256> MakeSBox()
 {
     std::array<std::uint8_t, 256> box{};
     for (int x = 0; x < 256; ++x) {
-        std::uint8_t inverse = 0;
-        for (int y = 1; y < 256 && x != 0; ++y) {
-            if (GfMul(static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y)) == 1) {
-                inverse = static_cast<std::uint8_t>(y);
-                break;
-            }
-        }
+        const std::uint8_t inverse = GfInverse(static_cast<std::uint8_t>(x));
         box[x] = static_cast<std::uint8_t>(inverse ^ RotL8(inverse, 1) ^ RotL8(inverse, 2) ^
                                            RotL8(inverse, 3) ^ RotL8(inverse, 4) ^ 0x63);
     }

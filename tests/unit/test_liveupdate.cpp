@@ -141,3 +141,13 @@ TEST(Updater, StartsTheProgramBesideTheExecutable)
     ASSERT_TRUE(tftest::WaitFor([&] { return folder.Exists("args.txt"); }));
     EXPECT_EQ(folder.Read("args.txt"), "3\nhttp://127.0.0.1:1/lu/\n2.01\nA\n");
 }
+
+TEST(UpdateDescriptorRegressions, MarkBeforeBlankLeavesNoBlankInValue)
+{
+    // A byte-order mark right after "=" and then a blank: once the mark is
+    // decoded away the value must still come without the blank.
+    const TUpdateDescriptor d =
+        ReadUpdateDescriptor("[APPLICATION]\nVersion=\xEF\xBB\xBF 2.5\r\nName=\xEF\xBB\xBF  Desk\n");
+    EXPECT_EQ(d.Version, QStringLiteral("2.5"));
+    EXPECT_EQ(d.Name, QStringLiteral("Desk"));
+}

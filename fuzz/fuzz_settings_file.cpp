@@ -1,0 +1,27 @@
+// hsettings.dat as the settings reader sees it, and rewriting one key.
+#include "FuzzInput.h"
+#include "settings/ConnectionSettings.h"
+#include "util/IniFile.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size)
+{
+    const QByteArray bytes = FuzzBytes(Data, Size);
+    TIniFile ini = TIniFile::FromBytes(bytes);
+    // Reading keeps the file byte for byte.
+    FUZZ_CHECK(ini.ToBytes() == bytes);
+
+    const char* const keys[] = {"swebserver", "shostname", "sdatabase", "susername", "spassword"};
+    for (const char* key : keys) {
+        const QString value = ini.ReadString(SettingsSection, QLatin1String(key), QStringLiteral("\x01"));
+        FUZZ_CHECK(ini.KeyExists(SettingsSection, QLatin1String(key)) == (value != QStringLiteral("\x01")));
+    }
+
+    // A value written is the value read back, and the other keys keep theirs.
+    const QString before = ini.ReadString(SettingsSection, QStringLiteral("shostname"));
+    const QString value = QStringLiteral("db.example.net");
+    FUZZ_CHECK(ini.WriteString(SettingsSection, QStringLiteral("spassword"), value));
+    TIniFile again = TIniFile::FromBytes(ini.ToBytes());
+    FUZZ_CHECK(again.ReadString(SettingsSection, QStringLiteral("spassword")) == value);
+    FUZZ_CHECK(again.ReadString(SettingsSection, QStringLiteral("shostname")) == before);
+    return 0;
+}
