@@ -118,6 +118,30 @@ TEST_F(MainWindow, BannerViewsStayCentredWhenTheWindowIsResized)
     EXPECT_LT(still->y(), 0);
 }
 
+TEST_F(MainWindow, RightAnchoredControlsKeepTheirDistanceToTheRightEdge)
+{
+    Open();
+    Window->show();
+    const char* anchored[] = {"btnNews", "bsSkinSpeedButton1", "bsSkinSpeedButton2", "lblRefersHits", "lblLink2URL"};
+    QMap<QString, int> gap;
+    auto rightGap = [&](const char* name) {
+        QWidget* w = Control<QWidget>(name);
+        return w->parentWidget()->width() - w->geometry().right();
+    };
+    for (const char* name : anchored)
+        gap[QLatin1String(name)] = rightGap(name);
+    for (int width : {1200, 760}) {
+        Window->resize(width, Window->height());
+        ASSERT_TRUE(WaitFor([&] { return Window->width() == width; }, 1000));
+        QApplication::processEvents();
+        for (const char* name : anchored)
+            EXPECT_EQ(rightGap(name), gap[QLatin1String(name)]) << name << " at " << width;
+    }
+    // Left-anchored ones stay put.
+    EXPECT_EQ(Control<QWidget>("btnSimple")->x(), 6);
+    EXPECT_EQ(Control<QWidget>("lblLink1URL")->x(), 13);
+}
+
 TEST_F(MainWindow, MakeMoneyAndHelpCallTheBrowserEvenWithEmptyAddresses)
 {
     TFakeBrowser browser;
