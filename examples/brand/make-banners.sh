@@ -20,7 +20,8 @@ convert -size 468x60 gradient:'#0f6b5b'-'#1c9a83' \
 
 frame() {
   convert -size 468x60 xc:'#fbf7ea' \
-    -fill '#17806d' -draw 'rectangle 0,0 6,60' \
+    -fill none -stroke '#e2d9bd' -draw 'rectangle 0,0 467,59' -stroke none \
+    -fill '#17806d' -draw 'rectangle 0,0 6,59' \
     -fill '#0f4d42' -font "$BOLD" -pointsize 16 -gravity west -annotate +22-8 "$1" \
     -fill '#4a5563' -font "$FONT" -pointsize 12 -annotate +22+12 "$2" \
     -fill '#17806d' -font "$BOLD" -pointsize 12 -gravity east -annotate +16+0 'Prize Desk tips' \
