@@ -9,7 +9,7 @@ PACKAGES=(
   zlib1g-dev libssl-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xauth x11-utils imagemagick fonts-dejavu-core
+  xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core
   php-cli php-sqlite3 php-mysql mariadb-server mariadb-client
   openssl ca-certificates
 )

@@ -1,38 +1,115 @@
 #!/usr/bin/env bash
 # Renders the real program window under a virtual X server and saves it as
-# a PNG:  scripts/screenshot.sh OUT.png [DATA_FOLDER] [SECONDS]
+# a PNG:
+#   scripts/screenshot.sh OUT.png [DATA_FOLDER] [SECONDS]
+#   scripts/screenshot.sh --demo OUT.png [SECONDS]
 # DATA_FOLDER (default: a fresh empty folder) is where the program runs, with
-# its brand file and settings; SECONDS is how long to let it settle.
+# its brand file and settings; SECONDS (default 3) is how long to let it
+# settle. --demo prepares the demo folder with scripts/demo.sh, runs the
+# program there with the reference site started, and stops the site again.
+#
+# SCREENSHOT_WELCOME=OUT2.png then clicks the welcome page's button, the way
+# a user leaves the welcome page, and saves a second picture SECONDS later
+# (only for a brand with a welcome page).
+# SCREENSHOT_DISPLAY picks the X display number (default: the first free
+# one from 97 on).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
-OUT=$(realpath -m "${1:?usage: scripts/screenshot.sh OUT.png [DATA_FOLDER] [SECONDS]}")
-DATA=${2:-}
-WAIT=${3:-3}
-[ -x build/tallyfair ] || bash scripts/build.sh
+USAGE="usage: scripts/screenshot.sh OUT.png [DATA_FOLDER] [SECONDS] | scripts/screenshot.sh --demo OUT.png [SECONDS]"
 
-if [ -z "$DATA" ]; then
-  DATA=$(mktemp -d)
-  trap 'rm -rf "$DATA"' EXIT
+DEMO_MODE=""
+if [ "${1:-}" = "--demo" ]; then
+  DEMO_MODE=1
+  shift
 fi
-cp "$ROOT/build/tallyfair" "$DATA/tallyfair"
+OUT=$(realpath -m "${1:?$USAGE}")
+if [ -n "$DEMO_MODE" ]; then
+  DATA=""
+  WAIT=${2:-3}
+else
+  DATA=${2:-}
+  WAIT=${3:-3}
+fi
+SECOND=${SCREENSHOT_WELCOME:+$(realpath -m "$SCREENSHOT_WELCOME")}
+if [ -n "$SECOND" ] && ! command -v xdotool >/dev/null; then
+  echo "screenshot: SCREENSHOT_WELCOME needs xdotool (bash scripts/deps.sh installs it)" >&2
+  exit 1
+fi
+case "$WAIT" in '' | *[!0-9.]*) echo "$USAGE" >&2; exit 2 ;; esac
 
-DISPLAY_NUM=${SCREENSHOT_DISPLAY:-97}
-Xvfb ":$DISPLAY_NUM" -screen 0 1100x760x24 -nolisten tcp >/dev/null 2>&1 &
+FRESH=""
+SITE=""
+APP=""
+XVFB=""
+cleanup() {
+  [ -n "$APP" ] && kill "$APP" 2>/dev/null
+  [ -n "$XVFB" ] && kill "$XVFB" 2>/dev/null
+  [ -n "$SITE" ] && bash "$ROOT/scripts/site.sh" --stop "$SITE" >/dev/null
+  [ -n "$FRESH" ] && rm -rf "$FRESH"
+  return 0
+}
+trap cleanup EXIT
+
+if [ -n "$DEMO_MODE" ]; then
+  DATA=$(realpath -m "${DEMO_DIR:-$ROOT/demo}")
+  SITE="$DATA/site"
+  DEMO_DIR="$DATA" DEMO_NO_RUN=1 bash scripts/demo.sh
+else
+  [ -x build/tallyfair ] || bash scripts/build.sh
+  if [ -z "$DATA" ]; then
+    DATA=$(mktemp -d)
+    FRESH=$DATA
+  fi
+  cp "$ROOT/build/tallyfair" "$DATA/tallyfair"
+fi
+
+DISPLAY_NUM=${SCREENSHOT_DISPLAY:-}
+if [ -z "$DISPLAY_NUM" ]; then
+  DISPLAY_NUM=97
+  while [ -e "/tmp/.X$DISPLAY_NUM-lock" ] || [ -e "/tmp/.X11-unix/X$DISPLAY_NUM" ]; do
+    DISPLAY_NUM=$((DISPLAY_NUM + 1))
+  done
+fi
+export DISPLAY=":$DISPLAY_NUM"
+Xvfb "$DISPLAY" -screen 0 1100x760x24 -nolisten tcp >/dev/null 2>&1 &
 XVFB=$!
-cleanup() { kill "${APP:-}" 2>/dev/null || true; kill "$XVFB" 2>/dev/null || true; }
-trap 'cleanup; [ -z "${2:-}" ] && rm -rf "$DATA"' EXIT
-for _ in $(seq 50); do xdpyinfo -display ":$DISPLAY_NUM" >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
-(cd "$DATA" && DISPLAY=":$DISPLAY_NUM" QT_QPA_PLATFORM=xcb ./tallyfair) &
+(cd "$DATA" && QT_QPA_PLATFORM=xcb exec ./tallyfair) &
 APP=$!
 sleep "$WAIT"
+
 # The largest top-level window is the program's main window.
-WIN=$(DISPLAY=":$DISPLAY_NUM" xwininfo -root -children | awk '/^ +0x/ && match($0, /[0-9]+x[0-9]+\+/) {
-  split(substr($0, RSTART, RLENGTH - 1), s, "x"); a = s[1] * s[2]; if (a > best) { best = a; id = $1 } } END { print id }')
-if [ -n "$WIN" ]; then
-  DISPLAY=":$DISPLAY_NUM" import -window "$WIN" "$OUT"
-else
-  DISPLAY=":$DISPLAY_NUM" import -window root "$OUT"
+main_window() {
+  xwininfo -root -children | awk '/^ +0x/ && match($0, /[0-9]+x[0-9]+\+/) {
+    split(substr($0, RSTART, RLENGTH - 1), s, "x"); a = s[1] * s[2]; if (a > best) { best = a; id = $1 } } END { print id }'
+}
+# The screen within the window's bounds rather than the window itself, so
+# that a balloon hint over the window is in the picture as the user sees it.
+window_geometry() {
+  xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
+    /^ +Width/ { w = $NF } /^ +Height/ { h = $NF } END { print w "x" h "+" x "+" y }'
+}
+shoot() {
+  local win
+  win=$(main_window)
+  if [ -n "$win" ]; then
+    import -window root -crop "$(window_geometry "$win")" +repage "$1"
+  else
+    import -window root "$1"
+  fi
+  echo "screenshot: $1"
+}
+
+shoot "$OUT"
+if [ -n "$SECOND" ]; then
+  WIN=$(main_window)
+  # Without a window manager the window never becomes active, so keys do
+  # not reach it; the mouse does. The button covers x 256-521, y 8-28 of
+  # the window's bottom panel, which is 39 high.
+  HEIGHT=$(xwininfo -id "$WIN" | awk '/^ +Height/ { print $NF }')
+  xdotool mousemove --window "$WIN" 388 $((HEIGHT - 39 + 18)) click 1
+  sleep "$WAIT"
+  shoot "$SECOND"
 fi
-echo "screenshot: $OUT"

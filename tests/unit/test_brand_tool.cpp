@@ -1,5 +1,6 @@
 // The real tallyfair-brand executable, run the way a brander runs it.
 #include "TestFolders.h"
+#include "components/Skin.h"
 #include "crypto/Encryption.h"
 #include "util/FileCrypt.h"
 
@@ -135,6 +136,7 @@ TEST(BrandTool, HelpAndUsageErrors)
     EXPECT_TRUE(help.Out.contains("encrypt PLAIN ENCRYPTED"));
     EXPECT_TRUE(help.Out.contains("decrypt ENCRYPTED PLAIN"));
     EXPECT_TRUE(help.Out.contains("--password"));
+    EXPECT_TRUE(help.Out.contains("pack-skin STYLE.qss SKIN"));
 
     EXPECT_EQ(RunTool({}).Exit, 2);
     EXPECT_EQ(RunTool({"shred", "a", "b"}).Exit, 2);
@@ -142,4 +144,48 @@ TEST(BrandTool, HelpAndUsageErrors)
     EXPECT_EQ(RunTool({"decrypt", "a", "b", "c"}).Exit, 2);
     EXPECT_EQ(RunTool({"decrypt", "a", "b", "--password"}).Exit, 2);
     EXPECT_EQ(RunTool({"--verbose", "decrypt", "a", "b"}).Exit, 2);
+    EXPECT_EQ(RunTool({"pack-skin", "style.qss"}).Exit, 2);
+}
+
+TEST(BrandTool, PacksASkinTheProgramReadsBack)
+{
+    TDataFolder folder;
+    const QString sheet = QStringLiteral("/* Prize Desk \u2014 teal */\n"
+                                         "QPushButton:hover {\n    border-color: #17806d;\n}\n");
+    folder.Write("style.qss", sheet.toUtf8());
+    const TRun run = RunTool({"pack-skin", folder.File("style.qss"), folder.File("mainskin.dat")});
+    ASSERT_EQ(run.Exit, 0) << run.Err.toStdString();
+    EXPECT_TRUE(run.Err.isEmpty());
+
+    QString unpacked;
+    ASSERT_TRUE(skin::Unpack(folder.Read("mainskin.dat"), unpacked));
+    EXPECT_EQ(unpacked, sheet);
+    EXPECT_EQ(folder.Entries(), QStringList({"mainskin.dat", "style.qss"}));
+
+    // Packing again replaces the earlier skin; a byte-order mark is not
+    // part of the sheet.
+    const QString other = QStringLiteral("QLabel { color: #0b3d35; }\n");
+    folder.Write("style.qss", "\xEF\xBB\xBF" + other.toUtf8());
+    ASSERT_EQ(RunTool({"pack-skin", folder.File("style.qss"), folder.File("mainskin.dat")}).Exit, 0);
+    ASSERT_TRUE(skin::Unpack(folder.Read("mainskin.dat"), unpacked));
+    EXPECT_EQ(unpacked, other);
+}
+
+TEST(BrandTool, RefusesToPackWhatTheProgramCouldNotApply)
+{
+    TDataFolder folder;
+    ExpectOneLineFailure(RunTool({"pack-skin", folder.File("missing.qss"), folder.File("mainskin.dat")}));
+    EXPECT_TRUE(folder.Entries().isEmpty()) << folder.Entries().join(' ').toStdString();
+
+    folder.Write("empty.qss", " \r\n\t\n");
+    folder.Write("latin1.qss", "QLabel { font-family: \"Caf\xE9\"; }");
+    ExpectOneLineFailure(RunTool({"pack-skin", folder.File("empty.qss"), folder.File("a.dat")}));
+    ExpectOneLineFailure(RunTool({"pack-skin", folder.File("latin1.qss"), folder.File("b.dat")}));
+    EXPECT_EQ(folder.Entries(), QStringList({"empty.qss", "latin1.qss"}));
+
+    // A skin already in place survives a failed pack unchanged.
+    const QByteArray earlier = skin::Pack("QLabel { color: red; }");
+    folder.Write("mainskin.dat", earlier);
+    ExpectOneLineFailure(RunTool({"pack-skin", folder.File("missing.qss"), folder.File("mainskin.dat")}));
+    EXPECT_EQ(folder.Read("mainskin.dat"), earlier);
 }

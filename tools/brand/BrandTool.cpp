@@ -1,6 +1,12 @@
 #include "BrandTool.h"
 
+#include "components/Skin.h"
+#include "util/AtomicWrite.h"
 #include "util/FileCrypt.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStringDecoder>
 
 namespace
 {
@@ -29,10 +35,53 @@ int Decrypt(const TBrandInvocation& Invocation, QTextStream& Err)
     return beSuccess;
 }
 
+int Fail(QTextStream& Err, const QString& Message)
+{
+    Err << ToolName << ": " << Message << Qt::endl;
+    return beFailed;
+}
+
+int PackSkin(const TBrandInvocation& Invocation, QTextStream& Err)
+{
+    const QString source = Invocation.Arguments[0];
+    const QString dest = Invocation.Arguments[1];
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        return Fail(
+            Err,
+            QStringLiteral("Cannot open %1: %2").arg(QDir::toNativeSeparators(source), in.errorString()));
+    QByteArray sheet = in.read(skin::MaxStyleSheetBytes + 1);
+    // The program refuses to apply a skin file it cannot read back, so such
+    // a sheet is refused here rather than packed into a useless file.
+    if (sheet.size() > skin::MaxStyleSheetBytes)
+        return Fail(Err, QStringLiteral("%1 is larger than %2 bytes")
+                             .arg(QDir::toNativeSeparators(source))
+                             .arg(skin::MaxStyleSheetBytes));
+    // An editor's byte-order mark would end up in front of the first selector.
+    if (sheet.startsWith("\xEF\xBB\xBF"))
+        sheet.remove(0, 3);
+    if (sheet.trimmed().isEmpty())
+        return Fail(Err, QStringLiteral("%1 holds no style sheet").arg(QDir::toNativeSeparators(source)));
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    (void)QString(utf8(sheet));
+    if (utf8.hasError())
+        return Fail(Err, QStringLiteral("%1 is not UTF-8 text").arg(QDir::toNativeSeparators(source)));
+
+    const QByteArray packed = skin::Pack(sheet);
+    if (packed.isEmpty())
+        return Fail(Err, QStringLiteral("Cannot compress %1").arg(QDir::toNativeSeparators(source)));
+    QString error;
+    if (!WriteFileAtomically(dest, packed, error))
+        return Fail(Err, QStringLiteral("Cannot write %1: %2").arg(QDir::toNativeSeparators(dest), error));
+    return beSuccess;
+}
+
 const TBrandCommand Commands[] = {
     {"encrypt", "PLAIN ENCRYPTED", "encrypt the brand text PLAIN into the brand file ENCRYPTED", 2, Encrypt},
     {"decrypt", "ENCRYPTED PLAIN", "decrypt the brand file ENCRYPTED into PLAIN, if it is intact", 2,
      Decrypt},
+    {"pack-skin", "STYLE.qss SKIN",
+     "pack the Qt style sheet STYLE.qss into the skin file SKIN (mainskin.dat)", 2, PackSkin},
 };
 
 void PrintUsage(QTextStream& Stream)

@@ -1,4 +1,4 @@
-// tallyfair-brand: encrypts and decrypts brand files for branders.
+// tallyfair-brand: encrypts and decrypts brand files and packs skins for branders.
 #include "BrandTool.h"
 
 #include <QCoreApplication>
