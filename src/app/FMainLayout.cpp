@@ -66,11 +66,14 @@ QPushButton* Button(QWidget* parent, const char* name, const QString& caption, i
     return b;
 }
 
-QLabel* Label(QWidget* parent, const char* name, const QString& text, int left, int top)
+QLabel* Label(QWidget* parent, const char* name, const QString& text, int left, int top, int width = 0)
 {
     auto* l = Named(new QLabel(text, parent), name);
     l->move(left, top);
     l->adjustSize();
+    // Labels whose text grows after a load get room up to their neighbour.
+    if (width > 0)
+        l->resize(width, l->height());
     return l;
 }
 
@@ -215,11 +218,11 @@ QWidget* TfrmMain::BuildWorkArea(QWidget* page)
     upper->addWidget(lvwPages, 1);
     QFrame* panel8 = Panel(panel7, "bsSkinPanel8", 63);
     upper->addWidget(panel8);
-    lblTotalHits = Label(panel8, "lblTotalHits", QStringLiteral("Total: 0 affiliates"), 7, 8);
-    lblOTOSales = Label(panel8, "lblOTOSales", QStringLiteral("OTO Sales:"), 315, 8);
-    lblSubscribers = Label(panel8, "lblSubscribers", QStringLiteral("Subscribers:"), 426, 8);
-    lblVisitors = Label(panel8, "lblVisitors", QStringLiteral("Visitors:"), 535, 8);
-    lblUniqueHits = Label(panel8, "lblUniqueHits", QStringLiteral("Unique Hits:"), 648, 8);
+    lblTotalHits = Label(panel8, "lblTotalHits", QStringLiteral("Total: 0 affiliates"), 7, 8, 300);
+    lblOTOSales = Label(panel8, "lblOTOSales", QStringLiteral("OTO Sales:"), 315, 8, 108);
+    lblSubscribers = Label(panel8, "lblSubscribers", QStringLiteral("Subscribers:"), 426, 8, 106);
+    lblVisitors = Label(panel8, "lblVisitors", QStringLiteral("Visitors:"), 535, 8, 110);
+    lblUniqueHits = Label(panel8, "lblUniqueHits", QStringLiteral("Unique Hits:"), 648, 8, 180);
     Button(panel8, "btnSSelectAll", QStringLiteral("Select All"), 4, 30, 96, 25);
     Button(panel8, "btnSClearAll", QStringLiteral("Clear Selection"), 104, 30, 96, 25);
     Button(panel8, "bsSkinButton2", QStringLiteral("Add "), 205, 30, 96, 25);

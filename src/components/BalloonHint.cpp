@@ -27,14 +27,19 @@ TBalloonHint::TBalloonHint(QWidget* owner)
 QSize TBalloonHint::BodySize() const
 {
     const QRect text = fontMetrics().boundingRect(QRect(0, 0, MaxTextWidth, 10000),
-                                                  Qt::TextWordWrap, Message);
-    return {text.width() + 2 * Padding, text.height() + 2 * Padding};
+                                                  Qt::TextWordWrap, Drawn);
+    // A little slack, so the painter never wraps what was measured as one line.
+    return {text.width() + 2 * Padding + 2, text.height() + 2 * Padding + 1};
 }
 
 void TBalloonHint::ShowMessage(const QString& Text, const QPoint& ScreenPoint)
 {
     HideMessage();
+    // Measure with the font the skin gives the balloon, one line per break.
+    ensurePolished();
     Message = Text;
+    Drawn = Text;
+    Drawn.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     const QSize body = BodySize();
     resize(body.width() + ShadowDepth, body.height() + ShadowDepth);
     // Below-left of the point: the balloon's top-right corner sits on it.
@@ -68,7 +73,7 @@ void TBalloonHint::paintEvent(QPaintEvent*)
     p.fillPath(shape, tip.color(QPalette::ToolTipBase));
     p.setPen(QPen(tip.color(QPalette::ToolTipText), 1));
     p.drawPath(shape);
-    p.drawText(body.adjusted(Padding, Padding, -Padding, -Padding), Qt::TextWordWrap, Message);
+    p.drawText(body.adjusted(Padding, Padding, -Padding, -Padding), Qt::TextWordWrap, Drawn);
 }
 
 void TBalloonHint::mousePressEvent(QMouseEvent*)

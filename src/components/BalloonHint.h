@@ -28,5 +28,6 @@ protected:
 private:
     QSize BodySize() const;
     QString Message;
+    QString Drawn; // Message with its CR LF breaks as the painter wants them
     QTimer Life;
 };
