@@ -268,9 +268,10 @@ TEST_F(ProgramOnSite, TheShowBoxPicksWhichSalesAreListed)
     EXPECT_EQ(Column(Sales(), 1), QStringList{"ord-none"});
     EXPECT_EQ(Column(Sales(), 0), QStringList{""});
 
-    show->setCurrentIndex(3); // All sales
+    show->setCurrentIndex(3); // All sales, in affiliate name order
     Settle();
-    EXPECT_EQ(Column(Sales(), 1), (QStringList{"ord-a", "ord-b", "ord-none"}));
+    EXPECT_EQ(Column(Sales(), 0), (QStringList{"", "Ann", "Bob"}));
+    EXPECT_EQ(Column(Sales(), 1), (QStringList{"ord-none", "ord-a", "ord-b"}));
 
     // Only the selected ones: nothing without a selection, then Bob's.
     show->setCurrentIndex(0);
