@@ -2,9 +2,8 @@
 // server: the operator enters the connection settings in the dialog, the
 // config.php the program writes is the one the site runs with, and the two
 // lists, add, edit and delete work on the database's rows.
-#include "app/FMain.h"
-
 #include "SiteFixture.h"
+#include "app/FMain.h"
 #include "support/GuiHelpers.h"
 #include "support/QtPrinters.h"
 #include "support/TestFolders.h"
@@ -17,7 +16,6 @@
 #include <QTableView>
 #include <QTest>
 #include <gtest/gtest.h>
-
 #include <memory>
 
 using namespace tftest;
@@ -44,7 +42,8 @@ protected:
         // The site keeps running with its own config until the program's
         // file replaces it, and that one has another password.
         ASSERT_TRUE(Site->WriteConfig(Site->ConfigPhp())) << Site->Error().toStdString();
-        ASSERT_TRUE(Site->SetSiteUser(QStringLiteral("tf_site"), TrickyPassword)) << Site->Error().toStdString();
+        ASSERT_TRUE(Site->SetSiteUser(QStringLiteral("tf_site"), TrickyPassword))
+            << Site->Error().toStdString();
 
         TAppEnvironment env;
         env.DataDir = Folder.Path();
@@ -61,11 +60,7 @@ protected:
             Site->SetSiteUser(QStringLiteral("tf_site"), QStringLiteral("site-pass"));
     }
 
-    template <class T>
-    T* Control(const char* name)
-    {
-        return Find<T>(Window.get(), name);
-    }
+    template <class T> T* Control(const char* name) { return Find<T>(Window.get(), name); }
     QTableView* Affiliates() { return Control<QTableView>("lvwPages"); }
     QTableView* Sales() { return Control<QTableView>("lvwReferers"); }
     QString Cell(QTableView* view, int row, int column)
@@ -111,7 +106,8 @@ protected:
         TModalPilot pilot;
         EnterSettings(pilot);
         ASSERT_TRUE(Folder.Exists(QStringLiteral("config.php")));
-        ASSERT_TRUE(Site->WriteConfig(Folder.Read(QStringLiteral("config.php")))) << Site->Error().toStdString();
+        ASSERT_TRUE(Site->WriteConfig(Folder.Read(QStringLiteral("config.php"))))
+            << Site->Error().toStdString();
         EXPECT_TRUE(pilot.Unexpected.isEmpty()) << pilot.Unexpected.join(QLatin1Char('|')).toStdString();
     }
 
@@ -288,7 +284,8 @@ TEST_F(ProgramOnSite, TheShowBoxPicksWhichSalesAreListed)
     Sales()->selectRow(0);
     Click(Control<QPushButton>("bsSkinButton7"));
     Settle();
-    EXPECT_EQ(Site->Rows("SELECT sale_order FROM tf_sales ORDER BY id"), (QList<TDbRow>{{"ord-a"}, {"ord-none"}}));
+    EXPECT_EQ(Site->Rows("SELECT sale_order FROM tf_sales ORDER BY id"),
+              (QList<TDbRow>{{"ord-a"}, {"ord-none"}}));
     EXPECT_EQ(Sales()->model()->rowCount(), 0);
     EXPECT_EQ(pilot.Messages, QStringList{"Are you sure do you want to delete the selected items?"});
 }

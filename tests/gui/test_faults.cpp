@@ -4,20 +4,18 @@
 // short. Each ends within its time-out in a quiet or a named failure, the
 // lists keep what they showed, and the data folder holds no stray files.
 #include "app/FMain.h"
-
 #include "components/HttpClient.h"
-#include "util/FileCrypt.h"
-
 #include "support/GuiHelpers.h"
 #include "support/HttpPeer.h"
 #include "support/QtPrinters.h"
 #include "support/TestFolders.h"
+#include "util/FileCrypt.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -27,7 +25,6 @@
 #include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
-
 #include <memory>
 
 using namespace tftest;
@@ -81,11 +78,7 @@ struct FaultyWindow : ::testing::Test {
         ASSERT_EQ(Names(), (QStringList{"Ann", "Zed"}));
         FolderAtStart = Folder.Entries();
     }
-    template <class T>
-    T* Control(const char* name)
-    {
-        return Find<T>(Window.get(), name);
-    }
+    template <class T> T* Control(const char* name) { return Find<T>(Window.get(), name); }
     QStringList Names()
     {
         QAbstractItemModel* m = Control<QTableView>("lvwPages")->model();
@@ -313,7 +306,8 @@ TEST_F(FaultyWindow, ASettingsFileReplacedByAFolderIsNamedAndTheValuesStayInUse)
     save(QStringLiteral("db-two"), true);
 
     ASSERT_EQ(pilot.Messages.size(), 1);
-    EXPECT_TRUE(pilot.Messages[0].contains(QDir::toNativeSeparators(Folder.File(QStringLiteral("hsettings.dat")))))
+    EXPECT_TRUE(
+        pilot.Messages[0].contains(QDir::toNativeSeparators(Folder.File(QStringLiteral("hsettings.dat")))))
         << pilot.Messages[0].toStdString();
     EXPECT_EQ(Window->Settings.DbHost, QStringLiteral("db-two"));
     EXPECT_EQ(Window->Settings.SiteUrl, Site.Url(QStringLiteral("/site")));
