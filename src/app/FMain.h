@@ -80,6 +80,8 @@ public:
     bool DeleteAffiliates(const QString& Ids);
     bool LoadAffiliates();
     bool LoadSales(int QueryType, const QString& Ids);
+    // The read time-out every tracking request sets on IdHTTP1 (60 s as made).
+    void SetTrackingReadTimeout(int Ms);
     void FillAffiliates(const TrackingProtocol::TListReply& Reply);
     void FillSales(const TrackingProtocol::TListReply& Reply);
     QString SelectedAffiliateIds() const;

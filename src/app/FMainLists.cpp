@@ -28,6 +28,11 @@ bool TfrmMain::CheckServer()
     return Tracking->CheckServer();
 }
 
+void TfrmMain::SetTrackingReadTimeout(int Ms)
+{
+    Tracking->SetReadTimeout(Ms);
+}
+
 bool TfrmMain::LoadAffiliates()
 {
     MainStatusPanel->setText(QStringLiteral("Getting data..."));

@@ -11,7 +11,7 @@ TTrackingClient::TTrackingClient(THttpClient& H, std::function<QString()> Site)
 
 QString TTrackingClient::Send(const TFormFields& Form)
 {
-    Http.SetReadTimeout(ReadTimeoutMs);
+    Http.SetReadTimeout(TimeoutMs);
     QByteArray body;
     Reply = Http.Post(ScriptUrl(SiteUrl()), Form, body) ? ReplyText(body) : FailedReply;
     return Reply;
@@ -21,7 +21,7 @@ QString TTrackingClient::Send(const TFormFields& Form)
 // used); when even that fails there is no point in posting.
 bool TTrackingClient::Touch()
 {
-    Http.SetReadTimeout(ReadTimeoutMs);
+    Http.SetReadTimeout(TimeoutMs);
     QByteArray ignored;
     if (Http.Get(ScriptUrl(SiteUrl()), ignored))
         return true;

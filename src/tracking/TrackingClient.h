@@ -27,6 +27,11 @@ public:
     bool GetAffiliate(const QString& RecordId, QString& RecordText);
     TSaveResult EditAffiliate(const QString& RecordId, const QString& Name, const QString& AffiliateId);
 
+    // What each request sets as the client's read time-out; 60 s unless
+    // changed (a test, or a caller that knows its site is slow or quick).
+    void SetReadTimeout(int Ms) { TimeoutMs = Ms; }
+    int ReadTimeout() const { return TimeoutMs; }
+
     // The reply text of the last request ("BAD" when it failed).
     QString LastReply() const { return Reply; }
 
@@ -37,4 +42,5 @@ private:
     THttpClient& Http;
     std::function<QString()> SiteUrl;
     QString Reply;
+    int TimeoutMs = TrackingProtocol::ReadTimeoutMs;
 };

@@ -4,6 +4,7 @@
 #include "components/HttpClient.h"
 #include "tracking/TrackingClient.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -64,6 +65,27 @@ TEST_F(TrackingClientTest, TimeoutSetByTrackingStays)
     QByteArray body;
     ASSERT_TRUE(Http.Get(Peer.Url(QStringLiteral("/news")), body));
     EXPECT_EQ(Http.ReadTimeout(), 60000);
+}
+
+TEST_F(TrackingClientTest, AChangedTimeOutIsTheOneEveryRequestSets)
+{
+    Tracking.SetReadTimeout(800);
+    Http.SetReadTimeout(5);
+    Answer("OK");
+    ASSERT_TRUE(Tracking.CheckServer());
+    EXPECT_EQ(Http.ReadTimeout(), 800);
+
+    // The adding touch sets it too, and a hanging site is left after it.
+    THttpAnswer hang;
+    hang.Hang = true;
+    Peer.Queue(hang);
+    Http.SetReadTimeout(0);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(Tracking.AddAffiliate(QStringLiteral("Ann"), QStringLiteral("a1")), srFailed);
+    EXPECT_GE(clock.elapsed(), 700);
+    EXPECT_LT(clock.elapsed(), 20000);
+    EXPECT_EQ(Peer.Requests().size(), 2); // no form after the failed touch
 }
 
 TEST_F(TrackingClientTest, AddressFollowsTheSettingAtEachRequest)
