@@ -18,15 +18,19 @@ public:
 
     void select(const QModelIndex& index, QItemSelectionModel::SelectionFlags command) override
     {
-        if (View->ChangeAllowed())
+        if (!View || View->ChangeAllowed())
             QItemSelectionModel::select(index, command);
     }
 
     void select(const QItemSelection& selection, QItemSelectionModel::SelectionFlags command) override
     {
-        if (View->ChangeAllowed())
+        if (!View || View->ChangeAllowed())
             QItemSelectionModel::select(selection, command);
     }
+
+    // The list is going away: its base classes still reset the selection
+    // while they are destroyed, when the list itself can no longer be asked.
+    void Detach() { View = nullptr; }
 
 private:
     TGuardedTreeWidget* View;
@@ -38,6 +42,12 @@ TGuardedTreeWidget::TGuardedTreeWidget(QWidget* parent) : QTreeWidget(parent)
     QItemSelectionModel* old = selectionModel();
     setSelectionModel(new TGuardedSelectionModel(model(), this));
     delete old;
+}
+
+TGuardedTreeWidget::~TGuardedTreeWidget()
+{
+    if (auto* guarded = dynamic_cast<TGuardedSelectionModel*>(selectionModel()))
+        guarded->Detach();
 }
 
 // While frozen the input is swallowed as well, so that not even the current

@@ -11,6 +11,7 @@ class TGuardedTreeWidget : public QTreeWidget
     Q_OBJECT
 public:
     explicit TGuardedTreeWidget(QWidget* parent = nullptr);
+    ~TGuardedTreeWidget() override;
 
     // Asked before every selection change; an empty function allows all.
     std::function<bool()> CanChange;
