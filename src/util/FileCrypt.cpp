@@ -164,19 +164,28 @@ bool DecryptFileTo(const QString& Source, const QString& Dest, QString* Error, c
     return Commit(dest, Error);
 }
 
+namespace
+{
+// Decrypts Source into Plain; what an unreadable source yields is dropped.
+TDecryptOutcome DecryptDeviceToMemory(QIODevice& Source, QByteArray& Plain, const QByteArray& Password)
+{
+    QBuffer dest(&Plain);
+    dest.open(QIODevice::WriteOnly);
+    const TDecryptOutcome outcome = Classify(DecryptDevice(Source, &dest, Password));
+    dest.close();
+    if (outcome == TDecryptOutcome::Unreadable)
+        Plain.clear();
+    return outcome;
+}
+} // namespace
+
 TDecryptOutcome DecryptFileToMemory(const QString& Source, QByteArray& Plain, const QByteArray& Password)
 {
     Plain.clear();
     QFile source(Source);
     if (!source.open(QIODevice::ReadOnly))
         return TDecryptOutcome::Unreadable;
-    QBuffer dest(&Plain);
-    dest.open(QIODevice::WriteOnly);
-    const TDecryptOutcome outcome = Classify(DecryptDevice(source, &dest, Password));
-    dest.close();
-    if (outcome == TDecryptOutcome::Unreadable)
-        Plain.clear();
-    return outcome;
+    return DecryptDeviceToMemory(source, Plain, Password);
 }
 
 QByteArray EncryptBytes(const QByteArray& Plain, const QByteArray& Password)
@@ -201,11 +210,5 @@ TDecryptOutcome DecryptBytes(const QByteArray& Cipher, QByteArray& Plain, const 
     QBuffer source;
     source.setData(Cipher);
     source.open(QIODevice::ReadOnly);
-    QBuffer dest(&Plain);
-    dest.open(QIODevice::WriteOnly);
-    const TDecryptOutcome outcome = Classify(DecryptDevice(source, &dest, Password));
-    dest.close();
-    if (outcome == TDecryptOutcome::Unreadable)
-        Plain.clear();
-    return outcome;
+    return DecryptDeviceToMemory(source, Plain, Password);
 }

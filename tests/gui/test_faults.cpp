@@ -32,14 +32,6 @@ using namespace tftest;
 namespace
 {
 
-QByteArray Field(const THttpRequest& r, const QByteArray& name)
-{
-    for (const auto& [n, v] : FormPairs(r))
-        if (n == name)
-            return v;
-    return "<missing>";
-}
-
 const QByteArray GoodList = "\"7\",\"Zed\",\"z1\",\"1\",\"2\",\"3\",\"4\"^"
                             "\"5\",\"Ann\",\"a1\",\"10\",\"20\",\"30\",\"40\"^OK";
 // A list the site would never send with a failure status or cut short.
@@ -59,7 +51,7 @@ struct FaultyWindow : ::testing::Test {
         Site.SetHandler([this](const THttpRequest& r) {
             if (r.Method == "GET")
                 return r.Target.endsWith(".inf") ? THttpAnswer::Text({}, 404) : THttpAnswer::Text("READY");
-            if (Field(r, "action") == "3")
+            if (FormField(r, "action") == "3")
                 return ListAnswer ? ListAnswer(r) : THttpAnswer::Text(GoodList);
             return THttpAnswer::Text("OK");
         });
@@ -92,7 +84,7 @@ struct FaultyWindow : ::testing::Test {
     {
         int n = 0;
         for (const THttpRequest& r : Site.Requests())
-            n += r.Method == "POST" && Field(r, "action") == "3";
+            n += r.Method == "POST" && FormField(r, "action") == "3";
         return n;
     }
     // Refresh, and how long it took until the window was idle again.
@@ -171,7 +163,7 @@ TEST_F(FaultyWindow, ACutOffOrFailedOrLoopingReplyLeavesTheListAsItWas)
 
     // Every answer for the list sends the client to the same place again.
     Site.SetHandler([this](const THttpRequest& r) {
-        if (r.Target.startsWith("/site/loop") || (r.Method == "POST" && Field(r, "action") == "3"))
+        if (r.Target.startsWith("/site/loop") || (r.Method == "POST" && FormField(r, "action") == "3"))
             return THttpAnswer::Redirect(Site.Url(QStringLiteral("/site/loop")).toLatin1());
         return THttpAnswer::Text(r.Method == "GET" ? "READY" : "OK");
     });

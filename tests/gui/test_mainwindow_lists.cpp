@@ -24,14 +24,6 @@ using namespace tftest;
 
 namespace {
 
-QByteArray Field(const THttpRequest& r, const QByteArray& name)
-{
-    for (const auto& [n, v] : FormPairs(r))
-        if (n == name)
-            return v;
-    return "<missing>";
-}
-
 struct ListsWindow : ::testing::Test {
     TDataFolder Folder;
     THttpPeer Site;
@@ -48,7 +40,7 @@ struct ListsWindow : ::testing::Test {
             if (r.Method == "GET")
                 return THttpAnswer::Text(r.Target.endsWith(".inf") ? QByteArray() : "READY",
                                          r.Target.endsWith(".inf") ? 404 : 200);
-            const QByteArray action = Field(r, "action");
+            const QByteArray action = FormField(r, "action");
             QByteArray reply = "OK";
             if (action == "3")
                 reply = AffiliatesReply;
@@ -91,7 +83,7 @@ struct ListsWindow : ::testing::Test {
         QList<QByteArray> out;
         const auto& all = Site.Requests();
         for (int i = from; i < all.size(); ++i)
-            out << (all[i].Method == "GET" ? QByteArray("GET") : Field(all[i], "action"));
+            out << (all[i].Method == "GET" ? QByteArray("GET") : FormField(all[i], "action"));
         return out;
     }
     const THttpRequest& Last() { return Site.Requests().last(); }
@@ -125,8 +117,8 @@ TEST_F(ListsWindow, SelectAllReloadsTheSalesOnceWithEveryIdInViewOrder)
     ASSERT_TRUE(WaitFor([&] { return Site.Requests().size() == before + 1; }));
     WaitFor([] { return false; }, 200);
     ASSERT_EQ(Actions(before), QList<QByteArray>{"4"});
-    EXPECT_EQ(Field(Last(), "querytype"), "0");
-    EXPECT_EQ(Field(Last(), "reftype"), "5,7");
+    EXPECT_EQ(FormField(Last(), "querytype"), "0");
+    EXPECT_EQ(FormField(Last(), "reftype"), "5,7");
     EXPECT_EQ(Cell("lvwReferers", 0, 1), QStringLiteral("order-1"));
     EXPECT_EQ(Text("lblRefersHits"), QStringLiteral("Total: 1 sales"));
 
@@ -138,8 +130,8 @@ TEST_F(ListsWindow, SelectAllReloadsTheSalesOnceWithEveryIdInViewOrder)
     // Another Show entry: selecting sends nothing, the Show change does.
     Control<QComboBox>("cbxQueryType")->setCurrentIndex(3);
     ASSERT_EQ(Actions(before + 1), QList<QByteArray>{"4"});
-    EXPECT_EQ(Field(Last(), "querytype"), "3");
-    EXPECT_EQ(Field(Last(), "reftype"), "");
+    EXPECT_EQ(FormField(Last(), "querytype"), "3");
+    EXPECT_EQ(FormField(Last(), "reftype"), "");
     Click(Control<QPushButton>("btnSSelectAll"));
     WaitFor([] { return false; }, 200);
     EXPECT_EQ(Site.Requests().size(), before + 2);
@@ -166,7 +158,7 @@ TEST_F(ListsWindow, DeleteAsksOnlyWithASelectionAndSendsOnlyOnOk)
     pilot.Answer(QMessageBox::Ok);
     Click(Control<QPushButton>("btnDeleteSeg"));
     ASSERT_EQ(Actions(before), (QList<QByteArray>{"2", "3"}));
-    EXPECT_EQ(Field(Site.Requests()[before], "deleteids"), "7");
+    EXPECT_EQ(FormField(Site.Requests()[before], "deleteids"), "7");
 
     // A refused deletion says so and keeps the rows.
     Replies["2"] = "NO";
@@ -176,7 +168,7 @@ TEST_F(ListsWindow, DeleteAsksOnlyWithASelectionAndSendsOnlyOnOk)
     EXPECT_EQ(pilot.Messages.mid(2), (QStringList{"Are you sure do you want to delete all?.",
                                                    "There is a trouble deleting items, please check your "
                                                    "settings and your internet connection."}));
-    EXPECT_EQ(Field(Last(), "deleteids"), "all");
+    EXPECT_EQ(FormField(Last(), "deleteids"), "all");
     EXPECT_EQ(Control<QTableView>("lvwPages")->model()->rowCount(), 2);
     EXPECT_TRUE(pilot.Unexpected.isEmpty());
 }
@@ -195,8 +187,8 @@ TEST_F(ListsWindow, AddSendsATouchThenTheTrimmedFormAndReportsATakenId)
     const int before = int(Site.Requests().size());
     Click(Control<QPushButton>("bsSkinButton2"));
     ASSERT_EQ(Actions(before), (QList<QByteArray>{"GET", "6"}));
-    EXPECT_EQ(Field(Last(), "affname"), "Bea");
-    EXPECT_EQ(Field(Last(), "afflinkid"), "b2");
+    EXPECT_EQ(FormField(Last(), "affname"), "Bea");
+    EXPECT_EQ(FormField(Last(), "afflinkid"), "b2");
     EXPECT_EQ(pilot.Messages, QStringList{"This Affiliate ID already exists. Please enter a new Affiliate ID "
                                           "when add a new affiliate."});
     EXPECT_TRUE(pilot.Unexpected.isEmpty());
@@ -224,8 +216,8 @@ TEST_F(ListsWindow, EditNeedsOneRowThenSavesAndReloadsBothLists)
     Click(Control<QPushButton>("bsSkinButton3"));
     EXPECT_EQ(shownName, QStringLiteral("Ann"));
     ASSERT_EQ(Actions(before), (QList<QByteArray>{"7", "GET", "8", "3", "1", "4"}));
-    EXPECT_EQ(Field(Site.Requests()[before + 2], "affcod"), "5");
-    EXPECT_EQ(Field(Site.Requests()[before + 2], "afflinkid"), "a9");
+    EXPECT_EQ(FormField(Site.Requests()[before + 2], "affcod"), "5");
+    EXPECT_EQ(FormField(Site.Requests()[before + 2], "afflinkid"), "a9");
     EXPECT_TRUE(pilot.Unexpected.isEmpty());
 }
 

@@ -21,14 +21,6 @@ using namespace tftest;
 
 namespace {
 
-QByteArray Field(const THttpRequest& r, const QByteArray& name)
-{
-    for (const auto& [n, v] : FormPairs(r))
-        if (n == name)
-            return v;
-    return "<missing>";
-}
-
 struct VendorWindow : ::testing::Test {
     TDataFolder Folder;
     THttpPeer Vendor;
@@ -45,7 +37,7 @@ struct VendorWindow : ::testing::Test {
             if (r.Target.endsWith("getnewsdetails.php"))
                 return THttpAnswer::Text("$3Cb$3EPrize$3C/b$3E\xAFOK");
             if (r.Target.endsWith("getlastnews.php"))
-                return THttpAnswer::Text(Field(r, "conttype") == "all" ? ListReply : LastNewsReply);
+                return THttpAnswer::Text(FormField(r, "conttype") == "all" ? ListReply : LastNewsReply);
             return THttpAnswer::Text("BAD");
         });
     }

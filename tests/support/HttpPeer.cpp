@@ -367,4 +367,12 @@ void THttpPeer::Pump(const std::shared_ptr<TConn>& Conn)
         QTimer::singleShot(0, this, [this, Conn] { Process(Conn); });
 }
 
+QByteArray FormField(const THttpRequest& Request, const QByteArray& Name)
+{
+    for (const auto& [name, value] : FormPairs(Request))
+        if (name == Name)
+            return value;
+    return "<missing>";
+}
+
 } // namespace tftest

@@ -69,6 +69,9 @@ bool ParseMultipart(const THttpRequest& Request, QList<TFormPart>& Parts);
 // The (name, value) pairs of a multipart request in order; empty when the
 // body does not parse.
 QList<QPair<QByteArray, QByteArray>> FormPairs(const THttpRequest& Request);
+// The value of the first field of that name; "<missing>" when there is none,
+// so that a test can tell an absent field from an empty one.
+QByteArray FormField(const THttpRequest& Request, const QByteArray& Name);
 
 class THttpPeer : public QObject
 {
