@@ -83,7 +83,7 @@ int RunChild(int argc, char** argv)
             new QLabel(QStringLiteral("Ready"), window.get());
     } else {
         if (mode == "main")
-            skin::Apply(skin::BuiltIn());
+            skin::ApplyBuiltIn();
         window = std::make_unique<TfrmMain>(TAppEnvironment{dataDir, QStringLiteral("http://127.0.0.1:9/")});
     }
     window->show();

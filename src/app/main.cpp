@@ -13,7 +13,7 @@ int main(int argc, char** argv)
     // Every file of the program lies in the executable's folder.
     TAppEnvironment env{QApplication::applicationDirPath(), UpdateBaseURL};
     TErrorReporter::SetFolder(env.DataDir);
-    skin::Apply(skin::BuiltIn());
+    skin::ApplyBuiltIn();
 
     TfrmMain frmMain(env);
     frmMain.show();

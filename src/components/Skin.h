@@ -1,6 +1,6 @@
 #pragma once
 // Skin data: a Qt style sheet stored compressed. The file format, used for
-// the built-in skin and for mainskin.dat beside the program:
+// mainskin.dat beside the program:
 //
 //   offset 0, 8 bytes   magic "TFSKIN\x01\x00"
 //   offset 8, 4 bytes   length of the style sheet in bytes, little-endian

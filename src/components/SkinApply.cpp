@@ -1,30 +1,44 @@
 #include "SkinApply.h"
 
+#include "BuiltinStyle.h"
 #include "Skin.h"
 
 #include <QApplication>
 #include <QFile>
+#include <QFont>
 #include <QStyleFactory>
-
-namespace {
-#include "BuiltinSkin.inc"
-} // namespace
 
 namespace skin {
 
-QString BuiltIn()
+namespace {
+
+// The desktop's font from before the built-in look, for a skin that
+// replaces that look.
+QFont& DesktopFont()
 {
-    QString sheet;
-    Unpack(QByteArray::fromRawData(reinterpret_cast<const char*>(BuiltinSkinData), sizeof BuiltinSkinData),
-           sheet);
-    return sheet;
+    static QFont font = QApplication::font();
+    return font;
+}
+
+} // namespace
+
+void ApplyBuiltIn()
+{
+    DesktopFont();
+    qApp->setStyleSheet(QString());
+    QApplication::setStyle(new TBuiltinStyle);
+    QApplication::setPalette(TBuiltinStyle::Palette());
+    QApplication::setFont(TBuiltinStyle::Font());
 }
 
 void Apply(const QString& StyleSheet)
 {
     // Fusion draws the same on every desktop, so the sheet looks as designed.
-    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
+    if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion"))) {
         QApplication::setStyle(fusion);
+        QApplication::setPalette(fusion->standardPalette());
+    }
+    QApplication::setFont(DesktopFont());
     qApp->setStyleSheet(StyleSheet);
 }
 

@@ -4,10 +4,10 @@
 
 namespace skin {
 
-// The built-in skin, inflated from the data compiled into the program.
-QString BuiltIn();
-// Applies a style sheet to the whole application (all windows, dialogs and
-// message boxes alike).
+// The program's own look (TBuiltinStyle) for the whole application.
+void ApplyBuiltIn();
+// Replaces the look of the whole application (all windows, dialogs and
+// message boxes alike) by a style sheet over plain Fusion.
 void Apply(const QString& StyleSheet);
 // Applies the skin in Path when it holds skin data; false leaves the skin
 // in place.

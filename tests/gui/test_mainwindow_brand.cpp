@@ -65,7 +65,7 @@ struct BrandedWindow : ::testing::Test {
     void TearDown() override
     {
         Window.reset();
-        skin::Apply(skin::BuiltIn());
+        skin::ApplyBuiltIn();
     }
 };
 
