@@ -72,7 +72,6 @@ void TfrmMain::ConnectHandlers()
     connect(btnMakeMoney, &QPushButton::clicked, this, &TfrmMain::btnMakeMoneyClick);
     connect(btnAbout, &QPushButton::clicked, this, &TfrmMain::btnAboutClick);
     connect(bsSkinSpeedButton2, &QToolButton::clicked, this, &TfrmMain::btnHelpClick);
-    connect(bsSkinButton1, &QPushButton::clicked, this, &TfrmMain::bsSkinButton1Click);
     connect(btnNews, &QToolButton::clicked, this, &TfrmMain::btnNewsClick);
     connect(bsSkinSpeedButton1, &QToolButton::clicked, this, &TfrmMain::btnUpdateClick);
 
@@ -166,23 +165,19 @@ bool TfrmMain::IsMainPageInput(QObject* Watched, QEvent* Event) const
 
 void TfrmMain::FormShow()
 {
+    // Only a brand with a welcome document has a welcome page; it is made
+    // here, once, so that a window without one never pays for it.
+    if (!Brand.WelcomeHtml.isEmpty() && !stsWelcome)
+        BuildWelcomePage();
     // Visit every page once so each is laid out, then settle on the first.
     for (int i = 0; i < pgcPrinc->count(); ++i) {
         pgcPrinc->setCurrentIndex(i);
         QApplication::processEvents();
     }
     pgcPrinc->setCurrentIndex(0);
-    if (!Brand.WelcomeHtml.isEmpty()) {
+    if (stsWelcome) {
         pgcPrinc->setCurrentWidget(stsWelcome);
         prfWelcome->WriteDocument(Brand.WelcomeHtml);
-    } else if (stsWelcome) {
-        // Without a welcome document the page never exists; the main page
-        // becomes page 0.
-        pgcPrinc->removeTab(pgcPrinc->indexOf(stsWelcome));
-        delete stsWelcome;
-        stsWelcome = nullptr;
-        prfWelcome = nullptr;
-        bsSkinButton1 = nullptr;
     }
     pgcPrinc->tabBar()->hide();
     pgcPrinc->setCurrentIndex(0);

@@ -138,6 +138,7 @@ protected:
 
 private:
     void BuildLayout();
+    void BuildWelcomePage();
     QWidget* BuildToolbar(QWidget* page);
     QWidget* BuildBanner(QWidget* page);
     QWidget* BuildWorkArea(QWidget* page);

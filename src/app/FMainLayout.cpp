@@ -139,7 +139,19 @@ void TfrmMain::BuildLayout()
     pgcPrinc->setDocumentMode(true);
     root->addWidget(pgcPrinc);
 
-    // Page 0: the welcome page.
+    // The main page; a welcome page may come before it (BuildWelcomePage).
+    stsMain = Named(new QWidget, "stsMain");
+    auto* main = Stack(stsMain);
+    main->addWidget(BuildToolbar(stsMain));
+    main->addWidget(BuildBanner(stsMain));
+    main->addWidget(BuildWorkArea(stsMain), 1);
+    main->addWidget(BuildLinks(stsMain));
+    main->addWidget(BuildStatusBar(stsMain));
+    pgcPrinc->addTab(stsMain, QStringLiteral("Main"));
+}
+
+void TfrmMain::BuildWelcomePage()
+{
     stsWelcome = Named(new QWidget, "stsWelcome");
     auto* welcome = Stack(stsWelcome);
     prfWelcome = Named(new THtmlView(stsWelcome), "prfWelcome");
@@ -150,17 +162,8 @@ void TfrmMain::BuildLayout()
                            256, 8, 265, 20);
     bsSkinButton1->setDefault(true);
     bsSkinButton1->setAutoDefault(true);
-    pgcPrinc->addTab(stsWelcome, QStringLiteral("Welcome"));
-
-    // Page 1: the main page.
-    stsMain = Named(new QWidget, "stsMain");
-    auto* main = Stack(stsMain);
-    main->addWidget(BuildToolbar(stsMain));
-    main->addWidget(BuildBanner(stsMain));
-    main->addWidget(BuildWorkArea(stsMain), 1);
-    main->addWidget(BuildLinks(stsMain));
-    main->addWidget(BuildStatusBar(stsMain));
-    pgcPrinc->addTab(stsMain, QStringLiteral("Main"));
+    connect(bsSkinButton1, &QPushButton::clicked, this, &TfrmMain::bsSkinButton1Click);
+    pgcPrinc->insertTab(0, stsWelcome, QStringLiteral("Welcome"));
 }
 
 QWidget* TfrmMain::BuildToolbar(QWidget* page)
