@@ -8,12 +8,15 @@
 #include "support/QtPrinters.h"
 #include "support/TestFolders.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QToolButton>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
@@ -288,6 +291,65 @@ TEST_F(ProgramOnSite, TheShowBoxPicksWhichSalesAreListed)
               (QList<TDbRow>{{"ord-a"}, {"ord-none"}}));
     EXPECT_EQ(Sales()->model()->rowCount(), 0);
     EXPECT_EQ(pilot.Messages, QStringList{"Are you sure do you want to delete the selected items?"});
+}
+
+// A whole session as an operator has it: connect, load the lists, open and
+// leave every window, close. Nothing of the program may outlive its main
+// window (the sanitizer build also checks the heap at exit).
+TEST_F(ProgramOnSite, AWholeSessionLeavesNothingBehind)
+{
+    ASSERT_NO_FATAL_FAILURE(Connect());
+    SeedAffiliate("Ann", "ann-1", {"1", "2", "3", "4"});
+    ASSERT_TRUE(Site->Exec("INSERT INTO tf_sales (affiliate_id, sale_order) VALUES (?, 'ord-a')", {IdOf("ann-1")}));
+    Refresh();
+    ASSERT_EQ(Affiliates()->model()->rowCount(), 1);
+    Affiliates()->selectRow(0);
+    Settle();
+
+    TModalPilot pilot;
+    QStringList seen;
+    const auto leave = [&seen](QWidget* modal) {
+        seen << modal->objectName();
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+    };
+    for (const char* button : {"btnSimple", "bsSkinButton2", "bsSkinButton3", "btnAbout"}) {
+        pilot.Handle(leave);
+        Click(Control<QPushButton>(button));
+        Settle();
+    }
+    EXPECT_EQ(seen, (QStringList{"frmSettings", "frmAddAffiliate", "frmAddAffiliate", "frmAbout"}));
+    // Without a brand there is no news to show: said so in a message box.
+    pilot.Answer(QMessageBox::Ok);
+    Click(Control<QToolButton>("btnNews"));
+    Settle();
+    // Both delete questions, declined: the sales' first, as declining the
+    // affiliates' one empties the sales list.
+    ASSERT_EQ(Sales()->model()->rowCount(), 1);
+    Sales()->selectRow(0);
+    pilot.Answer(QMessageBox::Cancel);
+    Click(Control<QPushButton>("bsSkinButton7"));
+    Settle();
+    pilot.Answer(QMessageBox::Cancel);
+    Click(Control<QPushButton>("btnDeleteSeg"));
+    Settle();
+    EXPECT_EQ(pilot.Messages.size(), 3) << pilot.Messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(pilot.Pending(), 0);
+    EXPECT_TRUE(pilot.Unexpected.isEmpty()) << pilot.Unexpected.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(AffiliateRows().size(), 1);
+    EXPECT_EQ(Site->Rows("SELECT sale_order FROM tf_sales"), QList<TDbRow>{{"ord-a"}});
+    // Leaving the windows changed nothing that was stored.
+    EXPECT_EQ(LoadConnectionSettingsFrom(Folder.Path()), Window->Settings);
+
+    EXPECT_TRUE(Window->close());
+    Window.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QStringList left;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        left << QString::fromLatin1(w->metaObject()->className()) + QLatin1Char(':') + w->objectName();
+    EXPECT_TRUE(left.isEmpty()) << left.join(QLatin1Char('|')).toStdString();
 }
 
 } // namespace
