@@ -122,18 +122,25 @@ THttpReply THttpSession::Post(const QString& url, const TPostFields& fields, int
         part.setBody(value);
         form->append(part);
     }
-    QNetworkRequest request{QUrl(url)};
-    request.setTransferTimeout(timeoutMs);
-    QNetworkReply* reply = Manager.post(request, form);
+    QNetworkReply* reply = Manager.post(Request(url, timeoutMs), form);
     form->setParent(reply);
     return Wait(reply);
 }
 
 THttpReply THttpSession::Get(const QString& url, int timeoutMs)
 {
+    return Wait(Manager.get(Request(url, timeoutMs)));
+}
+
+QNetworkRequest THttpSession::Request(const QString& url, int timeoutMs)
+{
     QNetworkRequest request{QUrl(url)};
     request.setTransferTimeout(timeoutMs);
-    return Wait(Manager.get(request));
+    // One connection per request: a kept-alive connection that the server
+    // drops lets the network stack send the request again by itself, and a
+    // tracking hit sent twice counts twice.
+    request.setRawHeader("Connection", "close");
+    return request;
 }
 
 THttpReply THttpSession::Wait(QNetworkReply* reply)

@@ -45,6 +45,7 @@ public:
     THttpReply Get(const QString& url, int timeoutMs = 15000);
 
 private:
+    static QNetworkRequest Request(const QString& url, int timeoutMs);
     THttpReply Wait(QNetworkReply* reply);
     QNetworkAccessManager Manager;
 };
