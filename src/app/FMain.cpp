@@ -40,6 +40,10 @@ TfrmMain::TfrmMain(const TAppEnvironment& env, QWidget* parent) : QWidget(parent
 
     IdHTTP1 = new THttpClient(this);
     IdHTTP1->setObjectName(QStringLiteral("IdHTTP1"));
+    // The tracking requests set their own read time-out; the ones that may
+    // come first (the start-up news and update checks) get the same, so a
+    // vendor server that never answers cannot hold the window busy for ever.
+    IdHTTP1->SetReadTimeout(TrackingProtocol::ReadTimeoutMs);
     Tracking = std::make_unique<TTrackingClient>(*IdHTTP1, [this] { return Settings.SiteUrl; });
     // Input to this window is looked at before it is delivered, so that the
     // main page can ignore it while a request runs.

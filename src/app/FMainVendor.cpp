@@ -124,7 +124,7 @@ QString TfrmMain::LoadLastNewsId() const
 void TfrmMain::SaveLastNewsId(const QString& Id)
 {
     const QString path = DataFile(BrandFileName);
-    if (!QFileInfo::exists(path))
+    if (!QFileInfo::exists(path) || !IsStorableNewsId(Id))
         return;
     // Only a file that decrypted with a valid authentication code is
     // rewritten: a damaged one would otherwise be replaced by garbage. The

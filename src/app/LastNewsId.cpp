@@ -34,3 +34,11 @@ QByteArray ReplaceLastNewsId(const QByteArray& Plain, const QString& Id)
     lines.append(element);
     return JoinLinesCrLf(lines);
 }
+
+bool IsStorableNewsId(const QString& Id)
+{
+    for (const QChar c : Id)
+        if (c.unicode() < 0x20 || c == QLatin1Char('<') || c == QLatin1Char('>') || c == QLatin1Char('%'))
+            return false;
+    return true;
+}

@@ -12,3 +12,8 @@ QString ReadLastNewsId(const QByteArray& Plain);
 // it stands, so anything else on its line is kept; a text without it gets
 // the element as a new last line. Every line ends with CR LF.
 QByteArray ReplaceLastNewsId(const QByteArray& Plain, const QString& Id);
+
+// Whether Id can be stored at all: an id from the news service that held a
+// line break or a tag bracket would otherwise write brand elements of its
+// own (welcome pages, links) into the brand file.
+bool IsStorableNewsId(const QString& Id);

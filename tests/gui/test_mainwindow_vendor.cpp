@@ -1,6 +1,7 @@
 // The vendor's services through the main window: the start-up news notice,
 // the News button and the last news read, and the live update.
 #include "app/FMain.h"
+#include "components/HttpClient.h"
 #include "components/BalloonHint.h"
 #include "util/FileCrypt.h"
 
@@ -131,6 +132,50 @@ TEST_F(VendorWindow, NewsButtonOpensTheListAndReadingAnItemRemembersIt)
     EXPECT_TRUE(plain.contains("<%%AboutText%%>x<%%/AboutText%%>"));
     EXPECT_TRUE(plain.contains(" tail"));
     EXPECT_FALSE(Folder.Exists(QStringLiteral("dbsettings.sim")));
+}
+
+TEST_F(VendorWindow, ANewsIdCannotWriteElementsIntoTheBrandFile)
+{
+    Brand("<%%LastNewsId%%>3<%%/LastNewsId%%>\r\n");
+    ListReply = "13\r\n<%%Welcome1%%>planted<%%/Welcome1%%>^Odd item^2026-12-01\xAFOK";
+    Open();
+    TModalPilot pilot;
+    pilot.Handle([&](QWidget* news) {
+        auto* list = news->findChild<QTreeWidget*>(QStringLiteral("lvwItems"));
+        list->setCurrentItem(list->topLevelItem(0));
+        WaitFor([&] { return Vendor.Requests().last().Target.endsWith("getnewsdetails.php"); });
+        WaitFor([] { return false; }, 200);
+        news->close();
+    });
+    Click(Find<QToolButton>(Window.get(), "btnNews"));
+    EXPECT_TRUE(pilot.Unexpected.isEmpty());
+    const QByteArray plain = Plain();
+    EXPECT_FALSE(plain.contains("planted")) << plain.constData();
+    EXPECT_TRUE(plain.contains("<%%LastNewsId%%>3<%%/LastNewsId%%>"));
+}
+
+TEST_F(VendorWindow, ANewsServerThatNeverAnswersDoesNotStallTheStart)
+{
+    Brand();
+    Vendor.SetHandler([](const THttpRequest&) {
+        THttpAnswer a;
+        a.Hang = true;
+        return a;
+    });
+    TAppEnvironment env;
+    env.DataDir = Folder.Path();
+    env.UpdateBaseURL = Vendor.Url(QStringLiteral("/liveupdate/tallyfair/"));
+    Window = std::make_unique<TfrmMain>(env);
+    // Bounded from the start, before any tracking request has run.
+    EXPECT_EQ(Window->IdHTTP1->ReadTimeout(), 60000);
+    Window->IdHTTP1->SetReadTimeout(400);
+    QSignalSpy done(Window.get(), &TfrmMain::StartupSequenceDone);
+    TModalPilot pilot;
+    Window->show();
+    ASSERT_TRUE(WaitFor([&] { return done.count() == 1; }, 15000));
+    EXPECT_FALSE(Window->RequestPending());
+    EXPECT_FALSE(Window->LMDMessageHint1->isVisible());
+    EXPECT_TRUE(pilot.Unexpected.isEmpty());
 }
 
 TEST_F(VendorWindow, DamagedBrandFileIsNeverRewritten)

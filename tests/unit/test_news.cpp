@@ -227,6 +227,15 @@ TEST(LastNewsId, SaveAppendsThenReplaces)
     EXPECT_EQ(ReplaceLastNewsId("", "3"), "<%%LastNewsId%%>3<%%/LastNewsId%%>\r\n");
 }
 
+TEST(LastNewsId, IdsThatWouldWriteTheirOwnElementsAreNotStored)
+{
+    EXPECT_TRUE(IsStorableNewsId(QStringLiteral("12")));
+    EXPECT_TRUE(IsStorableNewsId(QStringLiteral("news-7 b")));
+    EXPECT_TRUE(IsStorableNewsId(QString()));
+    for (const char* id : {"1\r\n<%%Welcome1%%>x<%%/Welcome1%%>", "3<%%/LastNewsId%%>", "4\n", "5>", "6%"})
+        EXPECT_FALSE(IsStorableNewsId(QString::fromLatin1(id))) << id;
+}
+
 TEST(LastNewsId, SaveKeepsWhatSharesTheLine)
 {
     const QByteArray plain = "<%%AboutText%%>a<%%/AboutText%%> <%%LastNewsId%%>4<%%/LastNewsId%%> "
