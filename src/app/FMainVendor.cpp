@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QSaveFile>
 #include <QFileInfo>
 #include <QTimer>
 #include <QToolButton>
@@ -139,15 +140,20 @@ void TfrmMain::SaveLastNewsId(const QString& Id)
 
 bool TfrmMain::DownloadFile(const QString& Url, const QString& LocalPath)
 {
-    QFile::remove(LocalPath);
-    QFile file(LocalPath);
-    if (!file.open(QIODevice::WriteOnly))
+    // The body goes to a temporary file that replaces the old one only when
+    // the download is complete; a failed download leaves no file at all, so
+    // a stale descriptor is never read as the current one.
+    QSaveFile file(LocalPath);
+    if (!file.open(QIODevice::WriteOnly)) {
+        QFile::remove(LocalPath);
         return false;
+    }
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     const bool ok = IdHTTP1->Get(Url, file);
     IdHTTP1->Disconnect();
-    file.close();
-    if (!ok || file.error() != QFileDevice::NoError) {
+    if (!ok)
+        file.cancelWriting();
+    if (!file.commit()) {
         QFile::remove(LocalPath);
         return false;
     }

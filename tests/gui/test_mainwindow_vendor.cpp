@@ -205,6 +205,9 @@ TEST_F(VendorWindow, NoNewsSaysSoAfterTheFailureMessage)
 TEST_F(VendorWindow, ManualUpdateCheckWithoutDescriptorSaysThereIsNone)
 {
     Open();
+    // A descriptor from an earlier check that offered a newer version must
+    // not be read as this check's answer.
+    Folder.Write(QStringLiteral("mainappupdate.inf"), "[APPLICATION]\r\nVersion=999\r\n");
     TModalPilot pilot;
     pilot.Answer(QMessageBox::Ok);
     Click(Find<QToolButton>(Window.get(), "bsSkinSpeedButton1"));
