@@ -48,8 +48,8 @@ QByteArray AffiliatesReply(int Count)
     QByteArray r;
     r.reserve(qsizetype(Count) * 64);
     for (int i = 0; i < Count; ++i)
-        r += "\"" + QByteArray::number(i + 1) + "\",\"" + Name(i) + "\",\"aff" + QByteArray::number(i) + "\",\"" +
-             QByteArray::number(i % 7) + "\",\"" + QByteArray::number(i % 50) + "\",\"" +
+        r += "\"" + QByteArray::number(i + 1) + "\",\"" + Name(i) + "\",\"aff" + QByteArray::number(i) +
+             "\",\"" + QByteArray::number(i % 7) + "\",\"" + QByteArray::number(i % 50) + "\",\"" +
              QByteArray::number(i % 900) + "\",\"" + QByteArray::number(i % 400) + "\"^";
     return r + "OK";
 }
@@ -59,8 +59,8 @@ QByteArray SalesReply(int Count)
     QByteArray r;
     r.reserve(qsizetype(Count) * 40);
     for (int i = 0; i < Count; ++i)
-        r += "\"" + QByteArray::number(i + 1) + "\",\"" + Name(i % 5000) + "\",\"ORD-" + QByteArray::number(i) +
-             "\"^";
+        r += "\"" + QByteArray::number(i + 1) + "\",\"" + Name(i % 5000) + "\",\"ORD-" +
+             QByteArray::number(i) + "\"^";
     return r + "OK";
 }
 
@@ -70,7 +70,9 @@ int RunChild(int argc, char** argv)
     const QByteArray mode = argv[2];
     const int count = QByteArray(argv[3]).toInt();
     QApplication app(argc, argv);
-    QByteArray body = mode == "sales" ? SalesReply(count) : mode == "affiliates" ? AffiliatesReply(count) : "OK";
+    QByteArray body = mode == "sales"        ? SalesReply(count)
+                      : mode == "affiliates" ? AffiliatesReply(count)
+                                             : "OK";
     const qsizetype replyBytes = body.size();
 
     TRecordListModel* model = nullptr;
@@ -91,7 +93,8 @@ int RunChild(int argc, char** argv)
 
     QElapsedTimer t;
     t.start();
-    const TListReply reply = DecodeList(ReplyText(body), mode == "sales" ? SaleFieldCount : AffiliateFieldCount);
+    const TListReply reply =
+        DecodeList(ReplyText(body), mode == "sales" ? SaleFieldCount : AffiliateFieldCount);
     body.clear();
     body.squeeze();
     const double decodeMs = t.nsecsElapsed() / 1e6;
@@ -109,7 +112,8 @@ int RunChild(int argc, char** argv)
         std::fprintf(stderr, "expected %d rows, got %d\n", count, model->rowCount());
         return 1;
     }
-    std::printf("%.2f %.2f %.2f %ld %lld\n", decodeMs, fillMs, showMs, PeakKiB(), static_cast<long long>(replyBytes));
+    std::printf("%.2f %.2f %.2f %ld %lld\n", decodeMs, fillMs, showMs, PeakKiB(),
+                static_cast<long long>(replyBytes));
     return 0;
 }
 
@@ -160,8 +164,8 @@ int main(int argc, char** argv)
     const TCase cases[] = {{"empty view", "empty", 0},
                            {"100,000 affiliates", "affiliates", 100000},
                            {"1,000,000 sales", "sales", 1000000}};
-    std::printf("%d runs each, medians\n%-20s %9s %9s %9s %9s %10s %10s %8s\n", runs, "case", "decode", "fill+sort",
-                "show", "total ms", "reply MiB", "+peak MiB", "x reply");
+    std::printf("%d runs each, medians\n%-20s %9s %9s %9s %9s %10s %10s %8s\n", runs, "case", "decode",
+                "fill+sort", "show", "total ms", "reply MiB", "+peak MiB", "x reply");
     double baseKiB = 0;
     for (const TCase& c : cases) {
         std::vector<double> decode, fill, show, total, kib;
@@ -184,8 +188,9 @@ int main(int argc, char** argv)
             baseKiB = peak;
         const double over = (peak - baseKiB) / 1024.0;
         const double replyMiB = double(bytes) / (1024.0 * 1024.0);
-        std::printf("%-20s %9.1f %9.1f %9.1f %9.1f %10.1f %10.1f %8.2f\n", c.Name, Median(decode), Median(fill),
-                    Median(show), Median(total), replyMiB, over, c.Count ? over / replyMiB : 0.0);
+        std::printf("%-20s %9.1f %9.1f %9.1f %9.1f %10.1f %10.1f %8.2f\n", c.Name, Median(decode),
+                    Median(fill), Median(show), Median(total), replyMiB, over,
+                    c.Count ? over / replyMiB : 0.0);
     }
     return 0;
 }

@@ -9,7 +9,8 @@
 #include <QStyleFactory>
 #include <QStyleOption>
 
-namespace {
+namespace
+{
 
 const QColor Ink(0x1f, 0x2a, 0x37);
 const QColor Muted(0x4a, 0x55, 0x63);
@@ -126,7 +127,8 @@ QFont TBuiltinStyle::Font()
     return f;
 }
 
-namespace {
+namespace
+{
 
 // What the look changes on a widget, so that leaving the look (for a
 // brand's skin) takes back exactly that.

@@ -6,7 +6,8 @@
 // is laid over it when there is one.
 #include <QProxyStyle>
 
-class TBuiltinStyle : public QProxyStyle {
+class TBuiltinStyle : public QProxyStyle
+{
     Q_OBJECT
 public:
     TBuiltinStyle();
