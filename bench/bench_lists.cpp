@@ -4,6 +4,7 @@
 // Each case runs in a fresh child process so that its peak memory is its
 // own; an empty view in the same kind of process is the memory baseline.
 //   bench_lists [runs]
+#include "ChildProcess.h"
 #include "tracking/AffiliatesModel.h"
 #include "tracking/SalesModel.h"
 #include "tracking/TrackingProtocol.h"
@@ -24,17 +25,6 @@ using namespace TrackingProtocol;
 
 namespace
 {
-
-long PeakKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
 
 // Names in a scrambled order, so that the model really has to sort them.
 QByteArray Name(int I)
@@ -112,7 +102,7 @@ int RunChild(int argc, char** argv)
         std::fprintf(stderr, "expected %d rows, got %d\n", count, model->rowCount());
         return 1;
     }
-    std::printf("%.2f %.2f %.2f %ld %lld\n", decodeMs, fillMs, showMs, PeakKiB(),
+    std::printf("%.2f %.2f %.2f %ld %lld\n", decodeMs, fillMs, showMs, bench::PeakKiB(),
                 static_cast<long long>(replyBytes));
     return 0;
 }
@@ -125,25 +115,12 @@ struct TSample {
 
 bool RunOnce(const QString& Self, const char* Mode, int Count, TSample& S)
 {
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(Self, {QStringLiteral("--child"), QString::fromLatin1(Mode), QString::number(Count)});
-    if (!child.waitForFinished(300000) || child.exitCode() != 0)
-        return false;
-    const QList<QByteArray> p = child.readAllStandardOutput().trimmed().split(' ');
-    if (p.size() != 5)
+    const QList<QByteArray> p = bench::RunChild(
+        Self, {QStringLiteral("--child"), QString::fromLatin1(Mode), QString::number(Count)}, 5, 300000);
+    if (p.isEmpty())
         return false;
     S = {p[0].toDouble(), p[1].toDouble(), p[2].toDouble(), p[3].toLong(), p[4].toLongLong()};
     return true;
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 } // namespace
@@ -183,13 +160,13 @@ int main(int argc, char** argv)
             kib.push_back(double(s.KiB));
             bytes = s.Bytes;
         }
-        const double peak = Median(kib);
+        const double peak = bench::Median(kib);
         if (c.Count == 0)
             baseKiB = peak;
         const double over = (peak - baseKiB) / 1024.0;
         const double replyMiB = double(bytes) / (1024.0 * 1024.0);
-        std::printf("%-20s %9.1f %9.1f %9.1f %9.1f %10.1f %10.1f %8.2f\n", c.Name, Median(decode),
-                    Median(fill), Median(show), Median(total), replyMiB, over,
+        std::printf("%-20s %9.1f %9.1f %9.1f %9.1f %10.1f %10.1f %8.2f\n", c.Name, bench::Median(decode),
+                    bench::Median(fill), bench::Median(show), bench::Median(total), replyMiB, over,
                     c.Count ? over / replyMiB : 0.0);
     }
     return 0;

@@ -3,6 +3,7 @@
 // measured in fresh child processes beside a bare Qt window of the same
 // size. Run without arguments; it starts itself as the children.
 //   bench_startup [runs]
+#include "ChildProcess.h"
 #include "app/AppConstants.h"
 #include "app/AppEnvironment.h"
 #include "app/FMain.h"
@@ -34,17 +35,6 @@ long long NowNs()
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-long PeakKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
 }
 
 const QByteArray ExampleBrand =
@@ -92,7 +82,7 @@ int RunChild(int argc, char** argv)
         while (!window->windowHandle() || !window->windowHandle()->isExposed())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
         QTimer::singleShot(0, &app, [&] {
-            std::printf("%lld %ld\n", NowNs() - spawned, PeakKiB());
+            std::printf("%lld %ld\n", NowNs() - spawned, bench::PeakKiB());
             std::fflush(stdout);
             app.exit(0);
         });
@@ -107,27 +97,13 @@ struct TSample {
 
 bool RunOnce(const QString& Self, const QByteArray& Mode, const QString& DataDir, TSample& Sample)
 {
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(Self,
-                {QStringLiteral("--child"), QString::fromLatin1(Mode), QString::number(NowNs()), DataDir});
-    if (!child.waitForFinished(60000) || child.exitCode() != 0)
-        return false;
-    const QList<QByteArray> parts = child.readAllStandardOutput().trimmed().split(' ');
-    if (parts.size() != 2)
+    const QList<QByteArray> parts = bench::RunChild(
+        Self, {QStringLiteral("--child"), QString::fromLatin1(Mode), QString::number(NowNs()), DataDir}, 2, 60000);
+    if (parts.isEmpty())
         return false;
     Sample.Ms = parts[0].toDouble() / 1e6;
     Sample.KiB = parts[1].toLong();
     return true;
-}
-
-template <typename T> T Median(std::vector<T> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 } // namespace
@@ -178,8 +154,8 @@ int main(int argc, char** argv)
         ms0.push_back(s.Ms);
         kib0.push_back(s.KiB);
     }
-    const double baseMs = Median(ms0);
-    const long baseKiB = Median(kib0);
+    const double baseMs = bench::Median(ms0);
+    const long baseKiB = bench::Median(kib0);
     std::printf("%d runs each, medians\n%-32s %10s %8s %12s %10s\n", runs, "case", "start ms", "x bare",
                 "peak MiB", "+MiB");
     for (std::size_t c = 0; c < std::size(cases); ++c) {
@@ -189,8 +165,8 @@ int main(int argc, char** argv)
             ms.push_back(s.Ms);
             kib.push_back(s.KiB);
         }
-        const double m = Median(ms);
-        const long k = Median(kib);
+        const double m = bench::Median(ms);
+        const long k = bench::Median(kib);
         std::printf("%-32s %10.1f %8.2f %12.1f %10.1f\n", cases[c].Name, m, m / baseMs, k / 1024.0,
                     (k - baseKiB) / 1024.0);
     }
