@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTableView>
 #include <QToolButton>
 #include <QTest>
@@ -52,9 +51,7 @@ protected:
         env.DataDir = Folder.Path();
         env.UpdateBaseURL = QStringLiteral("http://127.0.0.1:9/liveupdate/tallyfair/");
         Window = std::make_unique<TfrmMain>(env);
-        QSignalSpy done(Window.get(), &TfrmMain::StartupSequenceDone);
-        Window->show();
-        ASSERT_TRUE(WaitFor([&] { return done.count() == 1; }, 60000));
+        ASSERT_TRUE(ShowUntilStarted(*Window, 60000));
     }
     void TearDown() override
     {

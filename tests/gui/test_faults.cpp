@@ -20,7 +20,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
-#include <QSignalSpy>
 #include <QTableView>
 #include <QTimer>
 #include <QToolButton>
@@ -64,9 +63,7 @@ struct FaultyWindow : ::testing::Test {
         env.DataDir = Folder.Path();
         env.UpdateBaseURL = Site.Url(QStringLiteral("/liveupdate/tallyfair/"));
         Window = std::make_unique<TfrmMain>(env);
-        QSignalSpy done(Window.get(), &TfrmMain::StartupSequenceDone);
-        Window->show();
-        ASSERT_TRUE(WaitFor([&] { return done.count() == 1; }, 30000));
+        ASSERT_TRUE(ShowUntilStarted(*Window, 30000));
         ASSERT_EQ(Names(), (QStringList{"Ann", "Zed"}));
         FolderAtStart = Folder.Entries();
     }

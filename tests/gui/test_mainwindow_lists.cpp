@@ -13,7 +13,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSignalSpy>
+#include <QElapsedTimer>
 #include <QTableView>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -63,9 +63,7 @@ struct ListsWindow : ::testing::Test {
         env.DataDir = Folder.Path();
         env.UpdateBaseURL = Site.Url(QStringLiteral("/liveupdate/tallyfair/"));
         Window = std::make_unique<TfrmMain>(env);
-        QSignalSpy done(Window.get(), &TfrmMain::StartupSequenceDone);
-        Window->show();
-        ASSERT_TRUE(WaitFor([&] { return done.count() == 1; }, 10000));
+        ASSERT_TRUE(ShowUntilStarted(*Window, 10000));
     }
     template <class T>
     T* Control(const char* name)

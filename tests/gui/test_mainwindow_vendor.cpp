@@ -11,7 +11,6 @@
 #include "support/TestFolders.h"
 
 #include <QFile>
-#include <QSignalSpy>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
@@ -60,9 +59,7 @@ struct VendorWindow : ::testing::Test {
         env.DataDir = Folder.Path();
         env.UpdateBaseURL = Vendor.Url(QStringLiteral("/liveupdate/tallyfair/"));
         Window = std::make_unique<TfrmMain>(env);
-        QSignalSpy done(Window.get(), &TfrmMain::StartupSequenceDone);
-        Window->show();
-        ASSERT_TRUE(WaitFor([&] { return done.count() == 1; }, 10000));
+        ASSERT_TRUE(ShowUntilStarted(*Window, 10000));
     }
     QByteArray Plain()
     {
@@ -169,10 +166,8 @@ TEST_F(VendorWindow, ANewsServerThatNeverAnswersDoesNotStallTheStart)
     // Bounded from the start, before any tracking request has run.
     EXPECT_EQ(Window->IdHTTP1->ReadTimeout(), 60000);
     Window->IdHTTP1->SetReadTimeout(400);
-    QSignalSpy done(Window.get(), &TfrmMain::StartupSequenceDone);
     TModalPilot pilot;
-    Window->show();
-    ASSERT_TRUE(WaitFor([&] { return done.count() == 1; }, 15000));
+    ASSERT_TRUE(ShowUntilStarted(*Window, 15000));
     EXPECT_FALSE(Window->RequestPending());
     EXPECT_FALSE(Window->LMDMessageHint1->isVisible());
     EXPECT_TRUE(pilot.Unexpected.isEmpty());

@@ -1,10 +1,22 @@
 #include "GuiHelpers.h"
 
+#include "TestFolders.h"
+#include "app/FMain.h"
+
 #include <QAbstractButton>
 #include <QApplication>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace tftest {
+
+bool ShowUntilStarted(TfrmMain& Window, int TimeoutMs)
+{
+    QSignalSpy done(&Window, &TfrmMain::StartupSequenceDone);
+    Window.show();
+    return WaitFor([&] { return done.count() == 1; }, TimeoutMs);
+}
+
 
 void Click(QWidget* w)
 {

@@ -11,6 +11,8 @@
 #include <functional>
 #include <gtest/gtest.h>
 
+class TfrmMain;
+
 namespace tftest {
 
 template <class T>
@@ -20,6 +22,11 @@ T* Find(const QObject* root, const char* name)
     EXPECT_NE(w, nullptr) << "no control named " << name;
     return w;
 }
+
+// Shows the main window and waits until its start-up sequence (news, update
+// check, first load of the lists) has run; false when it did not within
+// TimeoutMs.
+bool ShowUntilStarted(TfrmMain& Window, int TimeoutMs);
 
 // Clicks a widget in its middle with the left button (a real mouse event).
 void Click(QWidget* w);
