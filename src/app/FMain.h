@@ -82,8 +82,9 @@ public:
     bool LoadSales(int QueryType, const QString& Ids);
     // The read time-out every tracking request sets on IdHTTP1 (60 s as made).
     void SetTrackingReadTimeout(int Ms);
-    void FillAffiliates(const TrackingProtocol::TListReply& Reply);
-    void FillSales(const TrackingProtocol::TListReply& Reply);
+    // The reply's rows move into the list.
+    void FillAffiliates(TrackingProtocol::TListReply Reply);
+    void FillSales(TrackingProtocol::TListReply Reply);
     QString SelectedAffiliateIds() const;
     QString SelectedSaleIds() const;
     int QueryType() const;

@@ -36,24 +36,26 @@ void TfrmMain::SetTrackingReadTimeout(int Ms)
 bool TfrmMain::LoadAffiliates()
 {
     MainStatusPanel->setText(QStringLiteral("Getting data..."));
-    const TListReply reply = Tracking->LoadAffiliates();
+    TListReply reply = Tracking->LoadAffiliates();
+    const bool succeeded = reply.Succeeded();
     if (reply.Outcome != TListOutcome::NoOk)
-        FillAffiliates(reply);
+        FillAffiliates(std::move(reply));
     MainStatusPanel->clear();
-    return reply.Succeeded();
+    return succeeded;
 }
 
 bool TfrmMain::LoadSales(int QueryType, const QString& Ids)
 {
     MainStatusPanel->setText(QStringLiteral("Getting data..."));
-    const TListReply reply = Tracking->LoadSales(QueryType, Ids);
+    TListReply reply = Tracking->LoadSales(QueryType, Ids);
+    const bool succeeded = reply.Succeeded();
     if (reply.Outcome != TListOutcome::NoOk)
-        FillSales(reply);
+        FillSales(std::move(reply));
     MainStatusPanel->clear();
-    return reply.Succeeded();
+    return succeeded;
 }
 
-void TfrmMain::FillAffiliates(const TListReply& Reply)
+void TfrmMain::FillAffiliates(TListReply Reply)
 {
     // A bare "OK" empties the list and leaves the totals of the last load;
     // a short record keeps the rows before it, again without new totals.
@@ -61,7 +63,7 @@ void TfrmMain::FillAffiliates(const TListReply& Reply)
         AffiliatesModel->Clear();
         return;
     }
-    AffiliatesModel->SetRows(Reply.Rows);
+    AffiliatesModel->SetRows(std::move(Reply.Rows));
     if (Reply.Outcome == TListOutcome::Decoded) {
         const TAffiliateLabels labels = AffiliateLabelsAfterFill(AffiliatesModel->rowCount(), AffiliatesModel->Totals());
         lblTotalHits->setText(labels.TotalHits);
@@ -73,13 +75,13 @@ void TfrmMain::FillAffiliates(const TListReply& Reply)
     Repaint();
 }
 
-void TfrmMain::FillSales(const TListReply& Reply)
+void TfrmMain::FillSales(TListReply Reply)
 {
     if (Reply.Outcome == TListOutcome::OkOnly) {
         SalesModel->Clear();
         return;
     }
-    SalesModel->SetRows(Reply.Rows);
+    SalesModel->SetRows(std::move(Reply.Rows));
     if (Reply.Outcome == TListOutcome::Decoded)
         lblRefersHits->setText(SalesAfterFill(SalesModel->rowCount()));
     Repaint();

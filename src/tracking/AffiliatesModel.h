@@ -1,6 +1,8 @@
 #pragma once
 // The affiliates of the event with their four counters, as lvwPages shows
-// them. The record id of each affiliate stays hidden in the model.
+// them. The record id of each affiliate stays hidden in the model. Records
+// come in wire order: record id, name, affiliate id, OTO sales, subscribers,
+// visitors, unique hits.
 #include "tracking/RecordListModel.h"
 #include "tracking/RecordTable.h"
 
@@ -26,11 +28,6 @@ public:
     };
 
     explicit TAffiliatesModel(QObject* parent = nullptr);
-
-    // Rows of a list reply, fields in wire order: record id, name, affiliate
-    // id, OTO sales, subscribers, visitors, unique hits. A record with fewer
-    // than seven fields is left out.
-    void SetRows(const TRecordRows& Records);
 
     // Sum of a counter column; 0 for the name and affiliate id columns.
     qint64 Total(Column C) const { return ColumnTotal(C); }

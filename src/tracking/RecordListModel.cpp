@@ -1,8 +1,107 @@
 #include "RecordListModel.h"
 
+#include <QHash>
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <numeric>
+
+namespace
+{
+
+// Any non-zero seed lets Qt take its fastest hash where the processor has one.
+constexpr size_t HashSeed = 0x9e3779b9u;
+
+inline uchar Fold(uchar C)
+{
+    return C >= 'A' && C <= 'Z' ? uchar(C + ('a' - 'A')) : C;
+}
+
+// The first bytes of a text, folded to lower case as far as they are ASCII,
+// packed so that comparing two keys word by word as numbers compares those
+// bytes. The last byte says how many of them are real; past that only the
+// texts themselves can tell.
+struct TSortKey {
+    static constexpr int Words = 3;
+    static constexpr int Bytes = Words * 8 - 1;
+    quint64 Word[Words] = {};
+    quint32 Item = 0;
+
+    TSortKey(QByteArrayView Text, quint32 ItemIndex) : Item(ItemIndex)
+    {
+        uchar key[Words * 8] = {};
+        int n = 0;
+        while (n < Bytes && n < Text.size() && uchar(Text[n]) < 0x80) {
+            key[n] = Fold(uchar(Text[n]));
+            ++n;
+        }
+        key[Bytes] = uchar(n);
+        for (int w = 0; w < Words; ++w)
+            for (int i = 0; i < 8; ++i)
+                Word[w] = Word[w] << 8 | key[w * 8 + i];
+    }
+    int Valid() const { return int(Word[Words - 1] & 0xFF); }
+};
+
+// -1 or 1 when the keys decide the order of their texts, 0 when they
+// cannot.
+int KeyOrder(const TSortKey& A, const TSortKey& B)
+{
+    for (int w = 0; w < TSortKey::Words; ++w) {
+        quint64 differ = A.Word[w] ^ B.Word[w];
+        if (w == TSortKey::Words - 1)
+            differ &= ~quint64(0xFF); // the count of real bytes
+        if (differ == 0)
+            continue;
+        const int p = w * 8 + __builtin_clzll(differ) / 8;
+        if (p >= A.Valid() || p >= B.Valid())
+            return 0;
+        return A.Word[w] < B.Word[w] ? -1 : 1;
+    }
+    return 0;
+}
+
+// Reorders Rows stably by the rank of each, lowest first (or highest).
+std::vector<quint32> ByRank(const std::vector<quint32>& Rows, const std::vector<quint32>& Rank, quint32 Count,
+                            bool Descending)
+{
+    std::vector<quint32> start(size_t(Count) + 1, 0);
+    for (quint32 r : Rows)
+        ++start[(Descending ? Count - 1 - Rank[r] : Rank[r]) + 1];
+    std::partial_sum(start.begin(), start.end(), start.begin());
+    std::vector<quint32> out(Rows.size());
+    for (quint32 r : Rows)
+        out[start[Descending ? Count - 1 - Rank[r] : Rank[r]]++] = r;
+    return out;
+}
+
+// Copies the bytes From..End of Text to To (never after From), without
+// double quotes and then without blanks at the ends if asked; gives the end
+// of the copy.
+quint32 CleanInto(char* Text, quint32 From, quint32 End, quint32 To, bool Unquote, bool Trim)
+{
+    if (!Unquote) {
+        if (To != From)
+            std::memmove(Text + To, Text + From, End - From);
+        return To + (End - From);
+    }
+    quint32 w = To;
+    for (quint32 i = From; i < End; ++i)
+        if (Text[i] != '"')
+            Text[w++] = Text[i];
+    if (!Trim)
+        return w;
+    quint32 b = To;
+    while (b < w && uchar(Text[b]) <= 32)
+        ++b;
+    while (w > b && uchar(Text[w - 1]) <= 32)
+        --w;
+    if (b != To)
+        std::memmove(Text + To, Text + b, w - b);
+    return To + (w - b);
+}
+
+} // namespace
 
 int CompareListText(const QString& A, const QString& B)
 {
@@ -12,14 +111,42 @@ int CompareListText(const QString& A, const QString& B)
     return QString::compare(A, B, Qt::CaseSensitive);
 }
 
-TRecordListModel::TRecordListModel(QStringList HeaderTexts, QList<int> Counters, QObject* parent)
-    : QAbstractTableModel(parent), Headers(std::move(HeaderTexts)), CounterColumns(std::move(Counters))
+int CompareListBytes(QByteArrayView A, QByteArrayView B)
 {
+    const qsizetype n = std::min(A.size(), B.size());
+    int byCase = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const uchar a = uchar(A[i]), b = uchar(B[i]);
+        if ((a | b) & 0x80) {
+            const int c = CompareListText(ReplyBytesText(A), ReplyBytesText(B));
+            return c < 0 ? -1 : c > 0 ? 1 : 0;
+        }
+        if (a == b)
+            continue;
+        const uchar fa = Fold(a), fb = Fold(b);
+        if (fa != fb)
+            return fa < fb ? -1 : 1;
+        if (byCase == 0)
+            byCase = a < b ? -1 : 1;
+    }
+    // Equal so far, and all ASCII: the shorter text comes first, whatever
+    // the longer one goes on with.
+    if (A.size() != B.size())
+        return A.size() < B.size() ? -1 : 1;
+    return byCase;
+}
+
+TRecordListModel::TRecordListModel(QStringList HeaderTexts, QList<int> Counters, QList<TClean> FieldCleaning,
+                                   QObject* parent)
+    : QAbstractTableModel(parent), Headers(std::move(HeaderTexts)), CounterColumns(std::move(Counters)),
+      Cleaning(std::move(FieldCleaning)), Rows(int(Headers.size()) + 1)
+{
+    Cleaning.resize(FieldsPerRow(), TClean::Keep);
 }
 
 int TRecordListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : int(Rows.size());
+    return parent.isValid() ? 0 : RowCount();
 }
 
 int TRecordListModel::columnCount(const QModelIndex& parent) const
@@ -31,12 +158,11 @@ QVariant TRecordListModel::data(const QModelIndex& index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    const TStoredRow& r = Rows[index.row()];
     switch (role) {
     case Qt::DisplayRole:
-        return r.Row.Texts.value(index.column());
+        return TextAt(index.row(), index.column());
     case IdRole:
-        return r.Row.Id;
+        return IdAt(index.row());
     default:
         return {};
     }
@@ -58,28 +184,28 @@ Qt::ItemFlags TRecordListModel::flags(const QModelIndex& index) const
 
 void TRecordListModel::Clear()
 {
-    ReplaceRows({});
+    SetRows(TRecordTable(FieldsPerRow()));
 }
 
 QString TRecordListModel::IdAt(int Row) const
 {
-    if (Row < 0 || Row >= Rows.size())
+    if (Row < 0 || Row >= RowCount())
         return {};
-    return Rows[Row].Row.Id;
+    return ReplyBytesText(Cell(View[Row], 0));
 }
 
 QString TRecordListModel::TextAt(int Row, int Column) const
 {
-    if (Row < 0 || Row >= Rows.size())
+    if (Row < 0 || Row >= RowCount() || Column < 0 || Column >= Headers.size())
         return {};
-    return Rows[Row].Row.Texts.value(Column);
+    return ReplyBytesText(Cell(View[Row], Column + 1));
 }
 
 std::optional<qint64> TRecordListModel::ValueAt(int Row, int Column) const
 {
-    if (Row < 0 || Row >= Rows.size() || !IsCounter(Column))
+    if (Row < 0 || Row >= RowCount() || !IsCounter(Column))
         return std::nullopt;
-    return Rows[Row].Values.value(Column);
+    return CounterOf(Cell(View[Row], Column + 1));
 }
 
 std::optional<qint64> TRecordListModel::ParseCounter(const QString& Text)
@@ -93,6 +219,28 @@ std::optional<qint64> TRecordListModel::ParseCounter(const QString& Text)
     return v;
 }
 
+std::optional<qint64> TRecordListModel::CounterOf(QByteArrayView Bytes)
+{
+    // Plain digits, the common case, are read here; up to 18 of them cannot
+    // overflow. Anything else goes the way of a text.
+    const bool negative = !Bytes.isEmpty() && Bytes[0] == '-';
+    const QByteArrayView digits = Bytes.sliced(negative ? 1 : 0);
+    if (!digits.isEmpty() && digits.size() <= 18) {
+        qint64 v = 0;
+        bool plain = true;
+        for (const char c : digits) {
+            if (c < '0' || c > '9') {
+                plain = false;
+                break;
+            }
+            v = v * 10 + (c - '0');
+        }
+        if (plain)
+            return negative ? -v : v;
+    }
+    return ParseCounter(ReplyBytesText(Bytes));
+}
+
 qint64 TRecordListModel::SaturatingAdd(qint64 A, qint64 B)
 {
     qint64 sum = 0;
@@ -101,66 +249,157 @@ qint64 TRecordListModel::SaturatingAdd(qint64 A, qint64 B)
     return B > 0 ? std::numeric_limits<qint64>::max() : std::numeric_limits<qint64>::min();
 }
 
-qint64 TRecordListModel::ColumnTotal(int Column) const
+void TRecordListModel::Reshape(TRecordTable& Records) const
 {
-    qint64 total = 0;
-    if (!IsCounter(Column))
-        return total;
-    for (const TStoredRow& r : Rows)
-        if (const auto v = r.Values.value(Column))
-            total = SaturatingAdd(total, *v);
-    return total;
-}
-
-bool TRecordListModel::Before(const TStoredRow& A, const TStoredRow& B) const
-{
-    if (SortedBy >= 0 && SortedBy < Headers.size()) {
-        int c = 0;
-        if (IsCounter(SortedBy)) {
-            // A text that is no number sorts below every number.
-            const std::optional<qint64> a = A.Values.value(SortedBy), b = B.Values.value(SortedBy);
-            if (a != b)
-                c = !a ? -1 : !b ? 1 : (*a < *b ? -1 : 1);
-        } else {
-            c = CompareListText(A.Row.Texts.value(SortedBy), B.Row.Texts.value(SortedBy));
-        }
-        if (c != 0)
-            return SortedOrder == Qt::AscendingOrder ? c < 0 : c > 0;
+    const int from = Records.FieldsPerRow(), to = FieldsPerRow();
+    if (from < to) {
+        Records = TRecordTable(to);
+        return;
     }
-    // Ties, and the natural order: the first column ascending, then as the
-    // reply brought them.
-    const int c = CompareListText(A.Row.Texts.value(0), B.Row.Texts.value(0));
-    if (c != 0)
-        return c < 0;
-    return A.Arrival < B.Arrival;
-}
-
-void TRecordListModel::Order(QList<TStoredRow>& List) const
-{
-    std::sort(List.begin(), List.end(),
-              [this](const TStoredRow& a, const TStoredRow& b) { return Before(a, b); });
-}
-
-void TRecordListModel::ReplaceRows(const QList<TListRow>& NewRows)
-{
-    QList<TStoredRow> stored;
-    stored.reserve(NewRows.size());
-    for (const TListRow& row : NewRows) {
-        TStoredRow s;
-        s.Row = row;
-        s.Row.Texts.resize(Headers.size());
-        s.Arrival = int(stored.size());
-        if (!CounterColumns.isEmpty()) {
-            s.Values.resize(Headers.size());
-            for (int c : CounterColumns)
-                s.Values[c] = ParseCounter(s.Row.Texts[c]);
+    TRecordTable shaped(to);
+    shaped.Text = std::move(Records.Text);
+    shaped.Ends = std::move(Records.Ends);
+    char* text = shaped.Text.data();
+    std::vector<quint32>& ends = shaped.Ends;
+    quint32 read = 0, written = 0;
+    size_t kept = 0;
+    int field = 0;
+    for (size_t k = 0; k < ends.size(); ++k) {
+        const quint32 begin = read;
+        read = ends[k];
+        if (field < to) {
+            const TClean clean = Cleaning[field];
+            written =
+                CleanInto(text, begin, read, written, clean != TClean::Keep, clean == TClean::UnquoteTrim);
+            ends[kept++] = written;
         }
-        stored.append(std::move(s));
+        field = field + 1 == from ? 0 : field + 1;
     }
-    Order(stored);
+    ends.resize(kept);
+    shaped.Text.resize(written);
+    Records = std::move(shaped);
+}
+
+void TRecordListModel::SetRows(TRecordTable Records)
+{
+    Reshape(Records);
     beginResetModel();
-    Rows = std::move(stored);
+    Rows = std::move(Records);
+    const quint32 n = quint32(Rows.RowCount());
+    Totals = QList<qint64>(Headers.size(), 0);
+    for (int c : CounterColumns) {
+        qint64 total = 0;
+        for (quint32 r = 0; r < n; ++r)
+            if (const auto v = CounterOf(Cell(r, c + 1)))
+                total = SaturatingAdd(total, *v);
+        Totals[c] = total;
+    }
+    FirstRanks = Headers.isEmpty() ? std::vector<quint32>() : Ranks(0, FirstRankCount);
+    View = OrderedRows();
     endResetModel();
+}
+
+std::vector<quint32> TRecordListModel::TextRanks(int Field, quint32& Count) const
+{
+    const quint32 n = quint32(Rows.RowCount());
+    // Texts that are the same bytes are one text: find each one once.
+    std::vector<quint32> distinctOf(n);
+    std::vector<quint32> firstRow; // of each distinct text
+    size_t buckets = 16;
+    while (buckets < size_t(n) * 2)
+        buckets *= 2;
+    std::vector<quint32> table(buckets, 0); // distinct index + 1, 0 when free
+    for (quint32 r = 0; r < n; ++r) {
+        const QByteArrayView text = Cell(r, Field);
+        size_t s = qHash(text, HashSeed) & (buckets - 1);
+        while (table[s] != 0 && Cell(firstRow[table[s] - 1], Field) != text)
+            s = (s + 1) & (buckets - 1);
+        if (table[s] == 0) {
+            firstRow.push_back(r);
+            table[s] = quint32(firstRow.size());
+        }
+        distinctOf[r] = table[s] - 1;
+    }
+    table = {};
+
+    std::vector<TSortKey> keys;
+    keys.reserve(firstRow.size());
+    for (quint32 d = 0; d < firstRow.size(); ++d)
+        keys.emplace_back(Cell(firstRow[d], Field), d);
+    auto order = [&](const TSortKey& a, const TSortKey& b) {
+        if (const int k = KeyOrder(a, b))
+            return k;
+        return CompareListBytes(Cell(firstRow[a.Item], Field), Cell(firstRow[b.Item], Field));
+    };
+    std::sort(keys.begin(), keys.end(),
+              [&](const TSortKey& a, const TSortKey& b) { return order(a, b) < 0; });
+
+    // Different bytes can still read as the same text (bad UTF-8): those
+    // share a rank.
+    std::vector<quint32> rankOf(firstRow.size());
+    quint32 rank = 0;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        if (i > 0 && order(keys[i - 1], keys[i]) != 0)
+            ++rank;
+        rankOf[keys[i].Item] = rank;
+    }
+    Count = keys.empty() ? 0 : rank + 1;
+    for (quint32& d : distinctOf)
+        d = rankOf[d];
+    return distinctOf;
+}
+
+std::vector<quint32> TRecordListModel::CounterRanks(int Field, quint32& Count) const
+{
+    const quint32 n = quint32(Rows.RowCount());
+    struct TValue {
+        qint64 Value;
+        quint32 Row;
+        bool Number;
+    };
+    std::vector<TValue> values;
+    values.reserve(n);
+    for (quint32 r = 0; r < n; ++r) {
+        const auto v = CounterOf(Cell(r, Field));
+        values.push_back({v.value_or(0), r, v.has_value()});
+    }
+    // A text that is no number sorts below every number.
+    auto less = [](const TValue& a, const TValue& b) {
+        return a.Number != b.Number ? b.Number : a.Number && a.Value < b.Value;
+    };
+    std::sort(values.begin(), values.end(), less);
+    std::vector<quint32> rank(n);
+    quint32 next = 0;
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (i > 0 && less(values[i - 1], values[i]))
+            ++next;
+        rank[values[i].Row] = next;
+    }
+    Count = values.empty() ? 0 : next + 1;
+    return rank;
+}
+
+std::vector<quint32> TRecordListModel::Ranks(int Column, quint32& Count) const
+{
+    return IsCounter(Column) ? CounterRanks(Column + 1, Count) : TextRanks(Column + 1, Count);
+}
+
+std::vector<quint32> TRecordListModel::OrderedRows() const
+{
+    std::vector<quint32> rows(size_t(Rows.RowCount()));
+    std::iota(rows.begin(), rows.end(), 0u);
+    if (rows.empty() || Headers.isEmpty())
+        return rows;
+    const bool descending = SortedOrder == Qt::DescendingOrder;
+    // The natural order: the first column ascending, then as the reply
+    // brought them. A sort by another column keeps that order among ties.
+    rows = ByRank(rows, FirstRanks, FirstRankCount, SortedBy == 0 && descending);
+    if (SortedBy > 0) {
+        quint32 count = 0;
+        const std::vector<quint32> by = Ranks(SortedBy, count);
+        rows = ByRank(rows, by, count, descending);
+    }
+    return rows;
 }
 
 void TRecordListModel::sort(int column, Qt::SortOrder order)
@@ -169,25 +408,18 @@ void TRecordListModel::sort(int column, Qt::SortOrder order)
     SortedOrder = order;
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<int> perm(Rows.size());
-    std::iota(perm.begin(), perm.end(), 0);
-    std::sort(perm.begin(), perm.end(), [this](int a, int b) { return Before(Rows[a], Rows[b]); });
-
-    QList<TStoredRow> sorted;
-    sorted.reserve(Rows.size());
-    std::vector<int> newRowOf(Rows.size());
-    for (int i = 0; i < int(perm.size()); ++i) {
-        newRowOf[perm[i]] = i;
-        sorted.append(Rows[perm[i]]);
-    }
-    Rows = std::move(sorted);
+    std::vector<quint32> sorted = OrderedRows();
+    std::vector<quint32> shownAt(sorted.size());
+    for (quint32 i = 0; i < sorted.size(); ++i)
+        shownAt[sorted[i]] = i;
 
     // Keep selections and current rows on the same records.
     const QModelIndexList from = persistentIndexList();
     QModelIndexList to;
     to.reserve(from.size());
     for (const QModelIndex& i : from)
-        to.append(index(newRowOf[i.row()], i.column()));
+        to.append(index(int(shownAt[View[i.row()]]), i.column()));
+    View = std::move(sorted);
     changePersistentIndexList(from, to);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }

@@ -3,11 +3,19 @@
 // texts, each carrying the record id that every later request about it
 // sends, kept in ascending order of the first column unless the operator
 // sorted by another one. Counter columns sort by their 64-bit value.
+//
+// The rows stay in the compact form the reply decoder made (one block of
+// bytes, one end offset per cell); texts are made only for the cells a view
+// asks for, and ordering works on ranks computed once per sort, so a list
+// of a million records loads in a fraction of a second.
+#include "tracking/RecordTable.h"
+
 #include <QAbstractTableModel>
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <vector>
 
 class TRecordListModel : public QAbstractTableModel
 {
@@ -25,8 +33,13 @@ public:
     // first column. The choice is kept for later fills.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
+    // Replaces every row (a model reset) with the records of a list reply,
+    // put in the current order. Field 0 of a record is its id and field c+1
+    // the text of column c; further fields are dropped. A table with too
+    // few fields per record gives no rows.
+    void SetRows(TRecordTable Records);
     void Clear();
-    int RowCount() const { return int(Rows.size()); }
+    int RowCount() const { return int(View.size()); }
     // Empty for a row outside the list.
     QString IdAt(int Row) const;
     QString TextAt(int Row, int Column) const;
@@ -44,31 +57,40 @@ public:
     static qint64 SaturatingAdd(qint64 A, qint64 B);
 
 protected:
-    struct TListRow {
-        QStringList Texts; // one per column
-        QString Id;
-    };
+    // What a field loses before it is shown: nothing, every double quote,
+    // or the quotes and then the blanks and control characters at its ends.
+    enum class TClean { Keep, Unquote, UnquoteTrim };
 
-    TRecordListModel(QStringList HeaderTexts, QList<int> Counters, QObject* parent);
-    // Replaces every row (a model reset) and puts them in the current order.
-    void ReplaceRows(const QList<TListRow>& NewRows);
+    // Cleaning has one entry per field: the id, then one per column.
+    TRecordListModel(QStringList HeaderTexts, QList<int> Counters, QList<TClean> Cleaning, QObject* parent);
     // Sum of a counter column over all rows; nothing adds what is not a number.
-    qint64 ColumnTotal(int Column) const;
+    qint64 ColumnTotal(int Column) const { return Totals.value(Column); }
 
 private:
-    struct TStoredRow {
-        TListRow Row;
-        QList<std::optional<qint64>> Values; // per column; empty for text columns
-        int Arrival = 0;                     // position in the reply, for ties
-    };
-
+    // ParseCounter for a cell's bytes.
+    static std::optional<qint64> CounterOf(QByteArrayView Bytes);
     bool IsCounter(int Column) const { return CounterColumns.contains(Column); }
-    bool Before(const TStoredRow& A, const TStoredRow& B) const;
-    void Order(QList<TStoredRow>& List) const;
+    int FieldsPerRow() const { return int(Headers.size()) + 1; }
+    // Cuts records down to their shown fields and cleans them, in place.
+    void Reshape(TRecordTable& Records) const;
+    QByteArrayView Cell(quint32 Stored, int Field) const { return Rows.Field(Stored, Field); }
+    // Stored rows in the order of the current sort.
+    std::vector<quint32> OrderedRows() const;
+    // Per stored row, the position of its value in the column's order
+    // (equal values share one); Count is set to the number of ranks.
+    std::vector<quint32> Ranks(int Column, quint32& Count) const;
+    std::vector<quint32> TextRanks(int Field, quint32& Count) const;
+    std::vector<quint32> CounterRanks(int Field, quint32& Count) const;
 
     QStringList Headers;
     QList<int> CounterColumns;
-    QList<TStoredRow> Rows;
+    QList<TClean> Cleaning;
+    TRecordTable Rows;         // in the order the reply brought them
+    std::vector<quint32> View; // stored row of each shown row
+    QList<qint64> Totals;      // per column
+    // Ranks of the first column, which every order goes by.
+    std::vector<quint32> FirstRanks;
+    quint32 FirstRankCount = 0;
     int SortedBy = -1;
     Qt::SortOrder SortedOrder = Qt::AscendingOrder;
 };
@@ -76,3 +98,6 @@ private:
 // Text order of the lists: case-insensitive first, so "adam" and "Adam"
 // stand together, then case-sensitive so the order is total.
 int CompareListText(const QString& A, const QString& B);
+// The same order for texts as a reply's bytes, without making strings for
+// texts that are plain ASCII.
+int CompareListBytes(QByteArrayView A, QByteArrayView B);

@@ -17,6 +17,18 @@ QString TTrackingClient::Send(const TFormFields& Form)
     return Reply;
 }
 
+TListReply TTrackingClient::LoadList(const TFormFields& Form, int FieldCount)
+{
+    Http.SetReadTimeout(TimeoutMs);
+    QByteArray body;
+    if (!Http.Post(ScriptUrl(SiteUrl()), Form, body))
+        body = FailedReply.toLatin1();
+    // The list itself is the record of this reply; its text is not kept
+    // as well.
+    Reply = body.size() <= MaxKeptReply ? ReplyText(body) : QString();
+    return DecodeList(body, FieldCount);
+}
+
 // Adding and editing first fetch the script plainly (the reply is not
 // used); when even that fails there is no point in posting.
 bool TTrackingClient::Touch()
@@ -41,12 +53,12 @@ bool TTrackingClient::DeleteAffiliates(const QString& Ids)
 
 TListReply TTrackingClient::LoadAffiliates()
 {
-    return DecodeList(Send(LoadAffiliatesForm()), AffiliateFieldCount);
+    return LoadList(LoadAffiliatesForm(), AffiliateFieldCount);
 }
 
 TListReply TTrackingClient::LoadSales(int QueryType, const QString& Ids)
 {
-    return DecodeList(Send(LoadSalesForm(QueryType, Ids)), SaleFieldCount);
+    return LoadList(LoadSalesForm(QueryType, Ids), SaleFieldCount);
 }
 
 bool TTrackingClient::DeleteSales(const QString& Ids)

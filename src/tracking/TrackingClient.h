@@ -32,11 +32,14 @@ public:
     void SetReadTimeout(int Ms) { TimeoutMs = Ms; }
     int ReadTimeout() const { return TimeoutMs; }
 
-    // The reply text of the last request ("BAD" when it failed).
+    // The reply text of the last request ("BAD" when it failed); empty
+    // after a list longer than MaxKeptReply bytes, which is not kept twice.
     QString LastReply() const { return Reply; }
+    static constexpr qsizetype MaxKeptReply = 64 * 1024;
 
 private:
     QString Send(const TFormFields& Form);
+    TrackingProtocol::TListReply LoadList(const TFormFields& Form, int FieldCount);
     bool Touch();
 
     THttpClient& Http;

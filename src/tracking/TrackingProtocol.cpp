@@ -2,6 +2,9 @@
 
 #include "util/UUtils.h"
 
+#include <algorithm>
+#include <array>
+#include <cstring>
 #include <limits>
 
 namespace TrackingProtocol
@@ -16,25 +19,6 @@ TFormFields Form(const QString& Action, const TFormFields& Fields = {})
     form += Fields;
     form.append({QStringLiteral("end"), QString()});
     return form;
-}
-
-// Cuts at CR, LF or CR LF; a break at the very end adds no empty line.
-QStringList Lines(const QString& Text)
-{
-    QStringList lines;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < Text.size(); ++i) {
-        const QChar c = Text[i];
-        if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
-            continue;
-        lines.append(Text.mid(start, i - start));
-        if (c == QLatin1Char('\r') && i + 1 < Text.size() && Text[i + 1] == QLatin1Char('\n'))
-            ++i;
-        start = i + 1;
-    }
-    if (start < Text.size())
-        lines.append(Text.mid(start));
-    return lines;
 }
 
 } // namespace
@@ -95,7 +79,7 @@ TFormFields EditAffiliateForm(const QString& RecordId, const QString& Name, cons
 
 QString ReplyText(const QByteArray& Body)
 {
-    return QString::fromLocal8Bit(Body);
+    return ReplyBytesText(Body);
 }
 
 bool IsOk(const QString& Reply)
@@ -122,29 +106,260 @@ TSaveResult EditResult(const QString& Reply)
     return Reply == QLatin1String("DON'T EXIST RECORD") ? srRejected : srFailed;
 }
 
-TListReply DecodeList(const QString& Reply, int FieldCount)
+namespace
+{
+
+// One pass over a list reply, with the effect of the script's rules applied
+// in turn to the whole text: every "^OK" goes, every other '^' becomes a
+// line break, every "\",\"" becomes a comma, then lines (cut at CR, LF or
+// CR LF, a break at the very end adding none) are cut into fields at
+// commas, an empty piece after the last comma not counting. The fields of a
+// record go straight into the table; pieces past FieldCount are dropped, as
+// nothing reads them.
+class TListDecoder
+{
+public:
+    TListDecoder(QByteArrayView Reply, int Fields, TRecordTable& Into)
+        : Body(Reply), FieldCount(Fields), Table(Into)
+    {
+        qsizetype breaks = 0, commas = 0;
+        for (const char c : Body) {
+            breaks += c == '^' || c == '\r' || c == '\n';
+            commas += c == ',';
+        }
+        // Every byte gives at most one byte of a field.
+        Table.Text.resize(std::min(Body.size(), TRecordTable::MaxText));
+        Out = Table.Text.data();
+        qsizetype rows = breaks + 1;
+        if (FieldCount > 1)
+            rows = std::min(rows, commas / (FieldCount - 1));
+        Table.Ends.reserve(size_t(rows) * size_t(FieldCount));
+    }
+
+    // The outcome once the whole reply is read.
+    TListOutcome Run()
+    {
+        const char* p = Body.data();
+        const char* const end = p + Body.size();
+        while (p < end && !Stopped) {
+            const char c = *p;
+            if (Held == 0 && !AfterCr && IsPlain(c)) {
+                // Most of a reply: bytes that go into a field as they are.
+                const char* q = p + 1;
+                while (end - q >= 8 && !HasSpecial(q))
+                    q += 8;
+                while (q < end && IsPlain(*q))
+                    ++q;
+                Plain(p, q - p);
+                p = q;
+                continue;
+            }
+            if (Held == 0 && !AfterCr && c == '"' && end - p >= 3) {
+                if (p[1] == ',' && p[2] == '"') {
+                    // The separator between two fields, whole.
+                    Emit(',');
+                    p += 3;
+                    continue;
+                }
+                if (IsPlain(p[1]) || (p[1] == '^' && !(end - p >= 4 && p[2] == 'O' && p[3] == 'K'))) {
+                    // A quote that starts no separator: the opening quote
+                    // of a record, or the closing one before a line break.
+                    Emit('"');
+                    ++p;
+                    continue;
+                }
+            }
+            if (c == '^') {
+                if (end - p >= 3 && p[1] == 'O' && p[2] == 'K') {
+                    p += 3;
+                    continue;
+                }
+                Replace('\r');
+                Replace('\n');
+            } else {
+                Replace(c);
+            }
+            ++p;
+        }
+        if (!Stopped) {
+            // Flush a partly matched "\",\"".
+            if (Held >= 1)
+                Emit('"');
+            if (Held == 2)
+                Emit(',');
+            Held = 0;
+            if (Count == 2 && First[0] == 'O' && First[1] == 'K') {
+                Table.Text.clear();
+                Table.Ends.clear();
+                return TListOutcome::OkOnly;
+            }
+            if (LineHasChars)
+                EndLine();
+        }
+        Table.Text.resize(Written);
+        Table.Text.squeeze();
+        return Stopped ? TListOutcome::Malformed : TListOutcome::Decoded;
+    }
+
+private:
+    // The "\",\"" rule, matched left to right without overlaps.
+    void Replace(char c)
+    {
+        if (Held == 1) {
+            if (c == ',') {
+                Held = 2;
+                return;
+            }
+            Emit('"');
+            if (c == '"')
+                return; // this quote may start a match in turn
+            Held = 0;
+        } else if (Held == 2) {
+            Held = 0;
+            if (c == '"') {
+                Emit(',');
+                return;
+            }
+            Emit('"');
+            Emit(',');
+        }
+        if (c == '"')
+            Held = 1;
+        else
+            Emit(c);
+    }
+
+    static bool IsPlain(char c) { return PlainBytes[uchar(c)]; }
+
+    // Whether any of the eight bytes at p is one that is not plain.
+    static bool HasSpecial(const char* p)
+    {
+        constexpr quint64 ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+        quint64 v = 0;
+        std::memcpy(&v, p, 8);
+        auto zeroByte = [](quint64 x) { return (x - ones) & ~x & highs; };
+        return zeroByte(v ^ ('^' * ones)) | zeroByte(v ^ ('"' * ones)) | zeroByte(v ^ (',' * ones)) |
+               zeroByte(v ^ ('\r' * ones)) | zeroByte(v ^ ('\n' * ones));
+    }
+
+    static constexpr std::array<bool, 256> PlainBytes = [] {
+        std::array<bool, 256> plain{};
+        plain.fill(true);
+        for (const char c : {'^', '"', ',', '\r', '\n'})
+            plain[uchar(c)] = false;
+        return plain;
+    }();
+
+    // Plain bytes: the same as emitting each in turn.
+    void Plain(const char* Bytes, qsizetype Size)
+    {
+        qsizetype i = 0;
+        for (; Count < 2 && i < Size; ++i)
+            First[Count++] = Bytes[i];
+        Count += Size - i;
+        LineHasChars = true;
+        FieldHasChars = true;
+        if (InRow < FieldCount) {
+            std::memcpy(Out + Written, Bytes, size_t(Size));
+            Written += Size;
+        }
+    }
+
+    // A character of the text the lines are cut from.
+    void Emit(char c)
+    {
+        if (Stopped)
+            return;
+        if (Count < 2)
+            First[Count] = c;
+        ++Count;
+        if (AfterCr) {
+            AfterCr = false;
+            if (c == '\n')
+                return;
+        }
+        if (c == '\r' || c == '\n') {
+            AfterCr = c == '\r';
+            EndLine();
+            return;
+        }
+        LineHasChars = true;
+        if (c == ',') {
+            EndField();
+            return;
+        }
+        FieldHasChars = true;
+        if (InRow < FieldCount)
+            Out[Written++] = c;
+    }
+
+    void EndField()
+    {
+        FieldHasChars = false;
+        if (InRow >= FieldCount)
+            return;
+        Table.Ends.push_back(quint32(Written));
+        ++InRow;
+    }
+
+    void EndLine()
+    {
+        if (FieldHasChars)
+            EndField();
+        if (InRow < FieldCount) {
+            // A short record ends the list; the records before it stay.
+            Written = RowText;
+            Table.Ends.resize(RowEnds);
+            Stopped = true;
+            return;
+        }
+        RowText = Written;
+        RowEnds = Table.Ends.size();
+        InRow = 0;
+        LineHasChars = false;
+        FieldHasChars = false;
+    }
+
+    const QByteArrayView Body;
+    const int FieldCount;
+    TRecordTable& Table;
+    char* Out = nullptr;
+    qsizetype Written = 0;
+    qsizetype RowText = 0; // where the record being read began
+    size_t RowEnds = 0;
+    int InRow = 0; // fields of that record so far
+    int Held = 0;  // 1: a quote, 2: a quote and a comma, not yet passed on
+    bool AfterCr = false;
+    bool LineHasChars = false;
+    bool FieldHasChars = false;
+    bool Stopped = false;
+    qsizetype Count = 0; // characters passed on, and the first two
+    char First[2] = {};
+};
+
+} // namespace
+
+TListReply DecodeList(QByteArrayView Body, int FieldCount)
 {
     TListReply result;
-    if (!ContainsOk(Reply))
+    result.Rows = TRecordTable(FieldCount);
+    // Replies end in "OK", so look from the end.
+    if (FieldCount < 1 || Body.lastIndexOf("OK") < 0)
         return result;
-    QString text = Reply;
-    text.remove(QLatin1String("^OK"));
-    text.replace(QLatin1Char('^'), QLatin1String("\r\n"));
-    text.replace(QLatin1String("\",\""), QLatin1String(","));
-    if (IsOk(text)) {
-        result.Outcome = TListOutcome::OkOnly;
-        return result;
-    }
-    for (const QString& line : Lines(text)) {
-        TRecordRow row;
-        SplitByChar(QLatin1Char(','), line, row);
-        if (row.size() < FieldCount) {
-            result.Outcome = TListOutcome::Malformed;
-            return result;
+    // Offsets into the text block are 32 bits wide; what lies past that
+    // counts as a short record.
+    const bool tooBig = Body.size() > TRecordTable::MaxText;
+    result.Outcome =
+        TListDecoder(tooBig ? Body.first(TRecordTable::MaxText) : Body, FieldCount, result.Rows).Run();
+    if (tooBig && result.Outcome == TListOutcome::Decoded) {
+        // The last record may be cut short.
+        TRecordTable& rows = result.Rows;
+        if (!rows.IsEmpty()) {
+            rows.Ends.resize(rows.Ends.size() - size_t(FieldCount));
+            rows.Text.resize(rows.Ends.empty() ? 0 : rows.Ends.back());
         }
-        result.Rows.append(row);
+        result.Outcome = TListOutcome::Malformed;
     }
-    result.Outcome = TListOutcome::Decoded;
     return result;
 }
 

@@ -63,17 +63,19 @@ enum class TListOutcome {
 
 struct TListReply {
     TListOutcome Outcome = TListOutcome::NoOk;
-    // Each record's pieces as cut at commas; the first still opens with a
-    // double quote and the last still closes with one.
-    TRecordRows Rows;
+    // The first FieldCount pieces of each record as cut at commas; the first
+    // still opens with a double quote and the last of a full record still
+    // closes with one.
+    TRecordTable Rows;
 
     bool Succeeded() const { return Outcome == TListOutcome::OkOnly || Outcome == TListOutcome::Decoded; }
     // Whether the reply replaces the list (it is emptied first).
     bool EmptiesList() const { return Outcome != TListOutcome::NoOk; }
 };
 
-// Decodes a list reply whose records need FieldCount fields.
-TListReply DecodeList(const QString& Reply, int FieldCount);
+// Decodes a list reply (the bytes as they came) whose records need
+// FieldCount fields.
+TListReply DecodeList(QByteArrayView Body, int FieldCount);
 
 // The single record reply of action 7: RecordText is the reply without
 // "^OK"; true when a record with at least RecordMinFields fields came.

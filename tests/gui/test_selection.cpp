@@ -2,6 +2,7 @@
 // notification per operator action, and the selected ids come in the order
 // the view shows them.
 #include "GuiHelpers.h"
+#include "ListReplyRules.h"
 #include "tracking/AffiliatesModel.h"
 #include "tracking/ListSelection.h"
 #include "tracking/SelectionBatcher.h"
@@ -15,7 +16,7 @@
 namespace
 {
 
-TRecordRow Affiliate(const QString& Id, const QString& Name, const QString& Visitors)
+QStringList Affiliate(const QString& Id, const QString& Name, const QString& Visitors)
 {
     return {"\"" + Id, Name, Name + "1", "0", "0", Visitors, "0\""};
 }
@@ -31,9 +32,9 @@ protected:
     void SetUp() override
     {
         // Arrival order differs from the shown order on purpose.
-        Model.SetRows({Affiliate("50", "eve", "5"), Affiliate("10", "adam", "40"),
-                       Affiliate("30", "carl", "3"), Affiliate("20", "bea", "100"),
-                       Affiliate("40", "dora", "7")});
+        Model.SetRows(tftest::Records(7, {Affiliate("50", "eve", "5"), Affiliate("10", "adam", "40"),
+                                          Affiliate("30", "carl", "3"), Affiliate("20", "bea", "100"),
+                                          Affiliate("40", "dora", "7")}));
         View.setModel(&Model);
         View.setSelectionBehavior(QAbstractItemView::SelectRows);
         View.setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -170,7 +171,7 @@ TEST_F(SelectionTest, SortingAndRefillingAreNotTheOperatorsChoice)
     EXPECT_TRUE(Notes.isEmpty());
     EXPECT_EQ(Model.SortColumn(), int(TAffiliatesModel::colName));
 
-    Model.SetRows({Affiliate("60", "fay", "1")});
+    Model.SetRows(tftest::Records(7, {Affiliate("60", "fay", "1")}));
     Settle();
     EXPECT_TRUE(Notes.isEmpty());
     EXPECT_EQ(Ids(), "");

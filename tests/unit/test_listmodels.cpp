@@ -1,27 +1,33 @@
 // The affiliates and sales list models: what each column shows of a record,
 // the order of the rows, sorting, the 64-bit totals, the label texts and the
 // ids of selected rows.
+#include "ListReplyRules.h"
 #include "tracking/AffiliateInput.h"
 #include "tracking/AffiliatesModel.h"
 #include "tracking/ListSelection.h"
 #include "tracking/ListTexts.h"
 #include "tracking/SalesModel.h"
+#include "tracking/TrackingProtocol.h"
+#include "util/UUtils.h"
 
 #include <QAbstractItemModelTester>
 #include <QItemSelectionModel>
+#include <QRandomGenerator>
 #include <QSortFilterProxyModel>
 #include <gtest/gtest.h>
 #include <limits>
+#include <numeric>
 
 namespace
 {
 
+using tftest::Records;
 using Col = TAffiliatesModel::Column;
 
 // A record as the reply decoder hands it over: the first field keeps the
 // opening quote and the last one the closing quote.
-TRecordRow Affiliate(const QString& Id, const QString& Name, const QString& AffId, const QString& Oto,
-                     const QString& Subs, const QString& Visitors, const QString& Hits)
+QStringList Affiliate(const QString& Id, const QString& Name, const QString& AffId, const QString& Oto,
+                      const QString& Subs, const QString& Visitors, const QString& Hits)
 {
     return {"\"" + Id, Name, AffId, Oto, Subs, Visitors, Hits + "\""};
 }
@@ -51,7 +57,7 @@ protected:
 
 TEST_F(AffiliatesModelTest, ShowsEachFieldInItsColumnWithTheIdHidden)
 {
-    Model.SetRows({Affiliate(" 17 ", "Carol", "carol7", "1", "2", "3", " 4 ")});
+    Model.SetRows(Records(7, {Affiliate(" 17 ", "Carol", "carol7", "1", "2", "3", " 4 ")}));
     ASSERT_EQ(Model.rowCount(), 1);
     ASSERT_EQ(Model.columnCount(), 6);
     EXPECT_EQ(Model.data(Model.index(0, Col::colName)).toString(), "Carol");
@@ -77,10 +83,10 @@ TEST_F(AffiliatesModelTest, ShowsEachFieldInItsColumnWithTheIdHidden)
 
 TEST_F(AffiliatesModelTest, RowsStandInNameOrderWhateverTheArrival)
 {
-    Model.SetRows(
-        {Affiliate("1", "zed", "z", "0", "0", "0", "0"), Affiliate("2", "Bob", "b", "0", "0", "0", "0"),
-         Affiliate("3", "alice", "a", "0", "0", "0", "0"), Affiliate("4", "bob", "b2", "0", "0", "0", "0"),
-         Affiliate("5", "Bob", "b3", "0", "0", "0", "0")});
+    Model.SetRows(Records(
+        7, {Affiliate("1", "zed", "z", "0", "0", "0", "0"), Affiliate("2", "Bob", "b", "0", "0", "0", "0"),
+            Affiliate("3", "alice", "a", "0", "0", "0", "0"), Affiliate("4", "bob", "b2", "0", "0", "0", "0"),
+            Affiliate("5", "Bob", "b3", "0", "0", "0", "0")}));
     EXPECT_EQ(Column(Model, Col::colName), QStringList({"alice", "Bob", "Bob", "bob", "zed"}));
     // Equal names keep the order of the reply.
     EXPECT_EQ(Ids(Model), QStringList({"3", "2", "5", "4", "1"}));
@@ -88,8 +94,8 @@ TEST_F(AffiliatesModelTest, RowsStandInNameOrderWhateverTheArrival)
 
 TEST_F(AffiliatesModelTest, ShortRecordsAreLeftOutAndExtraFieldsIgnored)
 {
-    Model.SetRows(
-        {{"\"1", "short", "s", "1\""}, Affiliate("2", "Ann", "a", "5", "5", "5", "5") << "spill", {}});
+    Model.SetRows(Records(
+        7, {{"\"1", "short", "s", "1\""}, Affiliate("2", "Ann", "a", "5", "5", "5", "5") << "spill", {}}));
     ASSERT_EQ(Model.RowCount(), 1);
     EXPECT_EQ(Model.TextAt(0, Col::colName), "Ann");
     EXPECT_EQ(Model.Total(Col::colOtoSales), 5);
@@ -97,9 +103,9 @@ TEST_F(AffiliatesModelTest, ShortRecordsAreLeftOutAndExtraFieldsIgnored)
 
 TEST_F(AffiliatesModelTest, TotalsAre64BitAndSkipWhatIsNotAnInteger)
 {
-    Model.SetRows({Affiliate("1", "a", "a", "3000000000", "1", "7", "2"),
-                   Affiliate("2", "b", "b", "4000000000", "2", "many", "3"),
-                   Affiliate("3", "c", "c", "-5", "x", "1.5", "")});
+    Model.SetRows(Records(7, {Affiliate("1", "a", "a", "3000000000", "1", "7", "2"),
+                              Affiliate("2", "b", "b", "4000000000", "2", "many", "3"),
+                              Affiliate("3", "c", "c", "-5", "x", "1.5", "")}));
     EXPECT_EQ(Model.Total(Col::colOtoSales), Q_INT64_C(6999999995));
     EXPECT_EQ(Model.Total(Col::colSubscribers), 3);
     EXPECT_EQ(Model.Total(Col::colVisitors), 7);
@@ -120,9 +126,9 @@ TEST_F(AffiliatesModelTest, TotalsAre64BitAndSkipWhatIsNotAnInteger)
 TEST_F(AffiliatesModelTest, TotalsStopAtTheEdgeInsteadOfWrapping)
 {
     const QString big = QString::number(std::numeric_limits<qint64>::max() - 1);
-    Model.SetRows({Affiliate("1", "a", "a", big, "-9000000000000000000", "1", "1"),
-                   Affiliate("2", "b", "b", big, "-9000000000000000000", "1", "1"),
-                   Affiliate("3", "c", "c", "99999999999999999999", "0", "1", "1")});
+    Model.SetRows(Records(7, {Affiliate("1", "a", "a", big, "-9000000000000000000", "1", "1"),
+                              Affiliate("2", "b", "b", big, "-9000000000000000000", "1", "1"),
+                              Affiliate("3", "c", "c", "99999999999999999999", "0", "1", "1")}));
     EXPECT_EQ(Model.Total(Col::colOtoSales), std::numeric_limits<qint64>::max());
     EXPECT_EQ(Model.Total(Col::colSubscribers), std::numeric_limits<qint64>::min());
     // Past 64 bits a counter is not a number at all.
@@ -142,10 +148,11 @@ TEST(CounterParsing, TakesSignedDecimalsOnly)
 
 TEST_F(AffiliatesModelTest, CounterColumnsSortByValueTextColumnsByText)
 {
-    Model.SetRows(
-        {Affiliate("1", "a", "id10", "10", "0", "0", "0"), Affiliate("2", "b", "id9", "9", "0", "0", "0"),
-         Affiliate("3", "c", "id100", "100", "0", "0", "0"),
-         Affiliate("4", "d", "idx", "none", "0", "0", "0"), Affiliate("5", "e", "ID2", "-1", "0", "0", "0")});
+    Model.SetRows(Records(7, {Affiliate("1", "a", "id10", "10", "0", "0", "0"),
+                              Affiliate("2", "b", "id9", "9", "0", "0", "0"),
+                              Affiliate("3", "c", "id100", "100", "0", "0", "0"),
+                              Affiliate("4", "d", "idx", "none", "0", "0", "0"),
+                              Affiliate("5", "e", "ID2", "-1", "0", "0", "0")}));
 
     Model.sort(Col::colOtoSales, Qt::AscendingOrder);
     EXPECT_EQ(Column(Model, Col::colOtoSales), QStringList({"none", "-1", "9", "10", "100"}));
@@ -163,8 +170,9 @@ TEST_F(AffiliatesModelTest, CounterColumnsSortByValueTextColumnsByText)
 
 TEST_F(AffiliatesModelTest, EqualCountersStandInNameOrderEitherWay)
 {
-    Model.SetRows({Affiliate("1", "c", "c", "1", "5", "0", "0"), Affiliate("2", "a", "a", "2", "5", "0", "0"),
-                   Affiliate("3", "b", "b", "3", "7", "0", "0")});
+    Model.SetRows(Records(7, {Affiliate("1", "c", "c", "1", "5", "0", "0"),
+                              Affiliate("2", "a", "a", "2", "5", "0", "0"),
+                              Affiliate("3", "b", "b", "3", "7", "0", "0")}));
     Model.sort(Col::colSubscribers, Qt::AscendingOrder);
     EXPECT_EQ(Column(Model, Col::colName), QStringList({"a", "c", "b"}));
     Model.sort(Col::colSubscribers, Qt::DescendingOrder);
@@ -173,9 +181,9 @@ TEST_F(AffiliatesModelTest, EqualCountersStandInNameOrderEitherWay)
 
 TEST_F(AffiliatesModelTest, SortKeepsPersistentIndexesOnTheirRecordAndLastsAcrossFills)
 {
-    Model.SetRows({Affiliate("1", "a", "a", "30", "0", "0", "0"),
-                   Affiliate("2", "b", "b", "10", "0", "0", "0"),
-                   Affiliate("3", "c", "c", "20", "0", "0", "0")});
+    Model.SetRows(Records(7, {Affiliate("1", "a", "a", "30", "0", "0", "0"),
+                              Affiliate("2", "b", "b", "10", "0", "0", "0"),
+                              Affiliate("3", "c", "c", "20", "0", "0", "0")}));
     QPersistentModelIndex onB(Model.index(1, Col::colAffiliateId));
     Model.sort(Col::colOtoSales, Qt::AscendingOrder);
     ASSERT_TRUE(onB.isValid());
@@ -184,8 +192,8 @@ TEST_F(AffiliatesModelTest, SortKeepsPersistentIndexesOnTheirRecordAndLastsAcros
     EXPECT_EQ(Model.IdAt(onB.row()), "2");
 
     // A refill keeps the operator's choice of column.
-    Model.SetRows(
-        {Affiliate("7", "x", "x", "5", "0", "0", "0"), Affiliate("8", "y", "y", "1", "0", "0", "0")});
+    Model.SetRows(Records(
+        7, {Affiliate("7", "x", "x", "5", "0", "0", "0"), Affiliate("8", "y", "y", "1", "0", "0", "0")}));
     EXPECT_EQ(Ids(Model), QStringList({"8", "7"}));
     EXPECT_FALSE(onB.isValid());
 
@@ -194,11 +202,95 @@ TEST_F(AffiliatesModelTest, SortKeepsPersistentIndexesOnTheirRecordAndLastsAcros
     EXPECT_EQ(Model.Total(Col::colOtoSales), 0);
 }
 
+// Field bytes straight into a table, broken UTF-8 and all.
+TRecordTable ByteRecords(int Fields, const QList<QList<QByteArray>>& Rows)
+{
+    TRecordTable table(Fields);
+    for (const QList<QByteArray>& r : Rows)
+        for (const QByteArray& f : r) {
+            table.Text += f;
+            table.Ends.push_back(quint32(table.Text.size()));
+        }
+    return table;
+}
+
+TEST(ListOrder, EverySortIsTheTextAndValueOrder)
+{
+    // Names mixing case, accents, letters that fold to ASCII (the Kelvin
+    // sign), bytes that are no UTF-8, shared prefixes and repeats; counters
+    // with blanks, signs, and texts that are no number.
+    const QList<QByteArray> pieces = {
+        "a",        "A",    "b",    "B", "k", "K", "z", "\xc3\xa9",  "\xc3\x89", "\xe2\x84\xaa",
+        "\xc3\x9f", "\xff", "\xfe", " ", "0", "~", "_", "affiliate-"};
+    const QList<QByteArray> counters = {
+        "5",  "-3", "12", "x", "", "+7", " 8 ", "007", "9223372036854775807", "99999999999999999999",
+        "-0", "1e3"};
+    QRandomGenerator rng(42);
+    auto pick = [&](const QList<QByteArray>& from) { return from[int(rng.bounded(int(from.size())))]; };
+    QList<QList<QByteArray>> rows;
+    QList<QByteArray> names;
+    for (int i = 0; i < 800; ++i) {
+        QByteArray name;
+        if (!names.isEmpty() && rng.bounded(4) == 0) {
+            name = pick(names);
+        } else {
+            for (int n = int(rng.bounded(5)); n >= 0; --n)
+                name += pick(pieces);
+            names.append(name);
+        }
+        rows.append({"\"" + QByteArray::number(i), name, pick(pieces) + pick(pieces), pick(counters),
+                     pick(counters), pick(counters), pick(counters) + "\""});
+    }
+    TAffiliatesModel model;
+    model.SetRows(ByteRecords(7, rows));
+    ASSERT_EQ(model.RowCount(), rows.size());
+
+    auto text = [&](int Row, int C) {
+        QString t = TrackingProtocol::ReplyText(rows[Row][C + 1]);
+        return C == Col::colUniqueHits ? TrimLow(t.remove(QLatin1Char('"'))) : t;
+    };
+    auto value = [&](int Row, int C) { return TRecordListModel::ParseCounter(text(Row, C)); };
+    for (int c : {int(Col::colOtoSales), int(Col::colUniqueHits)}) {
+        qint64 total = 0;
+        for (int r = 0; r < model.RowCount(); ++r) {
+            ASSERT_EQ(model.ValueAt(r, c), TRecordListModel::ParseCounter(model.TextAt(r, c))) << r;
+            total = TRecordListModel::SaturatingAdd(total, value(r, c).value_or(0));
+        }
+        EXPECT_EQ(model.Total(Col(c)), total);
+    }
+    for (int column : {-1, 0, 1, 2, 5}) {
+        for (Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+            model.sort(column, order);
+            QList<int> expected(rows.size());
+            std::iota(expected.begin(), expected.end(), 0);
+            std::sort(expected.begin(), expected.end(), [&](int a, int b) {
+                if (column >= 0) {
+                    int by = 0;
+                    if (column >= Col::colOtoSales) {
+                        const auto va = value(a, column), vb = value(b, column);
+                        by = va == vb ? 0 : !va ? -1 : !vb ? 1 : *va < *vb ? -1 : 1;
+                    } else {
+                        by = CompareListText(text(a, column), text(b, column));
+                    }
+                    if (by != 0)
+                        return order == Qt::AscendingOrder ? by < 0 : by > 0;
+                }
+                const int first = CompareListText(text(a, 0), text(b, 0));
+                return first != 0 ? first < 0 : a < b;
+            });
+            QStringList ids;
+            for (int r : expected)
+                ids << QString::number(r);
+            ASSERT_EQ(Ids(model), ids) << "column " << column << " order " << order;
+        }
+    }
+}
+
 TEST(SalesModel, ShowsAffiliateAndOrderAndHidesTheId)
 {
     TSalesModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
-    model.SetRows({{"\" 9", "zoe", " A-1 \""}, {"\"4", "adam", "\""}, {"\"5", "short"}});
+    model.SetRows(Records(3, {{"\" 9", "zoe", " A-1 \""}, {"\"4", "adam", "\""}, {"\"5", "short"}}));
     ASSERT_EQ(model.RowCount(), 2);
     ASSERT_EQ(model.columnCount(), 2);
     EXPECT_EQ(model.headerData(0, Qt::Horizontal).toString(), "Affiliate");
@@ -245,9 +337,9 @@ TEST(ListTexts, SalesLabelWordings)
 TEST(ListSelection, IdsFollowTheViewOrderThroughProxies)
 {
     TAffiliatesModel model;
-    model.SetRows({Affiliate("11", "b", "b", "1", "0", "0", "0"),
-                   Affiliate("22", "a", "a", "3", "0", "0", "0"),
-                   Affiliate("33", "c", "c", "2", "0", "0", "0")});
+    model.SetRows(Records(7, {Affiliate("11", "b", "b", "1", "0", "0", "0"),
+                              Affiliate("22", "a", "a", "3", "0", "0", "0"),
+                              Affiliate("33", "c", "c", "2", "0", "0", "0")}));
     QItemSelectionModel sel(&model);
     EXPECT_EQ(SelectedAffiliateIds(&sel), "");
     EXPECT_EQ(ListModelOf(&sel), &model);
@@ -279,7 +371,7 @@ TEST(ListSelection, IdsFollowTheViewOrderThroughProxies)
 TEST(ListSelection, SaleIdsAreJoinedByCommas)
 {
     TSalesModel model;
-    model.SetRows({{"\"8", "x", "o1\""}, {"\"3", "y", "o2\""}});
+    model.SetRows(Records(3, {{"\"8", "x", "o1\""}, {"\"3", "y", "o2\""}}));
     QItemSelectionModel sel(&model);
     sel.select(model.index(0, 1), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     EXPECT_EQ(SelectedSaleIds(&sel), "8");

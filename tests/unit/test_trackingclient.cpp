@@ -127,9 +127,9 @@ TEST_F(TrackingClientTest, LoadAffiliatesDecodesTheList)
     const TListReply r = Tracking.LoadAffiliates();
     ExpectPost(Last(), {{"action", "3"}, {"end", ""}});
     EXPECT_EQ(r.Outcome, TListOutcome::Decoded);
-    ASSERT_EQ(r.Rows.size(), 2);
-    EXPECT_EQ(r.Rows[0], (QStringList{"\"11", "Ann", "ann1", "3", "40", "500", "60\""}));
-    EXPECT_EQ(r.Rows[1][1], QStringLiteral("Bob"));
+    ASSERT_EQ(r.Rows.RowCount(), 2);
+    EXPECT_EQ(r.Rows.Row(0), (QStringList{"\"11", "Ann", "ann1", "3", "40", "500", "60\""}));
+    EXPECT_EQ(r.Rows.FieldText(1, 1), QStringLiteral("Bob"));
 
     Answer("OK");
     EXPECT_EQ(Tracking.LoadAffiliates().Outcome, TListOutcome::OkOnly);
@@ -142,8 +142,8 @@ TEST_F(TrackingClientTest, LoadSalesSendsQueryTypeAndIdsEvenWhenEmpty)
     Answer("\"1\",\"Ann\",\"ORD-1\"^OK");
     const TListReply r = Tracking.LoadSales(0, QStringLiteral("11,12"));
     ExpectPost(Last(), {{"action", "4"}, {"querytype", "0"}, {"reftype", "11,12"}, {"end", ""}});
-    ASSERT_EQ(r.Rows.size(), 1);
-    EXPECT_EQ(r.Rows[0], (QStringList{"\"1", "Ann", "ORD-1\""}));
+    ASSERT_EQ(r.Rows.RowCount(), 1);
+    EXPECT_EQ(r.Rows.Row(0), (QStringList{"\"1", "Ann", "ORD-1\""}));
 
     Answer("OK");
     EXPECT_TRUE(Tracking.LoadSales(3, QString()).Succeeded());
@@ -229,8 +229,8 @@ TEST_F(TrackingClientTest, TextTravelsInTheLocalCodePage)
 
     Answer(QString(QStringLiteral("\"1\",\"%1\",\"ORD\"^OK")).arg(name).toLocal8Bit());
     const TListReply r = Tracking.LoadSales(1, QString());
-    ASSERT_EQ(r.Rows.size(), 1);
-    EXPECT_EQ(r.Rows[0][1], name);
+    ASSERT_EQ(r.Rows.RowCount(), 1);
+    EXPECT_EQ(r.Rows.FieldText(0, 1), name);
 }
 
 TEST(TrackingClientDown, EveryOperationFailsWithoutAServer)

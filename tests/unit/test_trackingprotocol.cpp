@@ -1,5 +1,6 @@
 // The actions.php wire format: forms field by field, replies judged and
 // decoded, including replies that are cut short or are plain garbage.
+#include "ListReplyRules.h"
 #include "components/HttpClient.h"
 #include "tracking/TrackingProtocol.h"
 
@@ -13,8 +14,8 @@ namespace
 
 using TPairs = QList<QPair<QString, QString>>;
 
-const QString TwoAffiliates = QStringLiteral("\"11\",\"Ann\",\"ann1\",\"3\",\"40\",\"500\",\"60\"^"
-                                             "\"12\",\"Bob\",\"bob\",\"0\",\"1\",\"2\",\"\"^OK");
+const QByteArray TwoAffiliates = "\"11\",\"Ann\",\"ann1\",\"3\",\"40\",\"500\",\"60\"^"
+                                 "\"12\",\"Bob\",\"bob\",\"0\",\"1\",\"2\",\"\"^OK";
 
 } // namespace
 
@@ -110,12 +111,12 @@ TEST(TrackingReplies, AffiliateListDecodesIntoRawPieces)
     const TListReply r = DecodeList(TwoAffiliates, AffiliateFieldCount);
     EXPECT_EQ(r.Outcome, TListOutcome::Decoded);
     EXPECT_TRUE(r.Succeeded());
-    ASSERT_EQ(r.Rows.size(), 2);
-    EXPECT_EQ(r.Rows[0], (QStringList{"\"11", "Ann", "ann1", "3", "40", "500", "60\""}));
+    ASSERT_EQ(r.Rows.RowCount(), 2);
+    EXPECT_EQ(r.Rows.Row(0), (QStringList{"\"11", "Ann", "ann1", "3", "40", "500", "60\""}));
     // An empty last field is still a field: the lone closing quote.
-    EXPECT_EQ(r.Rows[1], (QStringList{"\"12", "Bob", "bob", "0", "1", "2", "\""}));
-    EXPECT_EQ(Unquoted(r.Rows[1][6]), QString());
-    EXPECT_EQ(Unquoted(r.Rows[0][0]), QStringLiteral("11"));
+    EXPECT_EQ(r.Rows.Row(1), (QStringList{"\"12", "Bob", "bob", "0", "1", "2", "\""}));
+    EXPECT_EQ(Unquoted(r.Rows.FieldText(1, 6)), QString());
+    EXPECT_EQ(Unquoted(r.Rows.FieldText(0, 0)), QStringLiteral("11"));
 
     // A line break after the final OK adds no line.
     const TListReply crlf = DecodeList(TwoAffiliates + "\r\n", AffiliateFieldCount);
@@ -127,8 +128,8 @@ TEST(TrackingReplies, SalesListNeedsThreeFields)
 {
     const TListReply r = DecodeList("\"1\",\"Ann\",\"ORD-1\"^\"2\",\"\",\"ORD-2\"^OK", SaleFieldCount);
     EXPECT_EQ(r.Outcome, TListOutcome::Decoded);
-    ASSERT_EQ(r.Rows.size(), 2);
-    EXPECT_EQ(r.Rows[1], (QStringList{"\"2", "", "ORD-2\""}));
+    ASSERT_EQ(r.Rows.RowCount(), 2);
+    EXPECT_EQ(r.Rows.Row(1), (QStringList{"\"2", "", "ORD-2\""}));
     EXPECT_EQ(DecodeList("\"1\",\"Ann\"^OK", SaleFieldCount).Outcome, TListOutcome::Malformed);
 }
 
@@ -138,17 +139,17 @@ TEST(TrackingReplies, EmptyListsTwoWays)
     EXPECT_EQ(okOnly.Outcome, TListOutcome::OkOnly);
     EXPECT_TRUE(okOnly.Succeeded());
     EXPECT_TRUE(okOnly.EmptiesList());
-    EXPECT_TRUE(okOnly.Rows.isEmpty());
+    EXPECT_TRUE(okOnly.Rows.IsEmpty());
 
     const TListReply caretOk = DecodeList("^OK", AffiliateFieldCount);
     EXPECT_EQ(caretOk.Outcome, TListOutcome::Decoded);
-    EXPECT_TRUE(caretOk.Rows.isEmpty());
+    EXPECT_TRUE(caretOk.Rows.IsEmpty());
 }
 
 TEST(TrackingReplies, ListWithoutOkLeavesTheListAlone)
 {
     for (const char* reply : {"", "BAD", "ok", "\"1\",\"a\",\"b\",\"1\",\"2\",\"3\",\"4\"^"}) {
-        const TListReply r = DecodeList(QString::fromLatin1(reply), AffiliateFieldCount);
+        const TListReply r = DecodeList(reply, AffiliateFieldCount);
         EXPECT_EQ(r.Outcome, TListOutcome::NoOk) << reply;
         EXPECT_FALSE(r.EmptiesList());
         EXPECT_FALSE(r.Succeeded());
@@ -157,20 +158,20 @@ TEST(TrackingReplies, ListWithoutOkLeavesTheListAlone)
 
 TEST(TrackingReplies, ShortRecordStopsDecodingAndKeepsEarlierRows)
 {
-    const QString reply = QStringLiteral("\"1\",\"a\",\"b\",\"1\",\"2\",\"3\",\"4\"^"
-                                         "\"2\",\"c\",\"d\"^"
-                                         "\"3\",\"e\",\"f\",\"1\",\"2\",\"3\",\"4\"^OK");
+    const QByteArray reply = "\"1\",\"a\",\"b\",\"1\",\"2\",\"3\",\"4\"^"
+                             "\"2\",\"c\",\"d\"^"
+                             "\"3\",\"e\",\"f\",\"1\",\"2\",\"3\",\"4\"^OK";
     const TListReply r = DecodeList(reply, AffiliateFieldCount);
     EXPECT_EQ(r.Outcome, TListOutcome::Malformed);
     EXPECT_FALSE(r.Succeeded());
     EXPECT_TRUE(r.EmptiesList());
-    ASSERT_EQ(r.Rows.size(), 1);
-    EXPECT_EQ(r.Rows[0][0], QStringLiteral("\"1"));
+    ASSERT_EQ(r.Rows.RowCount(), 1);
+    EXPECT_EQ(r.Rows.FieldText(0, 0), QStringLiteral("\"1"));
 
     // "OK" with a line break is one line of one field.
     const TListReply okBreak = DecodeList("OK\r\n", AffiliateFieldCount);
     EXPECT_EQ(okBreak.Outcome, TListOutcome::Malformed);
-    EXPECT_TRUE(okBreak.Rows.isEmpty());
+    EXPECT_TRUE(okBreak.Rows.IsEmpty());
 
     // An empty line between two records is a line too.
     EXPECT_EQ(DecodeList("^^OK", AffiliateFieldCount).Outcome, TListOutcome::Malformed);
@@ -181,41 +182,42 @@ TEST(TrackingReplies, CommaInsideAValueShiftsFields)
     const TListReply r =
         DecodeList("\"1\",\"Smith, Ann\",\"a\",\"1\",\"2\",\"3\",\"4\"^OK", AffiliateFieldCount);
     EXPECT_EQ(r.Outcome, TListOutcome::Decoded);
-    ASSERT_EQ(r.Rows.size(), 1);
-    EXPECT_EQ(r.Rows[0].size(), 8);
-    EXPECT_EQ(r.Rows[0][2], QStringLiteral(" Ann"));
+    ASSERT_EQ(r.Rows.RowCount(), 1);
+    // The name takes two fields; the pieces past the seventh are dropped.
+    EXPECT_EQ(r.Rows.FieldText(0, 1), QStringLiteral("Smith"));
+    EXPECT_EQ(r.Rows.FieldText(0, 2), QStringLiteral(" Ann"));
+    EXPECT_EQ(r.Rows.FieldText(0, 6), QStringLiteral("3"));
+    EXPECT_EQ(r.Rows.Row(0).size(), AffiliateFieldCount);
 }
 
 TEST(TrackingReplies, MissingQuotesStillCutAtCommas)
 {
     const TListReply r = DecodeList("1,a,b,1,2,3,4^OK", AffiliateFieldCount);
     EXPECT_EQ(r.Outcome, TListOutcome::Decoded);
-    ASSERT_EQ(r.Rows.size(), 1);
-    EXPECT_EQ(r.Rows[0][0], QStringLiteral("1"));
+    ASSERT_EQ(r.Rows.RowCount(), 1);
+    EXPECT_EQ(r.Rows.FieldText(0, 0), QStringLiteral("1"));
 }
 
-TEST(TrackingReplies, GarbageNeverBreaksTheDecoder)
+TEST(TrackingReplies, GarbageDecodesAsTheRulesSay)
 {
-    // Random replies built from the characters that matter to the grammar:
-    // whatever comes back must be consistent with the reply.
+    // Random replies built from the bytes that matter to the rules, with
+    // bytes of broken UTF-8 among them: the one-pass decoder must give what
+    // the rules applied one after another give.
     QRandomGenerator rng(20240611);
-    const QString alphabet = QStringLiteral("\",^OK\r\nx \x01\u00e9");
-    for (int round = 0; round < 3000; ++round) {
-        QString reply;
-        const int length = int(rng.bounded(40));
+    const QByteArray alphabet = "\",^OK\r\nx \x01\xc3\xa9\xff";
+    for (int round = 0; round < 20000; ++round) {
+        QByteArray reply;
+        const int length = int(rng.bounded(48));
         for (int i = 0; i < length; ++i)
             reply += alphabet[int(rng.bounded(int(alphabet.size())))];
-        for (int fields : {AffiliateFieldCount, SaleFieldCount}) {
+        for (int fields : {AffiliateFieldCount, SaleFieldCount, 1}) {
             const TListReply r = DecodeList(reply, fields);
-            ASSERT_EQ(r.Outcome == TListOutcome::NoOk, !reply.contains("OK")) << reply.toStdString();
-            for (const TRecordRow& row : r.Rows)
-                ASSERT_GE(row.size(), fields) << reply.toStdString();
-            if (r.Outcome == TListOutcome::OkOnly) {
-                ASSERT_TRUE(r.Rows.isEmpty());
-            }
+            ASSERT_TRUE(tftest::SameAsPlain(r, tftest::DecodeListPlainly(reply, fields)))
+                << fields << " fields: " << reply.toStdString();
         }
         QString text;
-        if (DecodeRecord(reply, text)) {
+        const QString replyText = ReplyText(reply);
+        if (DecodeRecord(replyText, text)) {
             ASSERT_GE(RecordFields(text).size(), 3) << reply.toStdString();
         }
         ASSERT_FALSE(text.contains("^OK"));
@@ -224,8 +226,27 @@ TEST(TrackingReplies, GarbageNeverBreaksTheDecoder)
     QByteArray bytes;
     for (int i = 0; i < 256; ++i)
         bytes += char(i);
-    const TListReply r = DecodeList(ReplyText(bytes + "OK"), AffiliateFieldCount);
+    const TListReply r = DecodeList(bytes + "OK", AffiliateFieldCount);
     EXPECT_EQ(r.Outcome, TListOutcome::Malformed);
+}
+
+TEST(TrackingReplies, LongListsDecodeAsTheRulesSay)
+{
+    // Records of every shape one after another, and the same with the
+    // script's other line breaks.
+    QByteArray reply;
+    for (int i = 0; i < 3000; ++i)
+        reply += "\"" + QByteArray::number(i) + "\",\"n\xc3\xa9 " + QByteArray::number(i % 17) +
+                 (i % 5 == 0 ? "\",\"x, y" : "") + "\",\"o" + QByteArray::number(i) +
+                 (i % 7 ? "\"^" : "\"\r\n");
+    reply += "OK";
+    for (int fields : {AffiliateFieldCount, SaleFieldCount}) {
+        const TListReply r = DecodeList(reply, fields);
+        EXPECT_TRUE(tftest::SameAsPlain(r, tftest::DecodeListPlainly(reply, fields))) << fields;
+    }
+    const TListReply sales = DecodeList(reply, SaleFieldCount);
+    EXPECT_EQ(sales.Outcome, TListOutcome::Decoded);
+    EXPECT_EQ(sales.Rows.RowCount(), 3000);
 }
 
 TEST(TrackingReplies, SingleRecord)
