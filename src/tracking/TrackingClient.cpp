@@ -9,22 +9,25 @@ TTrackingClient::TTrackingClient(THttpClient& H, std::function<QString()> Site)
 {
 }
 
-QString TTrackingClient::Send(const TFormFields& Form)
-{
-    Http.SetReadTimeout(TimeoutMs);
-    QByteArray body;
-    Reply = Http.Post(ScriptUrl(SiteUrl()), Form, body) ? ReplyText(body) : FailedReply;
-    return Reply;
-}
-
-TListReply TTrackingClient::LoadList(const TFormFields& Form, int FieldCount)
+QByteArray TTrackingClient::Post(const TFormFields& Form)
 {
     Http.SetReadTimeout(TimeoutMs);
     QByteArray body;
     if (!Http.Post(ScriptUrl(SiteUrl()), Form, body))
         body = FailedReply.toLatin1();
-    // The list itself is the record of this reply; its text is not kept
-    // as well.
+    return body;
+}
+
+QString TTrackingClient::Send(const TFormFields& Form)
+{
+    Reply = ReplyText(Post(Form));
+    return Reply;
+}
+
+TListReply TTrackingClient::LoadList(const TFormFields& Form, int FieldCount)
+{
+    const QByteArray body = Post(Form);
+    // A list can run to tens of megabytes; its text is kept only when short.
     Reply = body.size() <= MaxKeptReply ? ReplyText(body) : QString();
     return DecodeList(body, FieldCount);
 }

@@ -38,6 +38,8 @@ public:
     static constexpr qsizetype MaxKeptReply = 64 * 1024;
 
 private:
+    // The reply's body, or "BAD" when the request failed.
+    QByteArray Post(const TFormFields& Form);
     QString Send(const TFormFields& Form);
     TrackingProtocol::TListReply LoadList(const TFormFields& Form, int FieldCount);
     bool Touch();
