@@ -17,7 +17,6 @@ bool ShowUntilStarted(TfrmMain& Window, int TimeoutMs)
     return WaitFor([&] { return done.count() == 1; }, TimeoutMs);
 }
 
-
 void Click(QWidget* w)
 {
     ASSERT_NE(w, nullptr);
