@@ -12,6 +12,8 @@ PACKAGES=(
   xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core
   php-cli php-sqlite3 php-mysql mariadb-server mariadb-client
   openssl ca-certificates
+  nginx php-fpm wrk
+  dpkg-dev file lintian desktop-file-utils appstream
 )
 
 missing=()
