@@ -7,6 +7,10 @@
 #   scripts/fuzz.sh [seconds] [target...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# A compiler cache, where installed, makes rebuilds in a fresh clone quick.
+if command -v ccache >/dev/null 2>&1; then
+    export CMAKE_CXX_COMPILER_LAUNCHER=ccache CCACHE_BASEDIR=$(pwd) CCACHE_NOHASHDIR=1
+fi
 SECONDS_EACH=${1:-20}
 shift || true
 BUILD_DIR=${BUILD_DIR:-build-fuzz}

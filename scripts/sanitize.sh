@@ -4,6 +4,10 @@
 # undefined behaviour) fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# A compiler cache, where installed, makes rebuilds in a fresh clone quick.
+if command -v ccache >/dev/null 2>&1; then
+    export CMAKE_CXX_COMPILER_LAUNCHER=ccache CCACHE_BASEDIR=$(pwd) CCACHE_NOHASHDIR=1
+fi
 ROOT=$(pwd)
 BUILD_DIR=${BUILD_DIR:-build-asan}
 JOBS=${JOBS:-$(nproc)}
