@@ -8,7 +8,6 @@ int main(int argc, char** argv)
 {
     TApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tallyfair"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Tallyfair"));
 
     // Every file of the program lies in the executable's folder.
     TAppEnvironment env{QApplication::applicationDirPath(), UpdateBaseURL};
