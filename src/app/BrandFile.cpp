@@ -21,11 +21,20 @@ namespace
 class TBrandReader
 {
 public:
-    explicit TBrandReader(const QByteArray& Plain) : Buffer(NormalizeLinesCrLf(Plain)) {}
+    TBrandReader(const QByteArray& Plain, QList<TBrandTagRead>* ReadLog)
+        : Buffer(NormalizeLinesCrLf(Plain)), Reads(ReadLog)
+    {
+    }
 
     QString Read(const QByteArray& Name)
     {
-        return QString::fromLocal8Bit(ExtractTagValue(StartTagOf(Name), EndTagOf(Name), Buffer));
+        const qsizetype before = Buffer.size();
+        const QString value =
+            QString::fromLocal8Bit(ExtractTagValue(StartTagOf(Name), EndTagOf(Name), Buffer));
+        // A start tag that is not found leaves the buffer as it was.
+        if (Reads)
+            Reads->append({Name, Buffer.size() != before, value});
+        return value;
     }
 
     // Family + 1, Family + 2, ... up to the first empty value.
@@ -43,6 +52,7 @@ public:
 
 private:
     QByteArray Buffer;
+    QList<TBrandTagRead>* Reads;
 };
 
 int Pick(const TRandomIndex& RandomIndex, int Count)
@@ -111,12 +121,13 @@ void PickLinks(QStringList Links, const TRandomIndex& RandomIndex, TBrandRecord&
 
 } // namespace
 
-TBrandLoad ParseBrandText(const QByteArray& Plain, const TRandomIndex& RandomIndex)
+TBrandLoad ParseBrandText(const QByteArray& Plain, const TRandomIndex& RandomIndex,
+                          QList<TBrandTagRead>* Reads)
 {
     TBrandLoad L;
     L.FromBrandFile = true;
     TBrandRecord& R = L.Record;
-    TBrandReader reader(Plain);
+    TBrandReader reader(Plain, Reads);
 
     QString makeMoney;
     ReadRecordValues(reader, R, makeMoney);

@@ -48,10 +48,20 @@ struct TBrandLoad {
 // At most this many welcome, banner and link entries are read.
 inline constexpr int MaxBrandEntries = 16;
 
+// One tag the reader looked for, in the order it looked: whether its start
+// tag was found in what was left of the text, and the value it read. Lets
+// the brand tool tell a brander which tags the program would miss.
+struct TBrandTagRead {
+    QByteArray Name;
+    bool Found = false;
+    QString Value;
+};
+
 // Reads the decrypted brand text. RandomIndex picks the welcome page, the
 // banner and the two (different) links; an index it returns outside the
-// range is folded into it.
-TBrandLoad ParseBrandText(const QByteArray& Plain, const TRandomIndex& RandomIndex = SystemRandomIndex);
+// range is folded into it. Reads, when given, receives every tag looked for.
+TBrandLoad ParseBrandText(const QByteArray& Plain, const TRandomIndex& RandomIndex = SystemRandomIndex,
+                          QList<TBrandTagRead>* Reads = nullptr);
 
 // What the window shows when there is no brand file.
 TBrandLoad DesignBrandLoad();

@@ -1,13 +1,12 @@
 // The main window brands itself from the brand file beside the program.
 #include "FMain.h"
-
 #include "app/AppConstants.h"
+#include "app/BannerPicture.h"
 #include "components/ClickLabel.h"
 #include "components/SkinApply.h"
 #include "util/FileCrypt.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
@@ -76,23 +75,16 @@ bool TfrmMain::ShowBanner(const TBrandLoad& Load)
     BannerData = file.readAll();
     QSize size;
     if (Load.BannerAnimated) {
-        auto* device = new QBuffer(&BannerData, this);
-        device->open(QIODevice::ReadOnly);
-        gifMovie = new QMovie(device, "gif", this);
-        device->setParent(gifMovie);
-        if (!gifMovie->isValid())
+        gifMovie = OpenAnimatedBanner(&BannerData, this);
+        if (!gifMovie)
             return false;
-        gifMovie->setCacheMode(QMovie::CacheAll);
-        gifMovie->jumpToFrame(0);
         size = gifMovie->currentImage().size();
         gifBanner->setMovie(gifMovie);
         gifMovie->start();
         gifBanner->show();
         imgBanner->hide();
     } else {
-        QImage picture = QImage::fromData(BannerData, Load.BannerFormat.isEmpty() ? nullptr : Load.BannerFormat.constData());
-        if (picture.isNull())
-            picture = QImage::fromData(BannerData); // a name that lies about its format
+        const QImage picture = DecodeStillBanner(BannerData, Load.BannerFormat);
         BannerData.clear();
         if (picture.isNull())
             return false;
