@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Draws the example brand's two 468x60 banners with ImageMagick:
+# Draws the example brand's two 468x60 banners and its icon with ImageMagick:
 #   bash examples/brand/make-banners.sh [FOLDER]
 # banner1.dat is a still PNG, banner2.dat a two-frame animated GIF; the brand
 # text names them prizedesk-spring.png and prizedesk-tips.gif, which tells
-# the program how to read each.
+# the program how to read each. icon.png (256x256) becomes the kit's main.ico
+# and menu icon.
 set -euo pipefail
 OUT=${1:-$(dirname "$0")}
 FONT=DejaVu-Sans
@@ -32,3 +33,9 @@ trap 'rm -rf "$TMP"' EXIT
 frame 'One field sign-up forms win' 'Ask for the e-mail address only.' "$TMP/a.gif"
 frame 'Put the prize above the fold' 'Visitors decide in the first seconds.' "$TMP/b.gif"
 convert -delay 300 -loop 0 "$TMP/a.gif" "$TMP/b.gif" "GIF:$OUT/banner2.dat"
+
+convert -size 256x256 xc:none \
+  -fill '#0f6b5b' -draw 'roundrectangle 8,8 247,247 48,48' \
+  -fill '#f4c542' -draw 'roundrectangle 40,40 215,215 36,36' \
+  -fill '#0f6b5b' -font "$BOLD" -pointsize 150 -gravity center -annotate +0+6 'P' \
+  -strip "PNG32:$OUT/icon.png"

@@ -1,5 +1,6 @@
 #include "BrandTool.h"
 
+#include "BrandKit.h"
 #include "components/Skin.h"
 #include "util/AtomicWrite.h"
 #include "util/FileCrypt.h"
@@ -82,6 +83,11 @@ const TBrandCommand Commands[] = {
      Decrypt},
     {"pack-skin", "STYLE.qss SKIN",
      "pack the Qt style sheet STYLE.qss into the skin file SKIN (mainskin.dat)", 2, PackSkin},
+    {"kit", "FOLDER KIT.tar.gz",
+     "check the brand in FOLDER (brand.txt, banners, icon.png, optional skin.qss) and build the kit end "
+     "users "
+     "install",
+     2, RunBrandKit},
 };
 
 void PrintUsage(QTextStream& Stream)
