@@ -13,7 +13,7 @@ PACKAGES=(
   php-cli php-sqlite3 php-mysql mariadb-server mariadb-client
   openssl ca-certificates
   nginx php-fpm wrk
-  dpkg-dev file lintian desktop-file-utils appstream
+  dpkg-dev file lintian desktop-file-utils appstream librsvg2-bin
 )
 
 missing=()
