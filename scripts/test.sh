@@ -8,6 +8,10 @@ bash scripts/build.sh
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure --no-tests=error -j"$(nproc)" --timeout 600
 
+# The packages built from the same tree (cpack), checked with lintian,
+# desktop-file-validate and appstreamcli: about 30 s, so outside CTest.
+bash scripts/package.sh
+
 # The same tests again under AddressSanitizer and UBSan, then every fuzz
 # target for 20 s from its seeds. Each has its own build folder, so a second
 # run rebuilds only what changed.
