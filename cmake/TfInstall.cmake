@@ -29,6 +29,16 @@ add_custom_command(OUTPUT ${tf_changelog_gz}
   DEPENDS ${TF_PACKAGING}/changelog VERBATIM)
 add_custom_target(tf_changelog ALL DEPENDS ${tf_changelog_gz})
 
+foreach(page tallyfair tallyfair-brand)
+  set(gz ${CMAKE_BINARY_DIR}/packaging/${page}.1.gz)
+  add_custom_command(OUTPUT ${gz}
+    COMMAND sh -c "gzip -9 -n -c '${TF_PACKAGING}/man/${page}.1' > '${gz}'"
+    DEPENDS ${TF_PACKAGING}/man/${page}.1 VERBATIM)
+  list(APPEND tf_man_pages ${gz})
+endforeach()
+add_custom_target(tf_man_pages ALL DEPENDS ${tf_man_pages})
+install(FILES ${tf_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
 install(FILES README.md SECURITY.md PERFORMANCE.md ${TF_PACKAGING}/copyright ${tf_changelog_gz}
   DESTINATION ${TF_DOC_DIR})
 install(DIRECTORY docs/ DESTINATION ${TF_DOC_DIR}/docs)
@@ -51,12 +61,19 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Tallyfair developers")
 set(CPACK_PACKAGE_CONTACT "Tallyfair developers <dev@tallyfair.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "control panel for giveaway event web sites")
-set(CPACK_PACKAGE_DESCRIPTION
-  "Tallyfair lists the affiliates of a giveaway event with their visitors, unique hits, subscribers and sales, shows the sales each of them referred, and adds, edits and deletes them. It talks HTTP to a tracking script on the operator's own site (a reference script is included) and writes that script's database settings.\n.\nThe package also holds tallyfair-brand, with which branders make brand files and brand kits.")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+  "Tallyfair lists the affiliates of a giveaway event with their visitors,\n"
+  "unique hits, subscribers and sales, shows the sales each of them referred,\n"
+  "and adds, edits and deletes them. It talks HTTP to a tracking script on the\n"
+  "operator's own site (a reference script is included) and writes that\n"
+  "script's database settings.\n"
+  ".\n"
+  "The package also holds tallyfair-brand, with which branders make brand\n"
+  "files and brand kits.")
 set(CPACK_STRIP_FILES TRUE)
 set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR}/packages)
 set(CPACK_GENERATOR "DEB;TGZ")
-set(CPACK_ARCHIVE_FILE_NAME "tallyfair-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR}")
+set(CPACK_PACKAGE_FILE_NAME "tallyfair-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR}")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

@@ -12,7 +12,7 @@ cmake --install "$BUILD" --prefix "$PREFIX" >/dev/null
 for f in bin/tallyfair bin/tallyfair-brand lib/tallyfair/tallyfair \
     share/tallyfair/server/actions.php share/tallyfair/server/schema.sql \
     share/doc/tallyfair/README.md share/doc/tallyfair/copyright share/doc/tallyfair/changelog.gz \
-    share/doc/tallyfair/examples/brand/brand.txt \
+    share/doc/tallyfair/examples/brand/brand.txt share/man/man1/tallyfair.1.gz share/man/man1/tallyfair-brand.1.gz \
     share/applications/$ID.desktop share/metainfo/$ID.metainfo.xml \
     share/icons/hicolor/scalable/apps/$ID.svg; do
     [ -f "$PREFIX/$f" ] || fail "$f is not installed"
