@@ -10,7 +10,6 @@
 
 #include <QStringList>
 #include <QWidget>
-
 #include <memory>
 
 class QComboBox;
@@ -36,7 +35,8 @@ class THttpClient;
 class TSelectionBatcher;
 class TTrackingClient;
 
-class TfrmMain : public QWidget {
+class TfrmMain : public QWidget
+{
     Q_OBJECT
 public:
     explicit TfrmMain(const TAppEnvironment& Env, QWidget* parent = nullptr);

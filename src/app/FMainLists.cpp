@@ -1,7 +1,6 @@
 // The affiliates and sales lists of the main page, their buttons, and the
 // add and edit flows, on top of the tracking requests.
 #include "FMain.h"
-
 #include "components/HttpClient.h"
 #include "components/MessageBox.h"
 #include "tracking/AffiliateInput.h"
@@ -66,7 +65,8 @@ void TfrmMain::FillAffiliates(TListReply Reply)
     }
     AffiliatesModel->SetRows(std::move(Reply.Rows));
     if (Reply.Outcome == TListOutcome::Decoded) {
-        const TAffiliateLabels labels = AffiliateLabelsAfterFill(AffiliatesModel->AllRowCount(), AffiliatesModel->Totals());
+        const TAffiliateLabels labels =
+            AffiliateLabelsAfterFill(AffiliatesModel->AllRowCount(), AffiliatesModel->Totals());
         AffiliateLabelTexts = {labels.TotalHits, labels.OtoSales, labels.Subscribers, labels.Visitors,
                                labels.UniqueHits};
     }

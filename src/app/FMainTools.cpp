@@ -2,7 +2,6 @@
 // copying rows and tracking links, the keyboard, the context menus of the
 // rows and of the headers, and the Statistics window.
 #include "FMain.h"
-
 #include "components/FindEdit.h"
 #include "components/MessageBox.h"
 #include "components/SavePath.h"
@@ -53,8 +52,8 @@ const TRecordListModel* ListModel(const QTableView* List)
 
 void TfrmMain::BuildTools()
 {
-    AffiliateLabelTexts = {lblTotalHits->text(), lblOTOSales->text(), lblSubscribers->text(), lblVisitors->text(),
-                           lblUniqueHits->text()};
+    AffiliateLabelTexts = {lblTotalHits->text(), lblOTOSales->text(), lblSubscribers->text(),
+                           lblVisitors->text(), lblUniqueHits->text()};
     connect(edtFind, &QLineEdit::textChanged, this, &TfrmMain::edtFindChange);
 
     // Keys of the whole main page.
@@ -88,8 +87,10 @@ void TfrmMain::ListShortcuts(QTableView* List)
         connect(s, &QShortcut::activated, this, Handler);
     };
     key(QKeySequence::Copy, [this, List] { CopyRows(List); });
-    key(QKeySequence::Delete, [this, affiliates] { affiliates ? btnDeleteSegClick() : bsSkinButton7Click(); });
-    key(QKeySequence::SelectAll, [this, affiliates] { affiliates ? btnSSelectAllClick() : bsSkinButton5Click(); });
+    key(QKeySequence::Delete,
+        [this, affiliates] { affiliates ? btnDeleteSegClick() : bsSkinButton7Click(); });
+    key(QKeySequence::SelectAll,
+        [this, affiliates] { affiliates ? btnSSelectAllClick() : bsSkinButton5Click(); });
 }
 
 QTableView* TfrmMain::FocusedList() const
@@ -124,7 +125,8 @@ void TfrmMain::ShowAffiliateTotals()
         lblUniqueHits->setText(AffiliateLabelTexts.value(4));
         return;
     }
-    const TAffiliateLabels shown = AffiliateLabelsAfterFill(AffiliatesModel->RowCount(), AffiliatesModel->ShownTotals());
+    const TAffiliateLabels shown =
+        AffiliateLabelsAfterFill(AffiliatesModel->RowCount(), AffiliatesModel->ShownTotals());
     lblTotalHits->setText(AffiliatesShown(AffiliatesModel->RowCount(), AffiliatesModel->AllRowCount()));
     lblOTOSales->setText(shown.OtoSales);
     lblSubscribers->setText(shown.Subscribers);
@@ -145,8 +147,9 @@ void TfrmMain::ExportList(QTableView* List)
     if (!model)
         return;
     const QString name = List == lvwReferers ? QStringLiteral("sales.csv") : QStringLiteral("affiliates.csv");
-    const QString path = AskSavePath(this, QStringLiteral("Export"), ExportFolder, name,
-                                     QStringLiteral("CSV files (*.csv);;All files (*)"), QStringLiteral("csv"));
+    const QString path =
+        AskSavePath(this, QStringLiteral("Export"), ExportFolder, name,
+                    QStringLiteral("CSV files (*.csv);;All files (*)"), QStringLiteral("csv"));
     if (path.isEmpty())
         return;
     QString error;
@@ -192,8 +195,8 @@ void TfrmMain::CopyTrackingLink()
         msgMain->Notice(SelectJustOne());
         return;
     }
-    QGuiApplication::clipboard()->setText(
-        TrackingLink(Settings.SiteUrl, AffiliatesModel->TextAt(rows.first(), TAffiliatesModel::colAffiliateId)));
+    QGuiApplication::clipboard()->setText(TrackingLink(
+        Settings.SiteUrl, AffiliatesModel->TextAt(rows.first(), TAffiliatesModel::colAffiliateId)));
 }
 
 // ---- statistics ------------------------------------------------------------

@@ -16,7 +16,8 @@ bool TFindEdit::event(QEvent* e)
 {
     // Claim Esc before any shortcut of the window sees it, while there is
     // text to clear.
-    if (e->type() == QEvent::ShortcutOverride && IsPlainEscape(static_cast<QKeyEvent*>(e)) && !text().isEmpty()) {
+    if (e->type() == QEvent::ShortcutOverride && IsPlainEscape(static_cast<QKeyEvent*>(e)) &&
+        !text().isEmpty()) {
         e->accept();
         return true;
     }

@@ -114,7 +114,8 @@ void TStatisticsView::Paint(QPainter& P, const QRect& Area) const
         QString line = QString::number(s.Value);
         if (i > 0)
             if (const auto rate = TAffiliateStatistics::StepRate(s.Value, steps[i - 1].Value))
-                line += QStringLiteral("   ") + Percent(*rate) + QStringLiteral(" of ") + steps[i - 1].Name.toLower();
+                line += QStringLiteral("   ") + Percent(*rate) + QStringLiteral(" of ") +
+                        steps[i - 1].Name.toLower();
         P.drawText(numbers, Qt::AlignLeft | Qt::AlignVCenter, line);
         y += FunnelRow;
     }
@@ -123,8 +124,8 @@ void TStatisticsView::Paint(QPainter& P, const QRect& Area) const
     heading(QStringLiteral("Top %1 by OTO sales").arg(TAffiliateStatistics::TopCount), QString());
     if (Stats.Top.isEmpty()) {
         P.setPen(muted);
-        P.drawText(QRect(Area.left() + Margin, y, Area.width() - 2 * Margin, TopRow), Qt::AlignLeft | Qt::AlignVCenter,
-                   QStringLiteral("No OTO sales among these affiliates."));
+        P.drawText(QRect(Area.left() + Margin, y, Area.width() - 2 * Margin, TopRow),
+                   Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("No OTO sales among these affiliates."));
         return;
     }
     const qint64 topMax = Stats.Top.first().OtoSales;

@@ -4,14 +4,13 @@
 // the id and the unique hits lose them and their blanks, the fields in
 // between are shown as they came.
 TAffiliatesModel::TAffiliatesModel(QObject* parent)
-    : TRecordListModel({QStringLiteral("Affiliate Name"), QStringLiteral("Affiliate Id"),
-                        QStringLiteral("OTO Sales"), QStringLiteral("Subscribers"),
-                        QStringLiteral("Visitors"), QStringLiteral("Unique Hits")},
-                       {colOtoSales, colSubscribers, colVisitors, colUniqueHits},
-                       {TClean::UnquoteTrim, TClean::Keep, TClean::Keep, TClean::Keep, TClean::Keep,
-                        TClean::Keep, TClean::UnquoteTrim},
-                       parent, {QStringLiteral("Subscribe %"), QStringLiteral("Sale %")},
-                       {colName, colAffiliateId})
+    : TRecordListModel(
+          {QStringLiteral("Affiliate Name"), QStringLiteral("Affiliate Id"), QStringLiteral("OTO Sales"),
+           QStringLiteral("Subscribers"), QStringLiteral("Visitors"), QStringLiteral("Unique Hits")},
+          {colOtoSales, colSubscribers, colVisitors, colUniqueHits},
+          {TClean::UnquoteTrim, TClean::Keep, TClean::Keep, TClean::Keep, TClean::Keep, TClean::Keep,
+           TClean::UnquoteTrim},
+          parent, {QStringLiteral("Subscribe %"), QStringLiteral("Sale %")}, {colName, colAffiliateId})
 {
 }
 
@@ -22,7 +21,8 @@ TAffiliateTotals TAffiliatesModel::Totals() const
 
 TAffiliateTotals TAffiliatesModel::ShownTotals() const
 {
-    return {ShownTotal(colOtoSales), ShownTotal(colSubscribers), ShownTotal(colVisitors), ShownTotal(colUniqueHits)};
+    return {ShownTotal(colOtoSales), ShownTotal(colSubscribers), ShownTotal(colVisitors),
+            ShownTotal(colUniqueHits)};
 }
 
 std::optional<double> TAffiliatesModel::Rate(std::optional<qint64> Part, std::optional<qint64> Visitors)

@@ -42,9 +42,9 @@ void TfrmStatistics::SetStatistics(const TAffiliateStatistics& Stats)
 
 void TfrmStatistics::btnSavePngClick()
 {
-    const QString path = AskSavePath(this, QStringLiteral("Save as PNG"), SaveFolder,
-                                     QStringLiteral("statistics.png"), QStringLiteral("PNG pictures (*.png)"),
-                                     QStringLiteral("png"));
+    const QString path =
+        AskSavePath(this, QStringLiteral("Save as PNG"), SaveFolder, QStringLiteral("statistics.png"),
+                    QStringLiteral("PNG pictures (*.png)"), QStringLiteral("png"));
     if (!path.isEmpty())
         SavePicture(path);
 }

@@ -35,7 +35,8 @@ QString AffiliatesTotal(int Rows)
 
 QString AffiliatesShown(int Shown, int All)
 {
-    return QStringLiteral("Shown: ") + Num(Shown) + QStringLiteral(" of ") + Num(All) + QStringLiteral(" affiliate(s)");
+    return QStringLiteral("Shown: ") + Num(Shown) + QStringLiteral(" of ") + Num(All) +
+           QStringLiteral(" affiliate(s)");
 }
 
 QString SalesAtStart()

@@ -139,8 +139,8 @@ int CompareListBytes(QByteArrayView A, QByteArrayView B)
 TRecordListModel::TRecordListModel(QStringList HeaderTexts, QList<int> Counters, QList<TClean> FieldCleaning,
                                    QObject* parent, QStringList ComputedHeaderTexts, QList<int> FindIn)
     : QAbstractTableModel(parent), Headers(std::move(HeaderTexts)), CounterColumns(std::move(Counters)),
-      Cleaning(std::move(FieldCleaning)), Rows(int(Headers.size()) + 1), Computed(std::move(ComputedHeaderTexts)),
-      FindColumns(std::move(FindIn))
+      Cleaning(std::move(FieldCleaning)), Rows(int(Headers.size()) + 1),
+      Computed(std::move(ComputedHeaderTexts)), FindColumns(std::move(FindIn))
 {
     Cleaning.resize(FieldsPerRow(), TClean::Keep);
 }
@@ -390,8 +390,7 @@ namespace
 
 // Ranks of numbers per stored row, lowest first; Of(r) gives row r's
 // number or nothing, and nothing sorts below every number.
-template <class T, class F>
-std::vector<quint32> NumberRanks(quint32 n, F Of, quint32& Count)
+template <class T, class F> std::vector<quint32> NumberRanks(quint32 n, F Of, quint32& Count)
 {
     struct TValue {
         T Value;

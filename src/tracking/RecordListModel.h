@@ -65,7 +65,10 @@ public:
     QString FindText() const { return Find; }
     bool IsFiltered() const { return Filtered; }
     // Sum of a counter column over the rows shown.
-    qint64 ShownTotal(int Column) const { return Filtered ? ShownTotals.value(Column) : Totals.value(Column); }
+    qint64 ShownTotal(int Column) const
+    {
+        return Filtered ? ShownTotals.value(Column) : Totals.value(Column);
+    }
     int SortColumn() const { return SortedBy; }
     Qt::SortOrder SortOrder() const { return SortedOrder; }
 
@@ -115,7 +118,7 @@ private:
     QStringList Headers;
     QList<int> CounterColumns;
     QList<TClean> Cleaning;
-    TRecordTable Rows;         // in the order the reply brought them
+    TRecordTable Rows; // in the order the reply brought them
     QStringList Computed;
     QList<int> FindColumns;
     std::vector<quint32> View; // stored row of each row, in the current order
