@@ -10,6 +10,7 @@
 
 #include <QStringList>
 #include <QWidget>
+
 #include <memory>
 
 class QComboBox;
@@ -35,8 +36,7 @@ class THttpClient;
 class TSelectionBatcher;
 class TTrackingClient;
 
-class TfrmMain : public QWidget
-{
+class TfrmMain : public QWidget {
     Q_OBJECT
 public:
     explicit TfrmMain(const TAppEnvironment& Env, QWidget* parent = nullptr);

@@ -2,13 +2,15 @@
 // the window at its design size (client area 832 by 586); the layouts and
 // right anchors keep them in place when the window is resized.
 #include "FMain.h"
+
+#include "tracking/AffiliatesModel.h"
+#include "tracking/SalesModel.h"
+
 #include "components/Anchors.h"
 #include "components/ClickLabel.h"
 #include "components/FindEdit.h"
 #include "components/HtmlView.h"
 #include "components/ToolbarIcons.h"
-#include "tracking/AffiliatesModel.h"
-#include "tracking/SalesModel.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -23,8 +25,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-namespace
-{
+namespace {
 
 constexpr int DesignWidth = 832;
 constexpr int DesignHeight = 586;
@@ -35,7 +36,8 @@ const char* const DescriptionText =
     "the lower list.  You can also choose to show direct sales that were made without affiliates and also "
     "you can show all sales.";
 
-template <class T> T* Named(T* w, const char* name)
+template <class T>
+T* Named(T* w, const char* name)
 {
     w->setObjectName(QString::fromLatin1(name));
     return w;
@@ -158,8 +160,8 @@ void TfrmMain::BuildWelcomePage()
     welcome->addWidget(prfWelcome, 1);
     QFrame* panel14 = Panel(stsWelcome, "bsSkinPanel14", 39);
     welcome->addWidget(panel14);
-    bsSkinButton1 = Button(panel14, "bsSkinButton1",
-                           QStringLiteral("Thanks, just show me the main application"), 256, 8, 265, 20);
+    bsSkinButton1 = Button(panel14, "bsSkinButton1", QStringLiteral("Thanks, just show me the main application"),
+                           256, 8, 265, 20);
     bsSkinButton1->setDefault(true);
     bsSkinButton1->setAutoDefault(true);
     connect(bsSkinButton1, &QPushButton::clicked, this, &TfrmMain::bsSkinButton1Click);
@@ -176,8 +178,7 @@ QWidget* TfrmMain::BuildToolbar(QWidget* page)
     btnNews = IconButton(bar, "btnNews", QStringLiteral("Check News"), toolbaricons::News(), 693);
     bsSkinSpeedButton1 =
         IconButton(bar, "bsSkinSpeedButton1", QStringLiteral("Check Updates"), toolbaricons::Update(), 736);
-    bsSkinSpeedButton2 =
-        IconButton(bar, "bsSkinSpeedButton2", QStringLiteral("Help"), toolbaricons::Help(), 779);
+    bsSkinSpeedButton2 = IconButton(bar, "bsSkinSpeedButton2", QStringLiteral("Help"), toolbaricons::Help(), 779);
     // The find field sits in the free space before the icon buttons and
     // keeps its distance to them.
     edtFind = Named(new TFindEdit(bar), "edtFind");
@@ -254,9 +255,8 @@ QWidget* TfrmMain::BuildWorkArea(QWidget* page)
     Label(panel2, "lblShow", QStringLiteral("Show"), 8, 10);
     cbxQueryType = Named(new QComboBox(panel2), "cbxQueryType");
     cbxQueryType->setEditable(false);
-    cbxQueryType->addItems({QStringLiteral("Only sales of selected affiliates"),
-                            QStringLiteral("All affiliates sales"), QStringLiteral("All no affiliates sales"),
-                            QStringLiteral("All sales")});
+    cbxQueryType->addItems({QStringLiteral("Only sales of selected affiliates"), QStringLiteral("All affiliates sales"),
+                            QStringLiteral("All no affiliates sales"), QStringLiteral("All sales")});
     cbxQueryType->setCurrentIndex(0);
     cbxQueryType->setGeometry(48, 6, 201, 22);
     SalesModel = new TSalesModel(this);

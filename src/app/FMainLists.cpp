@@ -1,6 +1,7 @@
 // The affiliates and sales lists of the main page, their buttons, and the
 // add and edit flows, on top of the tracking requests.
 #include "FMain.h"
+
 #include "components/HttpClient.h"
 #include "components/MessageBox.h"
 #include "tracking/AffiliateInput.h"

@@ -118,7 +118,7 @@ private:
     QStringList Headers;
     QList<int> CounterColumns;
     QList<TClean> Cleaning;
-    TRecordTable Rows; // in the order the reply brought them
+    TRecordTable Rows;         // in the order the reply brought them
     QStringList Computed;
     QList<int> FindColumns;
     std::vector<quint32> View; // stored row of each row, in the current order
