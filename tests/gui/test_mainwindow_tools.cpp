@@ -276,6 +276,43 @@ TEST_F(ToolsWindow, DeleteFromTheMenuWaitsForTheSalesThatTheRightClickLoads)
     EXPECT_TRUE(pilot.Unexpected.isEmpty());
 }
 
+TEST_F(ToolsWindow, RefreshKeyReloadsTheFocusedListAndNothingWhileARequestRuns)
+{
+    Open();
+    auto* sales = Control<QTableView>("lvwReferers");
+    int before = int(Site.Requests().size());
+    sales->setFocus();
+    Key(Qt::Key_F5);
+    ASSERT_TRUE(WaitFor([&] { return Site.Requests().size() == before + 2; }));
+    EXPECT_EQ(FormField(Site.Requests()[before], "action"), "1");
+    EXPECT_EQ(FormField(Site.Requests()[before + 1], "action"), "4");
+
+    // The affiliates' Refresh; then a slow sales load still running when
+    // F5 and Delete come: neither sends anything.
+    before = int(Site.Requests().size());
+    Pages()->setFocus();
+    Key(Qt::Key_F5);
+    ASSERT_TRUE(WaitFor([&] { return Site.Requests().size() == before + 2; }));
+    EXPECT_EQ(FormField(Site.Requests()[before + 1], "action"), "3");
+    DelayMs = 600;
+    before = int(Site.Requests().size());
+    // The keys come while the sales request waits for its reply (inside
+    // the loop that waits for it, as a user's keys would).
+    bool pressed = false;
+    QObject::connect(&Site, &THttpPeer::RequestReceived, &Site, [&](int) {
+        QTimer::singleShot(50, [&] {
+            ASSERT_TRUE(Window->RequestPending());
+            Key(Qt::Key_F5);
+            Key(Qt::Key_Delete);
+            pressed = true;
+        });
+    });
+    Pages()->selectRow(0);
+    ASSERT_TRUE(WaitFor([&] { return pressed; }));
+    Settle(300);
+    EXPECT_EQ(Site.Requests().size(), before + 1);
+}
+
 TEST_F(ToolsWindow, RateColumnsAreHiddenUntilTheHeaderMenuShowsThem)
 {
     Open();
