@@ -111,12 +111,16 @@ void TStatisticsView::Paint(QPainter& P, const QRect& Area) const
         P.fillRect(QRect(barLeft, y + 2, w, FunnelRow - 12), s.Color);
         P.setPen(text);
         const QRect numbers(barLeft + w + 8, y, NumberRoom + room - w, FunnelRow - 8);
-        QString line = QString::number(s.Value);
+        const QString number = QString::number(s.Value);
+        P.drawText(numbers, Qt::AlignLeft | Qt::AlignVCenter, number);
         if (i > 0)
-            if (const auto rate = TAffiliateStatistics::StepRate(s.Value, steps[i - 1].Value))
-                line += QStringLiteral("   ") + Percent(*rate) + QStringLiteral(" of ") +
-                        steps[i - 1].Name.toLower();
-        P.drawText(numbers, Qt::AlignLeft | Qt::AlignVCenter, line);
+            if (const auto rate = TAffiliateStatistics::StepRate(s.Value, steps[i - 1].Value)) {
+                // The step's rate, quieter than its number.
+                P.setPen(muted);
+                P.drawText(numbers.adjusted(P.fontMetrics().horizontalAdvance(number) + 12, 0, 0, 0),
+                           Qt::AlignLeft | Qt::AlignVCenter,
+                           Percent(*rate) + QStringLiteral(" of ") + steps[i - 1].Name.toLower());
+            }
         y += FunnelRow;
     }
 
