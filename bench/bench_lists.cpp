@@ -199,9 +199,9 @@ int RunChild(int argc, char** argv)
         exportPeakKiB = bench::PeakKiB() - heldKiB;
         exportBytes = QFileInfo(path).size();
     }
-    std::printf("%.2f %.2f %.2f %ld %lld %.2f %.2f %.2f %.2f %.2f %ld %lld\n", decodeMs, fillMs, showMs,
+    std::printf("%.2f %.2f %.2f %ld %lld %.2f %.2f %.2f %.2f %.2f %ld %lld %ld\n", decodeMs, fillMs, showMs,
                 peakKiB, static_cast<long long>(replyBytes), resortMs, findMs, statsMs, statsAllMs, exportMs,
-                exportPeakKiB, static_cast<long long>(exportBytes));
+                exportPeakKiB, static_cast<long long>(exportBytes), heldKiB);
     return 0;
 }
 
