@@ -2,13 +2,15 @@
 // the window at its design size (client area 832 by 586); the layouts and
 // right anchors keep them in place when the window is resized.
 #include "FMain.h"
+
+#include "tracking/AffiliatesModel.h"
+#include "tracking/SalesModel.h"
+
 #include "components/Anchors.h"
 #include "components/ClickLabel.h"
 #include "components/FindEdit.h"
 #include "components/HtmlView.h"
 #include "components/ToolbarIcons.h"
-#include "tracking/AffiliatesModel.h"
-#include "tracking/SalesModel.h"
 
 #include <QComboBox>
 #include <QFrame>
