@@ -130,7 +130,7 @@ TEST_F(ListToolsTest, CsvHoldsTheShownRowsQuotedAndCountersAsNumbers)
                                      "40,Ann,12,x,30.0\r\n"));
 }
 
-TEST_F(ListToolsTest, SavingReplacesTheFileWholeOrNotAtAll)
+TEST_F(ListToolsTest, SavingWritesTheShownRowsAndNamesTheFileWhenItCannot)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("affiliates.csv");
