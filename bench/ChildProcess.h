@@ -14,16 +14,28 @@
 namespace bench
 {
 
-// The process's peak resident memory (VmHWM) in KiB, -1 if unknown.
-inline long PeakKiB()
+// A memory figure of /proc/self/status in KiB, -1 if unknown.
+inline long StatusKiB(const QByteArray& Field)
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
+        if (line.startsWith(Field + ':'))
+            return line.mid(Field.size() + 1).trimmed().split(' ').value(0).toLong();
     return -1;
+}
+
+// The process's peak resident memory (VmHWM) in KiB, -1 if unknown.
+inline long PeakKiB()
+{
+    return StatusKiB("VmHWM");
+}
+
+// The process's resident memory now (VmRSS) in KiB, -1 if unknown.
+inline long CurrentKiB()
+{
+    return StatusKiB("VmRSS");
 }
 
 // Runs Self with Arguments on the offscreen platform and returns the

@@ -3,18 +3,28 @@
 // shown in a report view like the main window's, until the view has painted.
 // Each case runs in a fresh child process so that its peak memory is its
 // own; an empty view in the same kind of process is the memory baseline.
+// Then the operator's tools on the same list: keystrokes in the find field
+// (affiliates), opening Statistics for all of them, and exporting the
+// sales to a CSV file.
 //   bench_lists [runs]
 #include "ChildProcess.h"
+#include "components/MessageBox.h"
 #include "tracking/AffiliatesModel.h"
+#include "tracking/FStatistics.h"
+#include "tracking/ListExport.h"
+#include "tracking/ListSelection.h"
+#include "tracking/ListStatistics.h"
 #include "tracking/SalesModel.h"
 #include "tracking/TrackingProtocol.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QProcess>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
@@ -54,9 +64,62 @@ QByteArray SalesReply(int Count)
     return r + "OK";
 }
 
+// Repaints the view and lets it handle what that posted.
+void Show(QWidget& View)
+{
+    View.repaint();
+    QCoreApplication::processEvents();
+}
+
+// Affiliates: the slowest of a few keystrokes in the find field, each one
+// the model's find plus a repaint of the list. The first letter matches
+// every row (all names start "Affiliate"), the later ones fewer, the last
+// one (Esc) empties the field again.
+double FindKeystrokes(TRecordListModel& Model, QTableView& View)
+{
+    const char* typed[] = {"a", "7", "74", "742", "7421", "742", "74", ""};
+    double worst = 0;
+    for (const char* text : typed) {
+        QElapsedTimer t;
+        t.start();
+        Model.SetFindText(QString::fromLatin1(text));
+        Show(View);
+        worst = std::max(worst, t.nsecsElapsed() / 1e6);
+    }
+    return worst;
+}
+
+// Opening Statistics: the figures over the selected rows (all of them when
+// none is selected), the window made and painted.
+double OpenStatistics(TAffiliatesModel& Model, QTableView& View, bool AllSelected)
+{
+    if (AllSelected)
+        View.selectAll();
+    else
+        View.clearSelection();
+    QElapsedTimer t;
+    t.start();
+    const TAffiliateStatistics stats = AffiliateStatistics(Model, SelectedModelRows(View.selectionModel()));
+    QString folder;
+    TMessageBox messages(&View);
+    TfrmStatistics window(nullptr, messages, folder);
+    window.SetStatistics(stats);
+    window.show();
+    while (!window.windowHandle() || !window.windowHandle()->isExposed())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    Show(window);
+    const double ms = t.nsecsElapsed() / 1e6;
+    if (stats.Affiliates != Model.RowCount())
+        std::fprintf(stderr, "statistics saw %d of %d rows\n", stats.Affiliates, Model.RowCount());
+    return ms;
+}
+
 // The child: "<decode ms> <fill ms> <show ms> <peak KiB> <reply bytes>
-// <resort ms>", the last being a click on the header of the second-to-last
-// column (a counter for the affiliates, the order for the sales), descending.
+// <resort ms> <find ms> <statistics ms> <statistics, all selected, ms>
+// <export ms> <KiB the export needed beyond what was held> <export bytes>
+// <KiB held before the export (the whole process)>". Resort is a
+// click on the header of the last counter column (visitors) or the order,
+// descending. The tools' figures are 0 where they do not apply.
 int RunChild(int argc, char** argv)
 {
     const QByteArray mode = argv[2];
@@ -102,29 +165,71 @@ int RunChild(int argc, char** argv)
     }
     const long peakKiB = bench::PeakKiB();
     t.restart();
-    view.sortByColumn(model->columnCount() - 2, Qt::DescendingOrder);
+    view.sortByColumn(mode == "sales" ? int(TSalesModel::colSalesOrder) : int(TAffiliatesModel::colVisitors),
+                      Qt::DescendingOrder);
     view.repaint();
     QCoreApplication::processEvents();
     const double resortMs = t.nsecsElapsed() / 1e6;
-    std::printf("%.2f %.2f %.2f %ld %lld %.2f\n", decodeMs, fillMs, showMs, peakKiB,
-                static_cast<long long>(replyBytes), resortMs);
+
+    double findMs = 0, statsMs = 0, statsAllMs = 0, exportMs = 0;
+    long exportPeakKiB = 0, heldKiB = 0;
+    qint64 exportBytes = 0;
+    if (mode == "affiliates") {
+        findMs = FindKeystrokes(*model, view);
+        statsMs = OpenStatistics(affiliates, view, false);
+        statsAllMs = OpenStatistics(affiliates, view, true);
+    } else if (mode == "sales") {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("sales.csv"));
+        QString error;
+        // The export's own peak: the kernel forgets the peak so far, and
+        // what the export reaches is set against what the program held
+        // just before it.
+        heldKiB = bench::CurrentKiB();
+        QFile clear(QStringLiteral("/proc/self/clear_refs"));
+        if (clear.open(QIODevice::WriteOnly))
+            clear.write("5");
+        clear.close();
+        t.restart();
+        if (!listexport::SaveCsv(*model, {0, 1}, path, error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+        exportMs = t.nsecsElapsed() / 1e6;
+        exportPeakKiB = bench::PeakKiB() - heldKiB;
+        exportBytes = QFileInfo(path).size();
+    }
+    std::printf("%.2f %.2f %.2f %ld %lld %.2f %.2f %.2f %.2f %.2f %ld %lld %ld\n", decodeMs, fillMs, showMs,
+                peakKiB, static_cast<long long>(replyBytes), resortMs, findMs, statsMs, statsAllMs, exportMs,
+                exportPeakKiB, static_cast<long long>(exportBytes), heldKiB);
     return 0;
 }
 
 struct TSample {
-    double Decode = 0, Fill = 0, Show = 0, Resort = 0;
-    long KiB = 0;
-    long long Bytes = 0;
+    double Decode = 0, Fill = 0, Show = 0, Resort = 0, Find = 0, Stats = 0, StatsAll = 0, Export = 0;
+    long KiB = 0, ExportKiB = 0, HeldKiB = 0;
+    long long Bytes = 0, ExportBytes = 0;
 };
 
 bool RunOnce(const QString& Self, const char* Mode, int Count, TSample& S)
 {
     const QList<QByteArray> p = bench::RunChild(
-        Self, {QStringLiteral("--child"), QString::fromLatin1(Mode), QString::number(Count)}, 6, 300000);
-    if (p.size() < 6)
+        Self, {QStringLiteral("--child"), QString::fromLatin1(Mode), QString::number(Count)}, 13, 300000);
+    if (p.size() < 13)
         return false;
-    S = {p[0].toDouble(), p[1].toDouble(), p[2].toDouble(),
-         p[5].toDouble(), p[3].toLong(),   p[4].toLongLong()};
+    S.Decode = p[0].toDouble();
+    S.Fill = p[1].toDouble();
+    S.Show = p[2].toDouble();
+    S.KiB = p[3].toLong();
+    S.Bytes = p[4].toLongLong();
+    S.Resort = p[5].toDouble();
+    S.Find = p[6].toDouble();
+    S.Stats = p[7].toDouble();
+    S.StatsAll = p[8].toDouble();
+    S.Export = p[9].toDouble();
+    S.ExportKiB = p[10].toLong();
+    S.ExportBytes = p[11].toLongLong();
+    S.HeldKiB = p[12].toLong();
     return true;
 }
 
@@ -149,9 +254,18 @@ int main(int argc, char** argv)
     std::printf("%d runs each, medians\n%-20s %9s %9s %9s %9s %10s %10s %8s %9s\n", runs, "case", "decode",
                 "fill+sort", "show", "total ms", "reply MiB", "+peak MiB", "x reply", "resort");
     double baseKiB = 0;
+    // Per case: worst find keystroke, Statistics with none and with all
+    // selected, the export with the memory the process held before it and
+    // the most the export added to that.
+    struct TTools {
+        const char* Name;
+        double Find, Stats, StatsAll, Export, ExportExtra, Held, FileMiB;
+    };
+    std::vector<TTools> tools;
     for (const TCase& c : cases) {
-        std::vector<double> decode, fill, show, total, kib, resort;
-        long long bytes = 0;
+        std::vector<double> decode, fill, show, total, kib, resort, find, stats, statsAll, exportMs,
+            exportKib, held;
+        long long bytes = 0, exportBytes = 0;
         for (int r = 0; r < runs; ++r) {
             TSample s;
             if (!RunOnce(self, c.Mode, c.Count, s)) {
@@ -164,7 +278,14 @@ int main(int argc, char** argv)
             total.push_back(s.Decode + s.Fill + s.Show);
             kib.push_back(double(s.KiB));
             resort.push_back(s.Resort);
+            find.push_back(s.Find);
+            stats.push_back(s.Stats);
+            statsAll.push_back(s.StatsAll);
+            exportMs.push_back(s.Export);
+            exportKib.push_back(double(s.ExportKiB));
+            held.push_back(double(s.HeldKiB));
             bytes = s.Bytes;
+            exportBytes = s.ExportBytes;
         }
         const double peak = bench::Median(kib);
         if (c.Count == 0)
@@ -174,6 +295,15 @@ int main(int argc, char** argv)
         std::printf("%-20s %9.1f %9.1f %9.1f %9.1f %10.1f %10.1f %8.2f %9.1f\n", c.Name,
                     bench::Median(decode), bench::Median(fill), bench::Median(show), bench::Median(total),
                     replyMiB, over, c.Count ? over / replyMiB : 0.0, bench::Median(resort));
+        tools.push_back({c.Name, bench::Median(find), bench::Median(stats), bench::Median(statsAll),
+                         bench::Median(exportMs), bench::Median(exportKib) / 1024.0,
+                         bench::Median(held) / 1024.0, double(exportBytes) / (1024.0 * 1024.0)});
     }
+    std::printf("\n%-20s %9s %9s %9s %9s %10s %10s %10s\n", "tools, medians", "find key", "stats",
+                "stats sel", "export", "file MiB", "held MiB", "+export");
+    for (const TTools& t : tools)
+        if (t.Export > 0 || t.Find > 0)
+            std::printf("%-20s %9.1f %9.1f %9.1f %9.1f %10.1f %10.1f %10.1f\n", t.Name, t.Find, t.Stats,
+                        t.StatsAll, t.Export, t.FileMiB, t.Held, t.ExportExtra);
     return 0;
 }

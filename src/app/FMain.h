@@ -25,6 +25,7 @@ class QTableView;
 class QTimer;
 class QToolButton;
 class TClickLabel;
+class TFindEdit;
 class THtmlView;
 class TLinkLabel;
 class TMessageBox;
@@ -123,6 +124,23 @@ public:
     void CheckForUpdates(bool Quiet);
     void btnUpdateClick();
 
+    // Find, export, copy, keyboard and context menus of the lists, and the
+    // statistics window (FMainTools.cpp). None of these starts a request
+    // while one is pending.
+    void edtFindChange(const QString& Text);
+    void actFindExecute();
+    void actExportExecute();
+    void actRefreshExecute();
+    void ExportList(QTableView* List);
+    void CopyRows(QTableView* List);
+    void CopyTrackingLink();
+    void StatisticsClick();
+    void ListContextMenu(QTableView* List, const QPoint& Pos);
+    void HeaderContextMenu(QTableView* List, const QPoint& Pos);
+    // Where an affiliate's visitors are sent: the site without the user
+    // name and password it may carry, then track.php with the link id.
+    static QString TrackingLink(const QString& SiteUrl, const QString& LinkId);
+
     // True while a request runs on IdHTTP1: the main page then takes no input.
     bool RequestPending() const;
     void Timer1Timer();
@@ -153,6 +171,12 @@ private:
     void ReloadSales();
     bool PostNews(const QString& ProdType, const TFormFields& Fields, QByteArray& Trimmed);
     void AfterAffiliatesDeletion();
+    void BuildTools();
+    void ListShortcuts(QTableView* List);
+    // Writes the totals line: the texts the lists wrote, or while a find
+    // text hides rows, the figures of the rows shown.
+    void ShowAffiliateTotals();
+    QTableView* FocusedList() const;
     void Repaint();
     void LoadBrandFile();
     void ApplyBrand(const TBrandLoad& Load);
@@ -192,6 +216,9 @@ private:
     QLabel* lblVisitors = nullptr;
     QLabel* lblUniqueHits = nullptr;
     QLabel* lblRefersHits = nullptr;
+    TFindEdit* edtFind = nullptr;
+    QStringList AffiliateLabelTexts; // the totals line without a find text
+    QString ExportFolder;            // where the last save dialog was answered
     QComboBox* cbxQueryType = nullptr;
     QFrame* panLinks = nullptr;
     TLinkLabel* lblLink1URL = nullptr;

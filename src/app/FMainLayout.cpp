@@ -8,6 +8,7 @@
 
 #include "components/Anchors.h"
 #include "components/ClickLabel.h"
+#include "components/FindEdit.h"
 #include "components/HtmlView.h"
 #include "components/ToolbarIcons.h"
 
@@ -148,6 +149,7 @@ void TfrmMain::BuildLayout()
     main->addWidget(BuildLinks(stsMain));
     main->addWidget(BuildStatusBar(stsMain));
     pgcPrinc->addTab(stsMain, QStringLiteral("Main"));
+    BuildTools();
 }
 
 void TfrmMain::BuildWelcomePage()
@@ -177,6 +179,13 @@ QWidget* TfrmMain::BuildToolbar(QWidget* page)
     bsSkinSpeedButton1 =
         IconButton(bar, "bsSkinSpeedButton1", QStringLiteral("Check Updates"), toolbaricons::Update(), 736);
     bsSkinSpeedButton2 = IconButton(bar, "bsSkinSpeedButton2", QStringLiteral("Help"), toolbaricons::Help(), 779);
+    // The find field sits in the free space before the icon buttons and
+    // keeps its distance to them.
+    edtFind = Named(new TFindEdit(bar), "edtFind");
+    edtFind->setPlaceholderText(QStringLiteral("Find affiliate"));
+    edtFind->setClearButtonEnabled(true);
+    edtFind->setGeometry(485, 10, 200, 22);
+    new TRightAnchor(edtFind, DesignWidth);
     for (QWidget* w : {static_cast<QWidget*>(btnNews), static_cast<QWidget*>(bsSkinSpeedButton1),
                        static_cast<QWidget*>(bsSkinSpeedButton2)})
         new TRightAnchor(w, DesignWidth);
@@ -217,7 +226,10 @@ QWidget* TfrmMain::BuildWorkArea(QWidget* page)
     panel7->setMinimumHeight(10 + 63);
     auto* upper = Stack(panel7);
     AffiliatesModel = new TAffiliatesModel(this);
-    lvwPages = ReportView(panel7, "lvwPages", AffiliatesModel, {200, 110, 110, 110, 110, 110});
+    lvwPages = ReportView(panel7, "lvwPages", AffiliatesModel, {200, 110, 110, 110, 110, 110, 90, 90});
+    // The conversion rates are there for those who ask (header menu).
+    lvwPages->setColumnHidden(TAffiliatesModel::colSubscribeRate, true);
+    lvwPages->setColumnHidden(TAffiliatesModel::colSaleRate, true);
     upper->addWidget(lvwPages, 1);
     QFrame* panel8 = Panel(panel7, "bsSkinPanel8", 63);
     upper->addWidget(panel8);

@@ -61,17 +61,17 @@ void TfrmMain::FillAffiliates(TListReply Reply)
     // a short record keeps the rows before it, again without new totals.
     if (Reply.Outcome == TListOutcome::OkOnly) {
         AffiliatesModel->Clear();
+        ShowAffiliateTotals();
         return;
     }
     AffiliatesModel->SetRows(std::move(Reply.Rows));
     if (Reply.Outcome == TListOutcome::Decoded) {
-        const TAffiliateLabels labels = AffiliateLabelsAfterFill(AffiliatesModel->rowCount(), AffiliatesModel->Totals());
-        lblTotalHits->setText(labels.TotalHits);
-        lblOTOSales->setText(labels.OtoSales);
-        lblSubscribers->setText(labels.Subscribers);
-        lblVisitors->setText(labels.Visitors);
-        lblUniqueHits->setText(labels.UniqueHits);
+        const TAffiliateLabels labels =
+            AffiliateLabelsAfterFill(AffiliatesModel->AllRowCount(), AffiliatesModel->Totals());
+        AffiliateLabelTexts = {labels.TotalHits, labels.OtoSales, labels.Subscribers, labels.Visitors,
+                               labels.UniqueHits};
     }
+    ShowAffiliateTotals();
     Repaint();
 }
 
@@ -136,7 +136,8 @@ void TfrmMain::btnSClearAllClick()
 
 void TfrmMain::AfterAffiliatesDeletion()
 {
-    lblTotalHits->setText(AffiliatesTotal(AffiliatesModel->rowCount()));
+    AffiliateLabelTexts[0] = AffiliatesTotal(AffiliatesModel->AllRowCount());
+    ShowAffiliateTotals();
     SalesModel->Clear();
     lblRefersHits->setText(SalesAtStart());
     Repaint();

@@ -24,6 +24,9 @@ public:
         colSubscribers,
         colVisitors,
         colUniqueHits,
+        // Computed from the counters: per 100 visitors, one decimal.
+        colSubscribeRate,
+        colSaleRate,
         ColumnCount
     };
 
@@ -32,4 +35,13 @@ public:
     // Sum of a counter column; 0 for the name and affiliate id columns.
     qint64 Total(Column C) const { return ColumnTotal(C); }
     TAffiliateTotals Totals() const;
+    // The same over the rows shown while a find text hides some.
+    TAffiliateTotals ShownTotals() const;
+
+    // Part per 100 visitors; nothing without visitors or when either
+    // counter is not a number.
+    static std::optional<double> Rate(std::optional<qint64> Part, std::optional<qint64> Visitors);
+
+protected:
+    std::optional<double> ComputedValue(int C, quint32 Stored) const override;
 };

@@ -4,7 +4,8 @@
 
 #include <QAbstractProxyModel>
 #include <QItemSelectionModel>
-#include <set>
+#include <algorithm>
+#include <vector>
 
 namespace
 {
@@ -34,12 +35,15 @@ QList<int> SelectedModelRows(const QItemSelectionModel* Selection)
     QList<int> rows;
     if (!Selection || !Selection->model())
         return rows;
-    // Rows of the view's own model are its display order.
-    std::set<int> viewRows;
+    // Rows of the view's own model are its display order. Ranges may
+    // overlap; a sorted vector drops the doubles faster than a set.
+    std::vector<int> viewRows;
     for (const QItemSelectionRange& r : Selection->selection())
         if (r.isValid() && !r.parent().isValid())
             for (int row = r.top(); row <= r.bottom(); ++row)
-                viewRows.insert(row);
+                viewRows.push_back(row);
+    std::sort(viewRows.begin(), viewRows.end());
+    viewRows.erase(std::unique(viewRows.begin(), viewRows.end()), viewRows.end());
     const QAbstractItemModel* m = Selection->model();
     for (int row : viewRows) {
         const int modelRow = ModelRow(m->index(row, 0));

@@ -33,6 +33,12 @@ QString AffiliatesTotal(int Rows)
     return QStringLiteral("Total: ") + Num(Rows) + QStringLiteral(" affiliate(s)");
 }
 
+QString AffiliatesShown(int Shown, int All)
+{
+    return QStringLiteral("Shown: ") + Num(Shown) + QStringLiteral(" of ") + Num(All) +
+           QStringLiteral(" affiliate(s)");
+}
+
 QString SalesAtStart()
 {
     return SalesCount(0);

@@ -23,6 +23,8 @@ TAffiliateLabels AffiliateLabelsAtStart();
 TAffiliateLabels AffiliateLabelsAfterFill(int Rows, const TAffiliateTotals& Totals);
 // lblTotalHits after a fill or a deletion: "Total: 3 affiliate(s)".
 QString AffiliatesTotal(int Rows);
+// lblTotalHits while a find text hides rows: "Shown: 2 of 9 affiliate(s)".
+QString AffiliatesShown(int Shown, int All);
 
 // lblRefersHits as set up: "Total: 0 sales".
 QString SalesAtStart();

@@ -137,9 +137,10 @@ int CompareListBytes(QByteArrayView A, QByteArrayView B)
 }
 
 TRecordListModel::TRecordListModel(QStringList HeaderTexts, QList<int> Counters, QList<TClean> FieldCleaning,
-                                   QObject* parent)
+                                   QObject* parent, QStringList ComputedHeaderTexts, QList<int> FindIn)
     : QAbstractTableModel(parent), Headers(std::move(HeaderTexts)), CounterColumns(std::move(Counters)),
-      Cleaning(std::move(FieldCleaning)), Rows(int(Headers.size()) + 1)
+      Cleaning(std::move(FieldCleaning)), Rows(int(Headers.size()) + 1),
+      Computed(std::move(ComputedHeaderTexts)), FindColumns(std::move(FindIn))
 {
     Cleaning.resize(FieldsPerRow(), TClean::Keep);
 }
@@ -151,7 +152,7 @@ int TRecordListModel::rowCount(const QModelIndex& parent) const
 
 int TRecordListModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : int(Headers.size());
+    return parent.isValid() ? 0 : int(Headers.size() + Computed.size());
 }
 
 QVariant TRecordListModel::data(const QModelIndex& index, int role) const
@@ -172,6 +173,8 @@ QVariant TRecordListModel::headerData(int section, Qt::Orientation orientation, 
 {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < Headers.size())
         return Headers[section];
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && IsComputed(section))
+        return Computed[section - Headers.size()];
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
@@ -191,21 +194,53 @@ QString TRecordListModel::IdAt(int Row) const
 {
     if (Row < 0 || Row >= RowCount())
         return {};
-    return ReplyBytesText(Cell(View[Row], 0));
+    return ReplyBytesText(Cell(StoredAt(Row), 0));
 }
 
 QString TRecordListModel::TextAt(int Row, int Column) const
 {
+    if (Row < 0 || Row >= RowCount())
+        return {};
+    if (IsComputed(Column)) {
+        const auto v = ComputedValue(Column, StoredAt(Row));
+        return v ? QString::number(*v, 'f', 1) : QString();
+    }
+    if (Column < 0 || Column >= Headers.size())
+        return {};
+    return ReplyBytesText(Cell(StoredAt(Row), Column + 1));
+}
+
+QByteArrayView TRecordListModel::BytesAt(int Row, int Column) const
+{
     if (Row < 0 || Row >= RowCount() || Column < 0 || Column >= Headers.size())
         return {};
-    return ReplyBytesText(Cell(View[Row], Column + 1));
+    return Cell(StoredAt(Row), Column + 1);
 }
 
 std::optional<qint64> TRecordListModel::ValueAt(int Row, int Column) const
 {
     if (Row < 0 || Row >= RowCount() || !IsCounter(Column))
         return std::nullopt;
-    return CounterOf(Cell(View[Row], Column + 1));
+    return CounterOf(Cell(StoredAt(Row), Column + 1));
+}
+
+std::optional<double> TRecordListModel::ComputedAt(int Row, int Column) const
+{
+    if (Row < 0 || Row >= RowCount() || !IsComputed(Column))
+        return std::nullopt;
+    return ComputedValue(Column, StoredAt(Row));
+}
+
+std::optional<double> TRecordListModel::ComputedValue(int, quint32) const
+{
+    return std::nullopt;
+}
+
+std::optional<qint64> TRecordListModel::StoredCounter(quint32 Stored, int Column) const
+{
+    if (!IsCounter(Column) || Stored >= quint32(Rows.RowCount()))
+        return std::nullopt;
+    return CounterOf(Cell(Stored, Column + 1));
 }
 
 std::optional<qint64> TRecordListModel::ParseCounter(const QString& Text)
@@ -296,6 +331,7 @@ void TRecordListModel::SetRows(TRecordTable Records)
     }
     FirstRanks = Headers.isEmpty() ? std::vector<quint32>() : Ranks(0, FirstRankCount);
     View = OrderedRows();
+    ApplyFind();
     endResetModel();
 }
 
@@ -349,19 +385,23 @@ std::vector<quint32> TRecordListModel::TextRanks(int Field, quint32& Count) cons
     return distinctOf;
 }
 
-std::vector<quint32> TRecordListModel::CounterRanks(int Field, quint32& Count) const
+namespace
 {
-    const quint32 n = quint32(Rows.RowCount());
+
+// Ranks of numbers per stored row, lowest first; Of(r) gives row r's
+// number or nothing, and nothing sorts below every number.
+template <class T, class F> std::vector<quint32> NumberRanks(quint32 n, F Of, quint32& Count)
+{
     struct TValue {
-        qint64 Value;
+        T Value;
         quint32 Row;
         bool Number;
     };
     std::vector<TValue> values;
     values.reserve(n);
     for (quint32 r = 0; r < n; ++r) {
-        const auto v = CounterOf(Cell(r, Field));
-        values.push_back({v.value_or(0), r, v.has_value()});
+        const std::optional<T> v = Of(r);
+        values.push_back({v.value_or(T(0)), r, v.has_value()});
     }
     // A text that is no number sorts below every number.
     auto less = [](const TValue& a, const TValue& b) {
@@ -379,8 +419,24 @@ std::vector<quint32> TRecordListModel::CounterRanks(int Field, quint32& Count) c
     return rank;
 }
 
+} // namespace
+
+std::vector<quint32> TRecordListModel::CounterRanks(int Field, quint32& Count) const
+{
+    return NumberRanks<qint64>(
+        quint32(Rows.RowCount()), [&](quint32 r) { return CounterOf(Cell(r, Field)); }, Count);
+}
+
+std::vector<quint32> TRecordListModel::ComputedRanks(int Column, quint32& Count) const
+{
+    return NumberRanks<double>(
+        quint32(Rows.RowCount()), [&](quint32 r) { return ComputedValue(Column, r); }, Count);
+}
+
 std::vector<quint32> TRecordListModel::Ranks(int Column, quint32& Count) const
 {
+    if (IsComputed(Column))
+        return ComputedRanks(Column, Count);
     return IsCounter(Column) ? CounterRanks(Column + 1, Count) : TextRanks(Column + 1, Count);
 }
 
@@ -404,22 +460,128 @@ std::vector<quint32> TRecordListModel::OrderedRows() const
 
 void TRecordListModel::sort(int column, Qt::SortOrder order)
 {
-    SortedBy = (column >= 0 && column < Headers.size()) ? column : -1;
+    SortedBy = (column >= 0 && column < columnCount()) ? column : -1;
     SortedOrder = order;
 
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<quint32> sorted = OrderedRows();
+    // The rows the find text leaves keep standing out; only their order
+    // changes.
+    std::vector<quint32> shown;
+    if (Filtered) {
+        shown.reserve(Shown.size());
+        for (quint32 r : sorted)
+            if (Matching[r])
+                shown.push_back(r);
+    }
+    const std::vector<quint32>& shownOrder = Filtered ? shown : sorted;
     std::vector<quint32> shownAt(sorted.size());
-    for (quint32 i = 0; i < sorted.size(); ++i)
-        shownAt[sorted[i]] = i;
+    for (quint32 i = 0; i < shownOrder.size(); ++i)
+        shownAt[shownOrder[i]] = i;
 
     // Keep selections and current rows on the same records.
     const QModelIndexList from = persistentIndexList();
     QModelIndexList to;
     to.reserve(from.size());
     for (const QModelIndex& i : from)
-        to.append(index(int(shownAt[View[i.row()]]), i.column()));
+        to.append(index(int(shownAt[StoredAt(i.row())]), i.column()));
     View = std::move(sorted);
+    Shown = std::move(shown);
     changePersistentIndexList(from, to);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+// ---- finding rows ------------------------------------------------------------
+
+namespace
+{
+
+// Whether Hay, folded to lower case, contains Needle (already folded); both
+// plain ASCII.
+bool ContainsFolded(QByteArrayView Hay, QByteArrayView Needle)
+{
+    const qsizetype n = Hay.size(), m = Needle.size();
+    if (m == 0)
+        return true;
+    const char first = Needle[0];
+    for (qsizetype i = 0; i + m <= n; ++i) {
+        if (char(Fold(uchar(Hay[i]))) != first)
+            continue;
+        qsizetype k = 1;
+        while (k < m && char(Fold(uchar(Hay[i + k]))) == Needle[k])
+            ++k;
+        if (k == m)
+            return true;
+    }
+    return false;
+}
+
+bool IsAscii(QByteArrayView Bytes)
+{
+    for (const char c : Bytes)
+        if (uchar(c) & 0x80)
+            return false;
+    return true;
+}
+
+} // namespace
+
+void TRecordListModel::SetFindText(const QString& Text)
+{
+    if (Text == Find)
+        return;
+    beginResetModel();
+    Find = Text;
+    // Case is ignored the way QString compares without case: letter by
+    // letter after folding. An ASCII cell can then only hold a text that
+    // folds to ASCII, and for those the bytes are compared directly.
+    FindFolded = Text.toCaseFolded();
+    bool ascii = true;
+    for (const QChar c : FindFolded)
+        ascii = ascii && c.unicode() < 0x80;
+    FindAscii = ascii ? FindFolded.toLatin1() : QByteArray();
+    ApplyFind();
+    endResetModel();
+}
+
+bool TRecordListModel::RowMatches(quint32 Stored) const
+{
+    for (int c : FindColumns) {
+        const QByteArrayView cell = Cell(Stored, c + 1);
+        if (IsAscii(cell)) {
+            if (!FindAscii.isEmpty() && ContainsFolded(cell, FindAscii))
+                return true;
+        } else if (ReplyBytesText(cell).contains(FindFolded, Qt::CaseInsensitive)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void TRecordListModel::ApplyFind()
+{
+    Filtered = !Find.isEmpty();
+    Shown.clear();
+    Matching.clear();
+    ShownTotals.clear();
+    if (!Filtered) {
+        Shown.shrink_to_fit();
+        Matching.shrink_to_fit();
+        return;
+    }
+    const quint32 n = quint32(Rows.RowCount());
+    Matching.assign(n, 0);
+    for (quint32 r = 0; r < n; ++r)
+        Matching[r] = RowMatches(r) ? 1 : 0;
+    for (quint32 r : View)
+        if (Matching[r])
+            Shown.push_back(r);
+    ShownTotals = QList<qint64>(Headers.size(), 0);
+    for (int c : CounterColumns) {
+        qint64 total = 0;
+        for (quint32 r : Shown)
+            if (const auto v = CounterOf(Cell(r, c + 1)))
+                total = SaturatingAdd(total, *v);
+        ShownTotals[c] = total;
+    }
 }

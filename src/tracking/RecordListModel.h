@@ -39,14 +39,36 @@ public:
     // few fields per record gives no rows.
     void SetRows(TRecordTable Records);
     void Clear();
-    int RowCount() const { return int(View.size()); }
+    // Rows shown: all of them, or those the find text leaves.
+    int RowCount() const { return int(Filtered ? Shown.size() : View.size()); }
+    // Rows held, whether the find text hides some or not.
+    int AllRowCount() const { return int(View.size()); }
     // Empty for a row outside the list.
     QString IdAt(int Row) const;
     QString TextAt(int Row, int Column) const;
     // The counter of a cell, or nothing when the text is not an integer or
     // the column holds no counters.
     std::optional<qint64> ValueAt(int Row, int Column) const;
+    // The bytes of a record field's cell as the reply had them after
+    // cleaning; empty for a computed column or outside the list.
+    QByteArrayView BytesAt(int Row, int Column) const;
+    // The number of a computed column's cell, when it has one.
+    std::optional<double> ComputedAt(int Row, int Column) const;
+    bool IsComputed(int Column) const { return Column >= Headers.size() && Column < columnCount(); }
+    bool IsCounterColumn(int Column) const { return IsCounter(Column); }
 
+    // Shows only the rows where one of the Columns contains Text, ignoring
+    // case; an empty text shows every row again. The find text stays for
+    // later fills and sorts. Changing it resets the model (and so drops the
+    // selection, as a reload does).
+    void SetFindText(const QString& Text);
+    QString FindText() const { return Find; }
+    bool IsFiltered() const { return Filtered; }
+    // Sum of a counter column over the rows shown.
+    qint64 ShownTotal(int Column) const
+    {
+        return Filtered ? ShownTotals.value(Column) : Totals.value(Column);
+    }
     int SortColumn() const { return SortedBy; }
     Qt::SortOrder SortOrder() const { return SortedOrder; }
 
@@ -62,7 +84,13 @@ protected:
     enum class TClean { Keep, Unquote, UnquoteTrim };
 
     // Cleaning has one entry per field: the id, then one per column.
-    TRecordListModel(QStringList HeaderTexts, QList<int> Counters, QList<TClean> Cleaning, QObject* parent);
+    TRecordListModel(QStringList HeaderTexts, QList<int> Counters, QList<TClean> Cleaning, QObject* parent,
+                     QStringList ComputedHeaderTexts = {}, QList<int> FindColumns = {});
+    // A computed column's number for a stored row (in reply order); these
+    // columns follow the record's own and show one decimal.
+    virtual std::optional<double> ComputedValue(int Column, quint32 Stored) const;
+    // A counter of a stored row.
+    std::optional<qint64> StoredCounter(quint32 Stored, int Column) const;
     // Sum of a counter column over all rows; nothing adds what is not a number.
     qint64 ColumnTotal(int Column) const { return Totals.value(Column); }
 
@@ -71,6 +99,10 @@ private:
     static std::optional<qint64> CounterOf(QByteArrayView Bytes);
     bool IsCounter(int Column) const { return CounterColumns.contains(Column); }
     int FieldsPerRow() const { return int(Headers.size()) + 1; }
+    quint32 StoredAt(int Row) const { return Filtered ? Shown[size_t(Row)] : View[size_t(Row)]; }
+    bool RowMatches(quint32 Stored) const;
+    // Works out which rows the find text leaves, and their totals.
+    void ApplyFind();
     // Cuts records down to their shown fields and cleans them, in place.
     void Reshape(TRecordTable& Records) const;
     QByteArrayView Cell(quint32 Stored, int Field) const { return Rows.Field(Stored, Field); }
@@ -81,13 +113,25 @@ private:
     std::vector<quint32> Ranks(int Column, quint32& Count) const;
     std::vector<quint32> TextRanks(int Field, quint32& Count) const;
     std::vector<quint32> CounterRanks(int Field, quint32& Count) const;
+    std::vector<quint32> ComputedRanks(int Column, quint32& Count) const;
 
     QStringList Headers;
     QList<int> CounterColumns;
     QList<TClean> Cleaning;
     TRecordTable Rows;         // in the order the reply brought them
-    std::vector<quint32> View; // stored row of each shown row
+    QStringList Computed;
+    QList<int> FindColumns;
+    std::vector<quint32> View; // stored row of each row, in the current order
     QList<qint64> Totals;      // per column
+    // The find text, and while it hides rows: the rows of View it leaves,
+    // whether each stored row is one of them, and the totals over them.
+    QString Find;
+    QString FindFolded;
+    QByteArray FindAscii; // the folded text, when it is plain ASCII
+    bool Filtered = false;
+    std::vector<quint32> Shown;
+    std::vector<char> Matching;
+    QList<qint64> ShownTotals;
     // Ranks of the first column, which every order goes by.
     std::vector<quint32> FirstRanks;
     quint32 FirstRankCount = 0;

@@ -59,7 +59,7 @@ TEST_F(AffiliatesModelTest, ShowsEachFieldInItsColumnWithTheIdHidden)
 {
     Model.SetRows(Records(7, {Affiliate(" 17 ", "Carol", "carol7", "1", "2", "3", " 4 ")}));
     ASSERT_EQ(Model.rowCount(), 1);
-    ASSERT_EQ(Model.columnCount(), 6);
+    ASSERT_EQ(Model.columnCount(), 8);
     EXPECT_EQ(Model.data(Model.index(0, Col::colName)).toString(), "Carol");
     EXPECT_EQ(Model.data(Model.index(0, Col::colAffiliateId)).toString(), "carol7");
     EXPECT_EQ(Model.data(Model.index(0, Col::colOtoSales)).toString(), "1");
@@ -78,7 +78,7 @@ TEST_F(AffiliatesModelTest, ShowsEachFieldInItsColumnWithTheIdHidden)
     for (int c = 0; c < Model.columnCount(); ++c)
         headers << Model.headerData(c, Qt::Horizontal).toString();
     EXPECT_EQ(headers, QStringList({"Affiliate Name", "Affiliate Id", "OTO Sales", "Subscribers", "Visitors",
-                                    "Unique Hits"}));
+                                    "Unique Hits", "Subscribe %", "Sale %"}));
 }
 
 TEST_F(AffiliatesModelTest, RowsStandInNameOrderWhateverTheArrival)
