@@ -18,6 +18,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
@@ -301,5 +302,14 @@ QWidget* TfrmMain::BuildStatusBar(QWidget* page)
     MainGauge->setTextVisible(true);
     MainGauge->setFixedWidth(130);
     l->addWidget(MainGauge);
+    // Beside the gauge: abandons the pending request (as Esc does).
+    btnStop = Named(new QToolButton(bar), "btnStop");
+    btnStop->setIcon(style()->standardIcon(QStyle::SP_BrowserStop));
+    btnStop->setIconSize(QSize(11, 11));
+    btnStop->setFixedSize(17, 17);
+    btnStop->setAutoRaise(true);
+    btnStop->setToolTip(QStringLiteral("Stop (Esc)"));
+    btnStop->setEnabled(false);
+    l->addWidget(btnStop);
     return bar;
 }

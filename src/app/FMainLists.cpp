@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QSignalBlocker>
 #include <QTableView>
 
 using namespace listtexts;
@@ -116,9 +117,7 @@ bool TfrmMain::RequestPending() const
 
 void TfrmMain::lvwPagesSelectItem(bool RowsSelected)
 {
-    if (RequestPending())
-        return;
-    if (RowsSelected && QueryType() == 0 && !LoadSales(0, SelectedAffiliateIds()))
+    if (RowsSelected && QueryType() == 0 && !RequestPending() && !LoadSales(0, SelectedAffiliateIds()))
         msgMain->Notice(TroubleAccessing());
     lblRefersHits->setText(SalesCount(SalesModel->rowCount()));
     Repaint();
@@ -192,8 +191,14 @@ void TfrmMain::ReloadSales()
 
 void TfrmMain::cbxQueryTypeChange()
 {
-    if (RequestPending())
+    // A change that cannot be loaded now is taken back, so that the box
+    // never shows another entry than the one the list was loaded for.
+    if (RequestPending()) {
+        const QSignalBlocker quiet(cbxQueryType);
+        cbxQueryType->setCurrentIndex(AppliedQueryType);
         return;
+    }
+    AppliedQueryType = QueryType();
     ReloadSales();
     lblRefersHits->setText(SalesCount(SalesModel->rowCount()));
     Repaint();

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -160,6 +161,20 @@ TEST_F(BrandedWindow, WelcomePageWaitsForItsButtonBeforeTheStartupRuns)
     auto* button = Control<QPushButton>("bsSkinButton1");
     EXPECT_TRUE(button->isDefault());
     Click(button);
+    EXPECT_EQ(pages->currentWidget()->objectName(), QStringLiteral("stsMain"));
+    EXPECT_TRUE(WaitFor([&] { return done.count() == 1; }, 3000));
+}
+
+TEST_F(BrandedWindow, EnterInTheWelcomeDocumentLeavesTheWelcomePage)
+{
+    Brand(BasicBrand +
+          "<%%Welcome1%%><html><body><a href=\"http://x.test/\">link</a></body></html><%%/Welcome1%%>\n");
+    Open();
+    QSignalSpy done(Window.get(), &TfrmMain::StartupSequenceDone);
+    auto* pages = Control<QTabWidget>("pgcPrinc");
+    auto* view = Control<QWidget>("prfWelcome");
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_Return);
     EXPECT_EQ(pages->currentWidget()->objectName(), QStringLiteral("stsMain"));
     EXPECT_TRUE(WaitFor([&] { return done.count() == 1; }, 3000));
 }
