@@ -181,7 +181,7 @@ QByteArray TIniFile::ToBytes() const
     return bytes;
 }
 
-bool TIniFile::SaveFile(const QString& Path, QString& Error) const
+bool TIniFile::SaveFile(const QString& Path, QString& Error, TFileAccess Access) const
 {
-    return WriteFileAtomically(Path, ToBytes(), Error);
+    return WriteFileAtomically(Path, ToBytes(), Error, Access);
 }

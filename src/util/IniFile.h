@@ -8,6 +8,8 @@
 //
 // Text is 8-bit in the system code page. Lines that this class writes end in
 // CR LF; lines it only read keep whatever ending they came with.
+#include "util/AtomicWrite.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -43,7 +45,7 @@ public:
 
     // Writes the profile to Path atomically: either the new file is in place
     // or the old one is untouched. False with the reason in Error.
-    bool SaveFile(const QString& Path, QString& Error) const;
+    bool SaveFile(const QString& Path, QString& Error, TFileAccess Access = TFileAccess::AsBefore) const;
 
 private:
     enum class TLineKind { Other, Section, Key };

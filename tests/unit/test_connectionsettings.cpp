@@ -92,6 +92,29 @@ TEST(ConnectionSettingsSave, ValuesComeBackExactlyAsTheyWereEntered)
     EXPECT_EQ(LoadConnectionSettingsFrom(folder.Path()), s);
 }
 
+TEST(ConnectionSettingsSave, BothFilesAreTheOwnersAloneAlsoWhenReplacingWiderOnes)
+{
+    TDataFolder folder;
+    const auto owner = QFile::ReadOwner | QFile::WriteOwner;
+    const auto wide = owner | QFile::ReadGroup | QFile::ReadOther | QFile::WriteOther;
+    for (const bool replacing : {false, true}) {
+        for (const char* name : {"hsettings.dat", "config.php"}) {
+            if (replacing) {
+                ASSERT_TRUE(QFile::setPermissions(folder.File(name), wide));
+            }
+        }
+        ASSERT_TRUE(SaveConnectionSettingsTo(folder.Path(), Sample()).Ok);
+        for (const char* name : {"hsettings.dat", "config.php"}) {
+            // As the file system has it, beside Qt's own view of owner and user.
+            const auto unixBits = QFileInfo(folder.File(name)).permissions() &
+                                  (owner | QFile::ExeOwner | QFile::ReadGroup | QFile::WriteGroup |
+                                   QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther);
+            EXPECT_EQ(unixBits, owner) << name << (replacing ? " replaced" : " new");
+        }
+    }
+    EXPECT_EQ(folder.Read("hsettings.dat"), QByteArray(SampleIni));
+}
+
 TEST(ConnectionSettingsSave, SavingTwiceGivesTheSameBytes)
 {
     TDataFolder folder;
