@@ -115,6 +115,30 @@ TEST(ConnectionSettingsSave, BothFilesAreTheOwnersAloneAlsoWhenReplacingWiderOne
     EXPECT_EQ(folder.Read("hsettings.dat"), QByteArray(SampleIni));
 }
 
+TEST(ConnectionSettingsSave, BlanksAroundAValueSurviveARestartAndOldFilesReadTheSame)
+{
+    TDataFolder folder;
+    TConnectionSettings s = Sample();
+    s.DbPassword = " pw ";
+    s.DbUser = "\"quoted\"";
+    s.DbName = "\" both \"";
+    s.DbHost = "\"";
+    ASSERT_TRUE(SaveConnectionSettingsTo(folder.Path(), s).Ok);
+    const QByteArray ini = folder.Read("hsettings.dat");
+    EXPECT_TRUE(ini.contains("\r\nspassword=\" pw \"\r\n")) << ini.toStdString();
+    EXPECT_TRUE(ini.contains("\r\nshostname=\"\r\n")) << ini.toStdString();
+    EXPECT_EQ(LoadConnectionSettingsFrom(folder.Path()), s);
+    EXPECT_TRUE(folder.Read("config.php").contains("  $password=\" pw \";\r\n"));
+
+    // A file from before: unquoted values lose their blanks as they always
+    // did, and quotes the writer would not have added stay.
+    folder.Write("hsettings.dat", "[Settings]\r\nspassword= pw \r\nsusername=\"abc\"\r\nsdatabase=\"\"\r\n");
+    const TConnectionSettings old = LoadConnectionSettingsFrom(folder.Path());
+    EXPECT_EQ(old.DbPassword, QStringLiteral("pw"));
+    EXPECT_EQ(old.DbUser, QStringLiteral("\"abc\""));
+    EXPECT_EQ(old.DbName, QStringLiteral("\"\""));
+}
+
 TEST(ConnectionSettingsSave, SavingTwiceGivesTheSameBytes)
 {
     TDataFolder folder;
