@@ -4,6 +4,7 @@
 #include "FMain.h"
 
 #include "tracking/AffiliatesModel.h"
+#include "tracking/ListTexts.h"
 #include "tracking/SalesModel.h"
 
 #include "components/Anchors.h"
@@ -222,11 +223,12 @@ QWidget* TfrmMain::BuildWorkArea(QWidget* page)
     upper->addWidget(lvwPages, 1);
     QFrame* panel8 = Panel(panel7, "bsSkinPanel8", 63);
     upper->addWidget(panel8);
-    lblTotalHits = Label(panel8, "lblTotalHits", QStringLiteral("Total: 0 affiliates"), 7, 8, 300);
-    lblOTOSales = Label(panel8, "lblOTOSales", QStringLiteral("OTO Sales:"), 315, 8, 108);
-    lblSubscribers = Label(panel8, "lblSubscribers", QStringLiteral("Subscribers:"), 426, 8, 106);
-    lblVisitors = Label(panel8, "lblVisitors", QStringLiteral("Visitors:"), 535, 8, 110);
-    lblUniqueHits = Label(panel8, "lblUniqueHits", QStringLiteral("Unique Hits:"), 648, 8, 180);
+    const listtexts::TAffiliateLabels start = listtexts::AffiliateLabelsAtStart();
+    lblTotalHits = Label(panel8, "lblTotalHits", start.TotalHits, 7, 8, 300);
+    lblOTOSales = Label(panel8, "lblOTOSales", start.OtoSales, 315, 8, 108);
+    lblSubscribers = Label(panel8, "lblSubscribers", start.Subscribers, 426, 8, 106);
+    lblVisitors = Label(panel8, "lblVisitors", start.Visitors, 535, 8, 110);
+    lblUniqueHits = Label(panel8, "lblUniqueHits", start.UniqueHits, 648, 8, 180);
     Button(panel8, "btnSSelectAll", QStringLiteral("Select All"), 4, 30, 96, 25);
     Button(panel8, "btnSClearAll", QStringLiteral("Clear Selection"), 104, 30, 96, 25);
     Button(panel8, "bsSkinButton2", QStringLiteral("Add "), 205, 30, 96, 25);
