@@ -336,6 +336,8 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
     // window's own resize; centre again then.
     if (watched == panBanner && event->type() == QEvent::Resize)
         CenterBanner();
+    if (lblTotalHits && watched == lblTotalHits->parentWidget() && event->type() == QEvent::Resize)
+        ArrangeTotals();
     if (event->type() == QEvent::KeyPress && HandleKey(watched, static_cast<QKeyEvent*>(event)))
         return true;
     if (RequestPending() && IsRefusedInput(watched, event))

@@ -168,6 +168,7 @@ private:
     void ReloadSales();
     bool PostNews(const QString& ProdType, const TFormFields& Fields, QByteArray& Trimmed);
     void AfterAffiliatesDeletion();
+    void ArrangeTotals();
     void Repaint();
     void LoadBrandFile();
     void ApplyBrand(const TBrandLoad& Load);

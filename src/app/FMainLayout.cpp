@@ -222,6 +222,7 @@ QWidget* TfrmMain::BuildWorkArea(QWidget* page)
     lvwPages = ReportView(panel7, "lvwPages", AffiliatesModel, {200, 110, 110, 110, 110, 110});
     upper->addWidget(lvwPages, 1);
     QFrame* panel8 = Panel(panel7, "bsSkinPanel8", 63);
+    panel8->installEventFilter(this); // the totals rearrange with its width
     upper->addWidget(panel8);
     const listtexts::TAffiliateLabels start = listtexts::AffiliateLabelsAtStart();
     lblTotalHits = Label(panel8, "lblTotalHits", start.TotalHits, 7, 8, 300);
