@@ -29,5 +29,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     TIniFile again = TIniFile::FromBytes(ini.ToBytes());
     FUZZ_CHECK(again.ReadString(SettingsSection, QStringLiteral("spassword")) == value);
     FUZZ_CHECK(again.ReadString(SettingsSection, QStringLiteral("shostname")) == before);
+
+    // Any one-line value comes back whole: blanks at its ends and quotes of
+    // its own included.
+    QString odd = QString::fromLocal8Bit(bytes.left(24));
+    odd.remove(QLatin1Char('\r'));
+    odd.remove(QLatin1Char('\n'));
+    FUZZ_CHECK(again.WriteString(SettingsSection, QStringLiteral("susername"), odd));
+    FUZZ_CHECK(TIniFile::FromBytes(again.ToBytes()).ReadString(SettingsSection, QStringLiteral("susername")) == odd);
     return 0;
 }

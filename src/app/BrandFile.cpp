@@ -155,20 +155,6 @@ TBrandLoad ParseBrandText(const QByteArray& Plain, const TRandomIndex& RandomInd
     return L;
 }
 
-TBrandLoad DesignBrandLoad()
-{
-    TBrandLoad L;
-    L.FromBrandFile = false;
-    L.Caption = DesignCaption;
-    L.NewsButtonVisible = true;
-    L.MakeMoneyCaption = DefaultMakeMoneyCaption;
-    L.BannerPanelVisible = true; // shown, with no picture
-    L.LinksPanelVisible = true;
-    L.Link1Caption = DesignLinkCaption;
-    L.Link2Caption = DesignLinkCaption;
-    return L;
-}
-
 bool NewsButtonVisibleFor(const TBrandRecord& B)
 {
     const auto both = [](const QString& a, const QString& b) { return !a.isEmpty() && !b.isEmpty(); };
@@ -180,15 +166,6 @@ bool NewsButtonVisibleFor(const TBrandRecord& B)
     if (type == QLatin1String("Gold"))
         return both(B.GoldNewsBaseURL, B.GoldPublID);
     return false;
-}
-
-bool BannerPanelShown(const TBrandLoad& Load, const QString& DataDir)
-{
-    if (!Load.BannerPanelVisible)
-        return false;
-    if (Load.BannerDataFile.isEmpty())
-        return true;
-    return QFileInfo(QDir(DataDir).filePath(Load.BannerDataFile)).isFile();
 }
 
 QPair<QString, QString> SplitBrandEntry(const QString& Entry)

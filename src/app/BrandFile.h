@@ -63,14 +63,8 @@ struct TBrandTagRead {
 TBrandLoad ParseBrandText(const QByteArray& Plain, const TRandomIndex& RandomIndex = SystemRandomIndex,
                           QList<TBrandTagRead>* Reads = nullptr);
 
-// What the window shows when there is no brand file.
-TBrandLoad DesignBrandLoad();
-
 // Whether the tier table shows the News button for this brand.
 bool NewsButtonVisibleFor(const TBrandRecord& Brand);
-
-// Whether the banner panel is shown, given the executable's folder.
-bool BannerPanelShown(const TBrandLoad& Load, const QString& DataDir);
 
 // Piece 0 and piece 1 of a banner or link entry split at "^"; a missing
 // piece is empty.

@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QComboBox>
 #include <QLabel>
 #include <QProgressBar>
@@ -45,8 +46,8 @@ TfrmMain::TfrmMain(const TAppEnvironment& env, QWidget* parent) : QWidget(parent
     // vendor server that never answers cannot hold the window busy for ever.
     IdHTTP1->SetReadTimeout(TrackingProtocol::ReadTimeoutMs);
     Tracking = std::make_unique<TTrackingClient>(*IdHTTP1, [this] { return Settings.SiteUrl; });
-    // Input to this window is looked at before it is delivered, so that the
-    // main page can ignore it while a request runs.
+    // Input to this window is looked at before it is delivered: Esc and the
+    // welcome page's Enter, and what would start a second request.
     qApp->installEventFilter(this);
 
     ConnectHandlers();
@@ -95,6 +96,13 @@ void TfrmMain::ConnectHandlers()
     button("bsSkinButton9", &TfrmMain::bsSkinButton9Click);
     button("bsSkinButton8", &TfrmMain::bsSkinButton8Click);
     connect(cbxQueryType, &QComboBox::currentIndexChanged, this, &TfrmMain::cbxQueryTypeChange);
+    connect(btnStop, &QToolButton::clicked, this, &TfrmMain::btnStopClick);
+
+    // What starts a request; everything else works while one is pending.
+    for (const char* name : {"btnNews", "bsSkinSpeedButton1", "lvwPages", "btnSSelectAll", "bsSkinButton2",
+                             "bsSkinButton3", "btnDeleteSeg", "bsSkinButton4", "btnRevfreshSegments",
+                             "cbxQueryType", "bsSkinButton7", "bsSkinButton9", "bsSkinButton8"})
+        RefuseWhileRequestPending(findChild<QWidget*>(QLatin1String(name)));
 
     // One notification per user action, however many rows it changes.
     PagesSelection = new TSelectionBatcher(lvwPages);
@@ -142,6 +150,7 @@ void TfrmMain::OnRequestProgress(qint64 Done, qint64 Total)
 
 void TfrmMain::OnRequestBusy(bool Busy)
 {
+    btnStop->setEnabled(Busy);
     if (Busy) {
         MainGauge->setRange(0, 0); // until the reply tells its size
         return;
@@ -150,21 +159,62 @@ void TfrmMain::OnRequestBusy(bool Busy)
     MainGauge->setValue(0);
 }
 
-bool TfrmMain::IsMainPageInput(QObject* Watched, QEvent* Event) const
+void TfrmMain::RefuseWhileRequestPending(QWidget* Control)
+{
+    if (Control)
+        RequestControls << Control;
+}
+
+bool TfrmMain::IsRefusedInput(QObject* Watched, QEvent* Event) const
 {
     switch (Event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::Shortcut:
+    case QEvent::Wheel:
         break;
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease: {
+        // Leaving a control and abandoning the request stay possible.
+        const int key = static_cast<QKeyEvent*>(Event)->key();
+        if (key == Qt::Key_Escape || key == Qt::Key_Tab || key == Qt::Key_Backtab)
+            return false;
+        break;
+    }
     default:
         return false;
     }
+    // The lists take their input in their viewport, the Show box in its popup.
+    for (const QObject* o = Watched; o && o != this; o = o->parent())
+        for (const QPointer<QWidget>& control : RequestControls)
+            if (control == o)
+                return true;
+    return false;
+}
+
+bool TfrmMain::HandleKey(QObject* Watched, QKeyEvent* Event)
+{
     auto* widget = qobject_cast<QWidget*>(Watched);
-    return widget && widget->window() == this;
+    if (!widget || widget->window() != this)
+        return false;
+    if (Event->key() == Qt::Key_Escape && RequestPending()) {
+        btnStopClick();
+        return true;
+    }
+    // Enter anywhere on the welcome page presses its default button, the
+    // HTML view that holds the focus there included.
+    const bool enter = Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter;
+    if (enter && stsWelcome && pgcPrinc->currentWidget() == stsWelcome) {
+        bsSkinButton1->click();
+        return true;
+    }
+    return false;
+}
+
+void TfrmMain::btnStopClick()
+{
+    if (RequestPending())
+        IdHTTP1->Disconnect();
 }
 
 void TfrmMain::FormShow()
@@ -286,7 +336,11 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
     // window's own resize; centre again then.
     if (watched == panBanner && event->type() == QEvent::Resize)
         CenterBanner();
-    if (RequestPending() && IsMainPageInput(watched, event))
+    if (lblTotalHits && watched == lblTotalHits->parentWidget() && event->type() == QEvent::Resize)
+        ArrangeTotals();
+    if (event->type() == QEvent::KeyPress && HandleKey(watched, static_cast<QKeyEvent*>(event)))
+        return true;
+    if (RequestPending() && IsRefusedInput(watched, event))
         return true;
     return QWidget::eventFilter(watched, event);
 }

@@ -8,12 +8,14 @@
 #include "settings/ConnectionSettings.h"
 #include "tracking/TrackingProtocol.h"
 
+#include <QList>
+#include <QPointer>
 #include <QStringList>
 #include <QWidget>
-
 #include <memory>
 
 class QComboBox;
+class QKeyEvent;
 class QFrame;
 class QLabel;
 class QMovie;
@@ -51,6 +53,7 @@ public:
     TMessageBox* msgMain = nullptr;
     QLabel* MainStatusPanel = nullptr;
     QProgressBar* MainGauge = nullptr;
+    QToolButton* btnStop = nullptr;
     QTimer* Timer1 = nullptr;
     TConnectionSettings Settings;
     THttpClient* IdHTTP1 = nullptr;
@@ -141,8 +144,19 @@ public:
     // name and password it may carry, then track.php with the link id.
     static QString TrackingLink(const QString& SiteUrl, const QString& LinkId);
 
-    // True while a request runs on IdHTTP1: the main page then takes no input.
+    // True while a request runs on IdHTTP1. The client serves one request at
+    // a time, so whatever would start another is refused meanwhile: handlers
+    // that start a request return at once while this is true, and the
+    // controls that start one are registered with RefuseWhileRequestPending.
     bool RequestPending() const;
+    // Mouse, wheel and key input to Control (and to everything inside it) is
+    // not delivered while a request is pending, so the control visibly keeps
+    // its state instead of changing without effect. Everything else in the
+    // window keeps working.
+    void RefuseWhileRequestPending(QWidget* Control);
+    // Esc and the stop button beside the gauge: the pending request is
+    // abandoned and fails like any other, with its operation's usual message.
+    void btnStopClick();
     void Timer1Timer();
 
 signals:
@@ -167,7 +181,8 @@ private:
     void ConnectHandlers();
     void OnRequestProgress(qint64 Done, qint64 Total);
     void OnRequestBusy(bool Busy);
-    bool IsMainPageInput(QObject* Watched, QEvent* Event) const;
+    bool IsRefusedInput(QObject* Watched, QEvent* Event) const;
+    bool HandleKey(QObject* Watched, QKeyEvent* Event);
     void ReloadSales();
     bool PostNews(const QString& ProdType, const TFormFields& Fields, QByteArray& Trimmed);
     void AfterAffiliatesDeletion();
@@ -177,6 +192,7 @@ private:
     // text hides rows, the figures of the rows shown.
     void ShowAffiliateTotals();
     QTableView* FocusedList() const;
+    void ArrangeTotals();
     void Repaint();
     void LoadBrandFile();
     void ApplyBrand(const TBrandLoad& Load);
@@ -187,6 +203,8 @@ private:
     bool Closing = false; // FormClose ran: pending handlers finish quietly
     std::unique_ptr<TTrackingClient> Tracking;
     TSelectionBatcher* PagesSelection = nullptr;
+    QList<QPointer<QWidget>> RequestControls;
+    int AppliedQueryType = 0; // the Show entry the sales list was last loaded for
 
     // Controls, named as the operator's guide and the tests know them.
     QTabWidget* pgcPrinc = nullptr;

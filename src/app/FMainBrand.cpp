@@ -7,15 +7,36 @@
 #include "util/FileCrypt.h"
 
 #include <QApplication>
+#include <QColor>
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
 #include <QIcon>
 #include <QImage>
 #include <QMovie>
+#include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
 #include <QToolButton>
+
+namespace
+{
+
+// The background colour a GIF names in its screen descriptor (an index into
+// its global colour table); invalid when it names none.
+QColor GifBackground(const QByteArray& Gif)
+{
+    if (Gif.size() < 13 || !(uchar(Gif[10]) & 0x80))
+        return {};
+    const int entries = 2 << (uchar(Gif[10]) & 7);
+    const int index = uchar(Gif[11]);
+    const qsizetype at = 13 + 3 * qsizetype(index);
+    if (index >= entries || at + 2 >= Gif.size())
+        return {};
+    return QColor(uchar(Gif[at]), uchar(Gif[at + 1]), uchar(Gif[at + 2]));
+}
+
+} // namespace
 
 void TfrmMain::LoadBrandFile()
 {
@@ -79,6 +100,16 @@ bool TfrmMain::ShowBanner(const TBrandLoad& Load)
         if (!gifMovie)
             return false;
         size = gifMovie->currentImage().size();
+        // Not transparent: what the frames leave open shows the picture's own
+        // background colour. And it loops for ever, also when the file does
+        // not ask for it (a GIF without a loop extension plays once).
+        if (const QColor background = GifBackground(BannerData); background.isValid()) {
+            QPalette palette = gifBanner->palette();
+            palette.setColor(QPalette::Window, background);
+            gifBanner->setPalette(palette);
+        }
+        gifBanner->setAutoFillBackground(true);
+        connect(gifMovie, &QMovie::finished, gifMovie, &QMovie::start);
         gifBanner->setMovie(gifMovie);
         gifMovie->start();
         gifBanner->show();

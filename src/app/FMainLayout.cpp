@@ -4,6 +4,7 @@
 #include "FMain.h"
 
 #include "tracking/AffiliatesModel.h"
+#include "tracking/ListTexts.h"
 #include "tracking/SalesModel.h"
 
 #include "components/Anchors.h"
@@ -19,6 +20,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
@@ -232,12 +234,14 @@ QWidget* TfrmMain::BuildWorkArea(QWidget* page)
     lvwPages->setColumnHidden(TAffiliatesModel::colSaleRate, true);
     upper->addWidget(lvwPages, 1);
     QFrame* panel8 = Panel(panel7, "bsSkinPanel8", 63);
+    panel8->installEventFilter(this); // the totals rearrange with its width
     upper->addWidget(panel8);
-    lblTotalHits = Label(panel8, "lblTotalHits", QStringLiteral("Total: 0 affiliates"), 7, 8, 300);
-    lblOTOSales = Label(panel8, "lblOTOSales", QStringLiteral("OTO Sales:"), 315, 8, 108);
-    lblSubscribers = Label(panel8, "lblSubscribers", QStringLiteral("Subscribers:"), 426, 8, 106);
-    lblVisitors = Label(panel8, "lblVisitors", QStringLiteral("Visitors:"), 535, 8, 110);
-    lblUniqueHits = Label(panel8, "lblUniqueHits", QStringLiteral("Unique Hits:"), 648, 8, 180);
+    const listtexts::TAffiliateLabels start = listtexts::AffiliateLabelsAtStart();
+    lblTotalHits = Label(panel8, "lblTotalHits", start.TotalHits, 7, 8, 300);
+    lblOTOSales = Label(panel8, "lblOTOSales", start.OtoSales, 315, 8, 108);
+    lblSubscribers = Label(panel8, "lblSubscribers", start.Subscribers, 426, 8, 106);
+    lblVisitors = Label(panel8, "lblVisitors", start.Visitors, 535, 8, 110);
+    lblUniqueHits = Label(panel8, "lblUniqueHits", start.UniqueHits, 648, 8, 180);
     Button(panel8, "btnSSelectAll", QStringLiteral("Select All"), 4, 30, 96, 25);
     Button(panel8, "btnSClearAll", QStringLiteral("Clear Selection"), 104, 30, 96, 25);
     Button(panel8, "bsSkinButton2", QStringLiteral("Add "), 205, 30, 96, 25);
@@ -313,5 +317,14 @@ QWidget* TfrmMain::BuildStatusBar(QWidget* page)
     MainGauge->setTextVisible(true);
     MainGauge->setFixedWidth(130);
     l->addWidget(MainGauge);
+    // Beside the gauge: abandons the pending request (as Esc does).
+    btnStop = Named(new QToolButton(bar), "btnStop");
+    btnStop->setIcon(style()->standardIcon(QStyle::SP_BrowserStop));
+    btnStop->setIconSize(QSize(11, 11));
+    btnStop->setFixedSize(17, 17);
+    btnStop->setAutoRaise(true);
+    btnStop->setToolTip(QStringLiteral("Stop (Esc)"));
+    btnStop->setEnabled(false);
+    l->addWidget(btnStop);
     return bar;
 }

@@ -15,6 +15,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QPushButton>
+#include <QSignalBlocker>
 #include <QTableView>
 
 using namespace listtexts;
@@ -116,9 +118,7 @@ bool TfrmMain::RequestPending() const
 
 void TfrmMain::lvwPagesSelectItem(bool RowsSelected)
 {
-    if (RequestPending())
-        return;
-    if (RowsSelected && QueryType() == 0 && !LoadSales(0, SelectedAffiliateIds()))
+    if (RowsSelected && QueryType() == 0 && !RequestPending() && !LoadSales(0, SelectedAffiliateIds()))
         msgMain->Notice(TroubleAccessing());
     lblRefersHits->setText(SalesCount(SalesModel->rowCount()));
     Repaint();
@@ -132,6 +132,36 @@ void TfrmMain::btnSSelectAllClick()
 void TfrmMain::btnSClearAllClick()
 {
     lvwPages->clearSelection();
+}
+
+void TfrmMain::ArrangeTotals()
+{
+    // The design positions while the texts fit. A text that would run into
+    // its neighbour pushes the rest to the right; one that would pass the
+    // panel's edge starts a row below, and the panel grows (its buttons
+    // moving down) until every total up to the 64-bit ends shows whole.
+    constexpr int Top = 8, Gap = 6, PanelHeight = 63, ButtonsTop = 30;
+    constexpr int Lefts[] = {7, 315, 426, 535, 648};
+    constexpr int Widths[] = {300, 108, 106, 110, 180};
+    QLabel* const labels[] = {lblTotalHits, lblOTOSales, lblSubscribers, lblVisitors, lblUniqueHits};
+    QWidget* panel = lblTotalHits->parentWidget();
+    const int rowHeight = lblTotalHits->sizeHint().height() + 2;
+    int row = 0, next = 0;
+    for (int i = 0; i < 5; ++i) {
+        const int width = qMax(Widths[i], labels[i]->sizeHint().width());
+        int left = row == 0 ? qMax(Lefts[i], next) : next;
+        if (i > 0 && left + labels[i]->sizeHint().width() > panel->width()) {
+            ++row;
+            left = Lefts[0];
+        }
+        labels[i]->setGeometry(left, Top + row * rowHeight, qMin(width, qMax(0, panel->width() - left)),
+                               labels[i]->sizeHint().height());
+        next = left + labels[i]->sizeHint().width() + Gap;
+    }
+    const int extra = row * rowHeight;
+    panel->setFixedHeight(PanelHeight + extra);
+    for (QPushButton* button : panel->findChildren<QPushButton*>(Qt::FindDirectChildrenOnly))
+        button->move(button->x(), ButtonsTop + extra);
 }
 
 void TfrmMain::AfterAffiliatesDeletion()
@@ -193,8 +223,14 @@ void TfrmMain::ReloadSales()
 
 void TfrmMain::cbxQueryTypeChange()
 {
-    if (RequestPending())
+    // A change that cannot be loaded now is taken back, so that the box
+    // never shows another entry than the one the list was loaded for.
+    if (RequestPending()) {
+        const QSignalBlocker quiet(cbxQueryType);
+        cbxQueryType->setCurrentIndex(AppliedQueryType);
         return;
+    }
+    AppliedQueryType = QueryType();
     ReloadSales();
     lblRefersHits->setText(SalesCount(SalesModel->rowCount()));
     Repaint();

@@ -123,6 +123,7 @@ void TfrmMain::ShowAffiliateTotals()
         lblSubscribers->setText(AffiliateLabelTexts.value(2));
         lblVisitors->setText(AffiliateLabelTexts.value(3));
         lblUniqueHits->setText(AffiliateLabelTexts.value(4));
+        ArrangeTotals();
         return;
     }
     const TAffiliateLabels shown =
@@ -132,6 +133,7 @@ void TfrmMain::ShowAffiliateTotals()
     lblSubscribers->setText(shown.Subscribers);
     lblVisitors->setText(shown.Visitors);
     lblUniqueHits->setText(shown.UniqueHits);
+    ArrangeTotals();
 }
 
 // ---- export and copy -------------------------------------------------------

@@ -1,13 +1,13 @@
 // The program: one application object, the main window, the event loop.
 #include "app/AppConstants.h"
+#include "app/AppStart.h"
 #include "app/FMain.h"
 #include "components/ErrorReporter.h"
 #include "components/SkinApply.h"
 
-int main(int argc, char** argv)
+int main(int, char** argv)
 {
-    TApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tallyfair"));
+    const auto app = CreateApplication(argv[0]);
 
     // Every file of the program lies in the executable's folder.
     TAppEnvironment env{QApplication::applicationDirPath(), UpdateBaseURL};
@@ -16,5 +16,5 @@ int main(int argc, char** argv)
 
     TfrmMain frmMain(env);
     frmMain.show();
-    return app.exec();
+    return app->exec();
 }

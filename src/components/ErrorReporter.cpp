@@ -6,7 +6,8 @@
 #include <QMessageBox>
 #include <exception>
 
-namespace {
+namespace
+{
 QString& Folder()
 {
     static QString folder;
@@ -30,14 +31,17 @@ void TErrorReporter::Report(const QString& Message)
     try {
         QFile log(LogPath());
         if (log.open(QIODevice::WriteOnly | QIODevice::Append)) {
-            const QByteArray line = QDateTime::currentDateTime().toString(Qt::ISODate).toLocal8Bit() +
-                                    "  " + Message.toLocal8Bit() + "\r\n";
+            const QByteArray line = QDateTime::currentDateTime().toString(Qt::ISODate).toLocal8Bit() + "  " +
+                                    Message.toLocal8Bit() + "\r\n";
             log.write(line);
         }
-        QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(),
+        // Titled like the window it stands over, so that a branded copy
+        // shows its own name there too.
+        QWidget* over = QApplication::activeWindow();
+        QMessageBox box(QMessageBox::Critical, over ? over->windowTitle() : QApplication::applicationName(),
                         QStringLiteral("An unexpected error occurred and was recorded in %1:\n\n%2")
                             .arg(QDir::toNativeSeparators(LogPath()), Message),
-                        QMessageBox::Ok, QApplication::activeWindow());
+                        QMessageBox::Ok, over);
         box.setObjectName(QStringLiteral("errorReporterBox"));
         box.exec();
     } catch (...) {

@@ -24,7 +24,7 @@ QVariant THtmlView::loadResource(int, const QUrl&)
 
 void THtmlView::OpenLink(const QUrl& Url)
 {
-    if (Url.scheme() == QLatin1String("http") || Url.scheme() == QLatin1String("https") ||
-        Url.scheme() == QLatin1String("mailto"))
+    // Only web addresses reach the browser; a relative link leads nowhere.
+    if (Url.scheme() == QLatin1String("http") || Url.scheme() == QLatin1String("https"))
         OpenInBrowser(Url.toString());
 }

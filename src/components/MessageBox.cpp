@@ -29,9 +29,8 @@ int TMessageBox::Show(const QString& Text, TMsgKind Kind, bool WithCancel)
     if (!parent)
         parent = Owner;
     QMessageBox box(Kind == TMsgKind::Warning ? QMessageBox::Warning : QMessageBox::Information,
-                    Owner ? Owner->window()->windowTitle() : QApplication::applicationDisplayName(),
-                    Text, WithCancel ? (QMessageBox::Ok | QMessageBox::Cancel) : QMessageBox::Ok,
-                    parent);
+                    Owner ? Owner->window()->windowTitle() : QApplication::applicationName(), Text,
+                    WithCancel ? (QMessageBox::Ok | QMessageBox::Cancel) : QMessageBox::Ok, parent);
     box.setObjectName(QStringLiteral("msgMainBox"));
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Ok);

@@ -111,7 +111,8 @@ TSaveOutcome SaveConnectionSettingsTo(const QString& DataDir, const TConnectionS
                         ini.WriteString(SettingsSection, Key(KeyDbPassword), Settings.DbPassword);
     if (!stored)
         return SettingsFileFailure(iniPath, QStringLiteral("a value holds a line break"));
-    if (!ini.SaveFile(iniPath, error))
+    // Both files hold the database password.
+    if (!ini.SaveFile(iniPath, error, TFileAccess::OwnerOnly))
         return SettingsFileFailure(iniPath, error);
 
     const QString phpPath = dir.filePath(ConfigPhpFileName);
@@ -119,7 +120,7 @@ TSaveOutcome SaveConnectionSettingsTo(const QString& DataDir, const TConnectionS
     if (QFileInfo(phpPath).isDir())
         error = FolderInTheWay;
     else
-        written = WriteFileAtomically(phpPath, ConfigPhpText(Settings), error);
+        written = WriteFileAtomically(phpPath, ConfigPhpText(Settings), error, TFileAccess::OwnerOnly);
     if (!written)
         return {false, QStringLiteral("Could not write \"%1\": %2.\n"
                                       "The settings themselves were saved to %3.")

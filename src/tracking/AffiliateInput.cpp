@@ -26,9 +26,32 @@ QString AffiliateInputProblem(const TAffiliateInput& Values)
     return {};
 }
 
+namespace
+{
+
+// The user name and password a protected site's address may carry are no
+// one's business on the screen (and never part of an affiliate's link).
+QString WithoutUserInfo(QString Url)
+{
+    const qsizetype scheme = Url.indexOf(QLatin1String("://"));
+    if (scheme < 0)
+        return Url;
+    const qsizetype start = scheme + 3;
+    qsizetype end = start;
+    while (end < Url.size() && Url[end] != QLatin1Char('/') && Url[end] != QLatin1Char('?') &&
+           Url[end] != QLatin1Char('#'))
+        ++end;
+    const qsizetype at = Url.lastIndexOf(QLatin1Char('@'), end - 1);
+    if (at >= start)
+        Url.remove(start, at + 1 - start);
+    return Url;
+}
+
+} // namespace
+
 QString ExampleAffiliateBase(const QString& SiteUrl)
 {
-    QString base = TrimLow(SiteUrl);
+    QString base = WithoutUserInfo(TrimLow(SiteUrl));
     while (base.endsWith(QLatin1Char('/')))
         base.chop(1);
     if (base.isEmpty())
@@ -38,8 +61,9 @@ QString ExampleAffiliateBase(const QString& SiteUrl)
 
 QString AffiliateHelpText(const QString& SiteUrl)
 {
+    // Affiliates' links lead to the site's counting script.
     return QStringLiteral("The affiliate url will be like ") + ExampleAffiliateBase(SiteUrl) +
            QStringLiteral(
-               "?affid=AFFILIATEID where AFFILIATEID will be the value that you enter in the previous "
+               "track.php?affid=AFFILIATEID where AFFILIATEID will be the value that you enter in the previous "
                "field");
 }

@@ -18,9 +18,9 @@ bool AffiliateInputFromRecordText(const QString& RecordText, TAffiliateInput& Va
 // Blanks and control characters around a text do not count.
 QString AffiliateInputProblem(const TAffiliateInput& Values);
 
-// An address the affiliate's link could have on the operator's site, for the
-// help text: the site address with one closing slash, or a made-up one when
-// no site is configured yet.
+// The folder an affiliate's link could lead to on the operator's site, for
+// the help text: the site address without user name and password, with one
+// closing slash, or a made-up one when no site is configured yet.
 QString ExampleAffiliateBase(const QString& SiteUrl);
 // The whole help text of the dialog.
 QString AffiliateHelpText(const QString& SiteUrl);

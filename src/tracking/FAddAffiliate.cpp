@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <limits>
+
 namespace
 {
 
@@ -41,6 +43,9 @@ TfrmAddAffiliate::TfrmAddAffiliate(QWidget* Parent, TMessageBox& Msg, const QStr
     Caption(this, "lblAffID", QStringLiteral("Affiliate ID:"), 10, 40);
     edtAffID = Named(new QLineEdit(this), "edtAffID");
     edtAffID->setGeometry(87, 38, 121, 18);
+    // No length limit: a longer stored name must not be cut short on edit.
+    for (QLineEdit* edit : {edtAffName, edtAffID})
+        edit->setMaxLength(std::numeric_limits<int>::max());
 
     // The site address comes from the settings; show it as text, never markup.
     lblHelp = Named(new QLabel(AffiliateHelpText(SiteUrl), this), "lblHelp");

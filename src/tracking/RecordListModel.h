@@ -75,6 +75,9 @@ public:
     // A counter as the lists read it: an optionally signed decimal integer
     // that fits 64 bits, blanks around it allowed. Anything else is nothing.
     static std::optional<qint64> ParseCounter(const QString& Text);
+    // ParseCounter for a cell's bytes, as the totals read them (plain digits
+    // take a shorter way).
+    static std::optional<qint64> CounterOf(QByteArrayView Bytes);
     // Adds without wrapping: a sum past the 64-bit range stays at its edge.
     static qint64 SaturatingAdd(qint64 A, qint64 B);
 
@@ -95,8 +98,6 @@ protected:
     qint64 ColumnTotal(int Column) const { return Totals.value(Column); }
 
 private:
-    // ParseCounter for a cell's bytes.
-    static std::optional<qint64> CounterOf(QByteArrayView Bytes);
     bool IsCounter(int Column) const { return CounterColumns.contains(Column); }
     int FieldsPerRow() const { return int(Headers.size()) + 1; }
     quint32 StoredAt(int Row) const { return Filtered ? Shown[size_t(Row)] : View[size_t(Row)]; }

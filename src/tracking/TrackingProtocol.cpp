@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <limits>
 
 namespace TrackingProtocol
 {
@@ -26,11 +25,6 @@ TFormFields Form(const QString& Action, const TFormFields& Fields = {})
 QString ScriptUrl(const QString& SiteUrl)
 {
     return SiteUrl + QStringLiteral("/actions.php");
-}
-
-QString JoinIds(const QStringList& Ids)
-{
-    return Ids.join(QLatin1Char(','));
 }
 
 TFormFields CheckServerForm()
@@ -381,41 +375,6 @@ QStringList RecordFields(const QString& RecordText)
     QStringList fields;
     SplitByChar(QLatin1Char(','), text, fields);
     return fields;
-}
-
-QString Unquoted(const QString& Field)
-{
-    QString s = Field;
-    s.remove(QLatin1Char('"'));
-    return s;
-}
-
-bool ParseCounter(const QString& Text, qint64& Value)
-{
-    qsizetype i = 0;
-    bool negative = false;
-    if (i < Text.size() && (Text[i] == QLatin1Char('-') || Text[i] == QLatin1Char('+'))) {
-        negative = Text[i] == QLatin1Char('-');
-        ++i;
-    }
-    if (i == Text.size())
-        return false;
-    // Accumulated as a negative number so that the lowest value fits too.
-    constexpr qint64 lowest = std::numeric_limits<qint64>::min();
-    qint64 n = 0;
-    for (; i < Text.size(); ++i) {
-        const char16_t c = Text[i].unicode();
-        if (c < u'0' || c > u'9')
-            return false;
-        const int d = c - u'0';
-        if (n < (lowest + d) / 10)
-            return false;
-        n = n * 10 - d;
-    }
-    if (!negative && n == lowest)
-        return false;
-    Value = negative ? n : -n;
-    return true;
 }
 
 } // namespace TrackingProtocol

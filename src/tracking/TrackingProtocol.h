@@ -33,9 +33,6 @@ inline const QString FailedReply = QStringLiteral("BAD");
 // typed (a trailing slash gives two).
 QString ScriptUrl(const QString& SiteUrl);
 
-// Record ids as the script takes them: joined by single commas.
-QString JoinIds(const QStringList& Ids);
-
 TFormFields CheckServerForm();
 TFormFields DeleteAffiliatesForm(const QString& Ids);
 TFormFields LoadAffiliatesForm();
@@ -84,12 +81,5 @@ bool DecodeRecord(const QString& Reply, QString& RecordText);
 // The fields of a record text from DecodeRecord, cut as the edit dialog
 // takes them (quotes left on the outer two).
 QStringList RecordFields(const QString& RecordText);
-
-// Text without any double quote.
-QString Unquoted(const QString& Field);
-
-// A counter as decimal text: an optional sign and digits, nothing else,
-// within 64 bits. False, leaving Value alone, for anything else.
-bool ParseCounter(const QString& Text, qint64& Value);
 
 } // namespace TrackingProtocol

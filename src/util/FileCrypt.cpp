@@ -1,6 +1,7 @@
 #include "util/FileCrypt.h"
 
 #include "crypto/Encryption.h"
+#include "util/AtomicWrite.h"
 #include "util/DeviceStream.h"
 
 #include <QBuffer>
@@ -150,9 +151,14 @@ bool DecryptFileTo(const QString& Source, const QString& Dest, QString* Error, c
     if (!source.seek(0))
         return Fail(Error, QStringLiteral("Cannot read %1: %2").arg(Shown(Source), source.errorString()));
 
+    // The plain text is the brander's: kept from other users of the machine.
     QSaveFile dest(Dest);
     if (!OpenDest(dest, Error))
         return false;
+    if (!RestrictToOwner(dest)) {
+        dest.cancelWriting();
+        return Fail(Error, QStringLiteral("Cannot protect %1: %2").arg(Shown(Dest), dest.errorString()));
+    }
     const TStreamOutcome written = DecryptDevice(source, &dest, Password);
     if (written != TStreamOutcome::Authentic) {
         // The file changed between the two passes, or the disk refused bytes.

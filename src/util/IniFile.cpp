@@ -30,6 +30,38 @@ bool IsBlank(const QByteArray& Raw)
     return Raw.trimmed().isEmpty();
 }
 
+bool IsQuoted(const QString& Text)
+{
+    return Text.size() >= 2 && Text.startsWith(QLatin1Char('"')) && Text.endsWith(QLatin1Char('"'));
+}
+
+// Values are read without the blanks around them, so a value with such
+// blanks is written in double quotes, which the reader takes off again (as
+// the desktop's own profile reader does). So is a value that is itself in
+// quotes, which would otherwise lose them.
+bool NeedsQuotes(const QString& Value)
+{
+    return HasEdgeBlanks(Value) || IsQuoted(Value);
+}
+
+QString Quoted(const QString& Value)
+{
+    return NeedsQuotes(Value) ? QLatin1Char('"') + Value + QLatin1Char('"') : Value;
+}
+
+// Only quotes that the writer could have put there are taken off: any other
+// value, in particular every value of a file written before values were
+// quoted, reads exactly as it always did.
+QString Unquoted(const QString& Stored)
+{
+    if (IsQuoted(Stored)) {
+        const QString inner = Stored.mid(1, Stored.size() - 2);
+        if (NeedsQuotes(inner))
+            return inner;
+    }
+    return Stored;
+}
+
 } // namespace
 
 TIniFile TIniFile::FromBytes(const QByteArray& Bytes)
@@ -84,7 +116,7 @@ TIniFile::TLine TIniFile::Parse(const QByteArray& Raw)
     if (eq > 0) {
         line.Kind = TLineKind::Key;
         line.Name = QString::fromLocal8Bit(text.left(eq)).trimmed();
-        line.Value = QString::fromLocal8Bit(text.mid(eq + 1)).trimmed();
+        line.Value = Unquoted(QString::fromLocal8Bit(text.mid(eq + 1)).trimmed());
     }
     return line;
 }
@@ -148,7 +180,7 @@ bool TIniFile::WriteString(const QString& Section, const QString& Key, const QSt
     if (HasLineBreak(Value))
         return false;
 
-    const QByteArray value = Value.toLocal8Bit();
+    const QByteArray value = Quoted(Value).toLocal8Bit();
     const qsizetype header = FindSection(Section);
     if (header < 0) {
         InsertLine(Lines.size(), '[' + Section.toLocal8Bit() + ']');
@@ -181,7 +213,7 @@ QByteArray TIniFile::ToBytes() const
     return bytes;
 }
 
-bool TIniFile::SaveFile(const QString& Path, QString& Error) const
+bool TIniFile::SaveFile(const QString& Path, QString& Error, TFileAccess Access) const
 {
-    return WriteFileAtomically(Path, ToBytes(), Error);
+    return WriteFileAtomically(Path, ToBytes(), Error, Access);
 }

@@ -2,12 +2,15 @@
 // TIniFile: a profile file ("[Section]" lines followed by "key=value" lines)
 // read and written the way the desktop's profile routines do it. Section and
 // key names match without regard to case, values are read without the blanks
-// around them, and a write touches only the one line it has to: every other
-// line of the file, comments and odd lines included, stays byte for byte as
-// it was.
+// around them (so a value that has such blanks is written in double quotes,
+// which reading takes off again), and a write touches only the one line it
+// has to: every other line of the file, comments and odd lines included,
+// stays byte for byte as it was.
 //
 // Text is 8-bit in the system code page. Lines that this class writes end in
 // CR LF; lines it only read keep whatever ending they came with.
+#include "util/AtomicWrite.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -43,7 +46,7 @@ public:
 
     // Writes the profile to Path atomically: either the new file is in place
     // or the old one is untouched. False with the reason in Error.
-    bool SaveFile(const QString& Path, QString& Error) const;
+    bool SaveFile(const QString& Path, QString& Error, TFileAccess Access = TFileAccess::AsBefore) const;
 
 private:
     enum class TLineKind { Other, Section, Key };
@@ -51,7 +54,7 @@ private:
         QByteArray Raw; // the line as it is in the file, ending included
         TLineKind Kind = TLineKind::Other;
         QString Name;  // section or key name, trimmed
-        QString Value; // key value, trimmed
+        QString Value; // key value, trimmed and unquoted
     };
 
     static TLine Parse(const QByteArray& Raw);

@@ -1,5 +1,7 @@
 #include "UUtils.h"
 
+#include "DesktopBrowser.h"
+
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -94,21 +96,13 @@ QString TrimLow(const QString& Text)
 
 bool OpenInBrowser(const QString& Url)
 {
-    const QString launcher = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
-    if (launcher.isEmpty())
+    const TBrowserAddress address = BrowserAddress(Url);
+    if (!address.Ok)
         return false;
-    // The outcome of the launch is not looked at, as on every platform.
-    QProcess::startDetached(launcher, {Url});
-    return true;
-}
-
-QString BrowserPathFromCommand(const QString& RegisteredCommand)
-{
-    const QString command = RegisteredCommand.toLower();
-    if (command.isEmpty())
-        return {};
-    const qsizetype exe = command.indexOf(QLatin1String(".exe"));
-    QString path = (exe < 0 ? QString() : command.left(exe)) + QLatin1String(".exe");
-    path.remove(QLatin1Char('"'));
-    return path;
+    for (QStringList command : BrowserCommands(address.Address)) {
+        const QString program = QStandardPaths::findExecutable(command.takeFirst());
+        if (!program.isEmpty() && QProcess::startDetached(program, command))
+            return true;
+    }
+    return false;
 }

@@ -20,12 +20,10 @@ QByteArray UnescapeDollarHex(const QByteArray& Text);
 QByteArray TrimLow(const QByteArray& Text);
 QString TrimLow(const QString& Text);
 
-// Starts the desktop's browser launcher (xdg-open, looked up on PATH)
-// detached, with Url as its one argument. False, starting nothing, when
-// there is no launcher.
+// Opens Url in the user's web browser, started itself with the address as
+// its argument: the desktop's default browser, else x-www-browser,
+// sensible-browser or $BROWSER, whichever starts first. An address without a
+// scheme is opened as "http://" + address, an empty one starts the browser on
+// its home page, and one of any scheme but http or https is never handed to
+// another program. False when nothing was started.
 bool OpenInBrowser(const QString& Url);
-
-// The Windows rule for the registered http open command: lower-case it,
-// keep everything before the first ".exe" plus ".exe", drop double quotes.
-// Empty for an empty command, which means "no browser registered".
-QString BrowserPathFromCommand(const QString& RegisteredCommand);

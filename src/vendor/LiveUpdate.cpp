@@ -63,11 +63,6 @@ QString UpdaterPath(const QString& DataDir)
     return QDir(DataDir).filePath(UpdaterProgramName);
 }
 
-QString UpdaterParameters(const QString& BaseURL, const QString& Version)
-{
-    return BaseURL + QLatin1Char(' ') + Version + QStringLiteral(" A");
-}
-
 QStringList UpdaterArguments(const QString& BaseURL, const QString& Version)
 {
     return {BaseURL, Version, QStringLiteral("A")};

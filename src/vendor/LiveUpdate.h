@@ -39,7 +39,6 @@ inline const QString NoUpdatesMessage = QStringLiteral("There's no new updates f
 // The updater beside the executable, and what it is given: the update
 // base address, the current version and "A".
 QString UpdaterPath(const QString& DataDir);
-QString UpdaterParameters(const QString& BaseURL, const QString& Version);
 QStringList UpdaterArguments(const QString& BaseURL, const QString& Version);
 
 // Starts the updater detached, not waiting for it. False when it is missing

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QWidget>
+#include <limits>
 #include <optional>
 
 using namespace tftest;
@@ -86,13 +87,14 @@ TEST_F(AddAffiliateTest, HasTheControlsInTheirPlaces)
         EXPECT_EQ(cancel->text(), "Cancel");
         EXPECT_TRUE(name->text().isEmpty());
         EXPECT_TRUE(id->text().isEmpty());
-        EXPECT_EQ(name->maxLength(), QLineEdit().maxLength()) << "no length limit";
+        EXPECT_EQ(name->maxLength(), std::numeric_limits<int>::max()) << "no length limit";
+        EXPECT_EQ(id->maxLength(), std::numeric_limits<int>::max()) << "no length limit";
         EXPECT_EQ(Find<QLabel>(d, "lblAffName")->text(), "Affiliate Name:");
         EXPECT_EQ(Find<QLabel>(d, "lblAffID")->text(), "Affiliate ID:");
         auto* help = Find<QLabel>(d, "lblHelp");
         EXPECT_EQ(help->text(),
-                  "The affiliate url will be like http://shop.example/event/?affid=AFFILIATEID where "
-                  "AFFILIATEID will be the value that you enter in the previous field");
+                  "The affiliate url will be like http://shop.example/event/track.php?affid=AFFILIATEID "
+                  "where AFFILIATEID will be the value that you enter in the previous field");
         EXPECT_TRUE(help->wordWrap());
         EXPECT_EQ(help->geometry(), QRect(9, 63, 370, 26));
 
@@ -189,6 +191,16 @@ TEST_F(AddAffiliateTest, EditOkGivesTheChangedTexts)
     EXPECT_EQ(v.AffiliateId, "bob2");
 }
 
+TEST_F(AddAffiliateTest, TextsLongerThanAnEditsDefaultLimitStayWhole)
+{
+    const QString name(40000, QLatin1Char('n'));
+    TAffiliateInput v{name, QString(33000, QLatin1Char('i'))};
+    const TAffiliateInput stored = v;
+    EXPECT_TRUE(Run(v, true, [](QWidget* d) { Click(Find<QPushButton>(d, "btnOk")); }));
+    EXPECT_EQ(v.Name, stored.Name);
+    EXPECT_EQ(v.AffiliateId, stored.AffiliateId);
+}
+
 TEST_F(AddAffiliateTest, SiteAddressIsShownAsTextNotMarkup)
 {
     TAffiliateInput v;
@@ -197,14 +209,14 @@ TEST_F(AddAffiliateTest, SiteAddressIsShownAsTextNotMarkup)
         [](QWidget* d) {
             auto* help = Find<QLabel>(d, "lblHelp");
             EXPECT_EQ(help->textFormat(), Qt::PlainText);
-            EXPECT_TRUE(help->text().contains("http://<b>x</b>/?affid=AFFILIATEID"));
+            EXPECT_TRUE(help->text().contains("http://<b>x</b>/track.php?affid=AFFILIATEID"));
             Click(Find<QPushButton>(d, "btnCancel"));
         },
         "http://<b>x</b>/");
     Run(
         v, false,
         [](QWidget* d) {
-            EXPECT_TRUE(Find<QLabel>(d, "lblHelp")->text().contains("http://www.yoursite.com/?affid="));
+            EXPECT_TRUE(Find<QLabel>(d, "lblHelp")->text().contains("http://www.yoursite.com/track.php?affid="));
             Click(Find<QPushButton>(d, "btnCancel"));
         },
         "");

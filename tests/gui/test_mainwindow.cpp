@@ -5,6 +5,7 @@
 #include "support/GuiHelpers.h"
 #include "support/TestFolders.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QHeaderView>
@@ -142,6 +143,42 @@ TEST_F(MainWindow, RightAnchoredControlsKeepTheirDistanceToTheRightEdge)
     // Left-anchored ones stay put.
     EXPECT_EQ(Control<QWidget>("btnSimple")->x(), 6);
     EXPECT_EQ(Control<QWidget>("lblLink1URL")->x(), 13);
+}
+
+TEST_F(MainWindow, TotalsKeepTheirPlacesWhileTheyFitAndShowWholeUpTo64Bits)
+{
+    Open();
+    Window->show();
+    QLabel* labels[] = {Control<QLabel>("lblTotalHits"), Control<QLabel>("lblOTOSales"),
+                        Control<QLabel>("lblSubscribers"), Control<QLabel>("lblVisitors"),
+                        Control<QLabel>("lblUniqueHits")};
+    const auto fill = [&](const QByteArray& Counters) {
+        Window->FillAffiliates(TrackingProtocol::DecodeList(
+            "\"1\",\"Ann\",\"a\"," + Counters + "^OK", TrackingProtocol::AffiliateFieldCount));
+        QApplication::processEvents();
+    };
+    fill("\"12\",\"3\",\"4\",\"5\"");
+    QList<int> lefts;
+    for (QLabel* l : labels)
+        lefts << l->x();
+    EXPECT_EQ(lefts, (QList<int>{7, 315, 426, 535, 648}));
+
+    const QByteArray max = "9223372036854775807", min = "-9223372036854775808";
+    fill("\"" + max + "\",\"" + min + "\",\"" + max + "\",\"" + min + "\"");
+    ASSERT_EQ(labels[1]->text(), "OTO Sales: " + QString::fromLatin1(max));
+    QWidget* panel = labels[0]->parentWidget();
+    const int buttonsTop = Control<QPushButton>("btnSSelectAll")->y();
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_GE(labels[i]->width(), labels[i]->sizeHint().width()) << i;
+        EXPECT_LE(labels[i]->geometry().right(), panel->width()) << i;
+        EXPECT_LE(labels[i]->geometry().bottom(), buttonsTop) << i;
+        for (int k = 0; k < i; ++k)
+            EXPECT_FALSE(labels[i]->geometry().intersects(labels[k]->geometry())) << k << " " << i;
+    }
+    // The list header is as high as its text needs (13 pixels would cut the
+    // program's font, which is 14 high).
+    const QHeaderView* header = Control<QTableView>("lvwPages")->horizontalHeader();
+    EXPECT_GE(header->height(), header->fontMetrics().height() + 2);
 }
 
 TEST_F(MainWindow, MakeMoneyAndHelpCallTheBrowserEvenWithEmptyAddresses)

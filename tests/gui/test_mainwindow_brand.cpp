@@ -12,9 +12,11 @@
 #include <QFrame>
 #include <QImage>
 #include <QLabel>
+#include <QMovie>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -136,6 +138,26 @@ TEST_F(BrandedWindow, GifBannerPlaysInTheAnimatedView)
     EXPECT_EQ(moving->cursor().shape(), Qt::ArrowCursor);
 }
 
+TEST_F(BrandedWindow, GifBannerLoopsForEverAndDrawsItsOwnBackground)
+{
+    // Two frames of one transparent pixel, no loop extension; background red.
+    const QByteArray frame = QByteArray::fromHex("21f9040102000000"
+                                                 "2c000000000100010000"
+                                                 "0202440100");
+    const QByteArray gif = QByteArray::fromHex("4749463839610100010080010000ff00ff0000") + frame + frame + "\x3b";
+    Brand(BasicBrand + "<%%Banner1%%>loop.gif^<%%/Banner1%%>\n");
+    Folder.Write(QStringLiteral("banner1.dat"), gif);
+    Open();
+    auto* moving = Control<QLabel>("gifBanner");
+    ASSERT_NE(moving->movie(), nullptr);
+    ASSERT_EQ(moving->movie()->frameCount(), 2);
+    QSignalSpy frames(moving->movie(), &QMovie::frameChanged);
+    WaitFor([] { return false; }, 700);
+    EXPECT_EQ(moving->movie()->state(), QMovie::Running);
+    EXPECT_GT(frames.count(), 6);
+    EXPECT_EQ(moving->grab().toImage().pixelColor(0, 0), QColor(Qt::red));
+}
+
 TEST_F(BrandedWindow, MissingOrUnreadableBannerFileHidesThePanel)
 {
     Brand(BasicBrand + "<%%Banner1%%>a.png^http://x.test/<%%/Banner1%%>\n");
@@ -160,6 +182,20 @@ TEST_F(BrandedWindow, WelcomePageWaitsForItsButtonBeforeTheStartupRuns)
     auto* button = Control<QPushButton>("bsSkinButton1");
     EXPECT_TRUE(button->isDefault());
     Click(button);
+    EXPECT_EQ(pages->currentWidget()->objectName(), QStringLiteral("stsMain"));
+    EXPECT_TRUE(WaitFor([&] { return done.count() == 1; }, 3000));
+}
+
+TEST_F(BrandedWindow, EnterInTheWelcomeDocumentLeavesTheWelcomePage)
+{
+    Brand(BasicBrand +
+          "<%%Welcome1%%><html><body><a href=\"http://x.test/\">link</a></body></html><%%/Welcome1%%>\n");
+    Open();
+    QSignalSpy done(Window.get(), &TfrmMain::StartupSequenceDone);
+    auto* pages = Control<QTabWidget>("pgcPrinc");
+    auto* view = Control<QWidget>("prfWelcome");
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_Return);
     EXPECT_EQ(pages->currentWidget()->objectName(), QStringLiteral("stsMain"));
     EXPECT_TRUE(WaitFor([&] { return done.count() == 1; }, 3000));
 }

@@ -233,6 +233,27 @@ TEST_F(VendorWindow, AcceptedUpdateStartsTheUpdaterAndCloses)
               Vendor.Url(QStringLiteral("/liveupdate/tallyfair/")).toLatin1() + "\n2.01\nA\n");
 }
 
+TEST_F(VendorWindow, CancelOnEitherUpdateQuestionStartsNothingAndKeepsRunning)
+{
+    Descriptor = "[Application]\r\nVersion=2.1\r\n";
+    Folder.Write(QStringLiteral("Updater.exe"), "#!/bin/sh\ntouch \"$0.ran\"\n");
+    QFile::setPermissions(Folder.File(QStringLiteral("Updater.exe")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    TModalPilot pilot;
+    pilot.Answer(QMessageBox::Cancel); // the offer, at start
+    pilot.Answer(QMessageBox::Ok);     // the offer again, on the button
+    pilot.Answer(QMessageBox::Cancel); // "To update your software..."
+    Open();
+    Click(Find<QToolButton>(Window.get(), "bsSkinSpeedButton1"));
+    WaitFor([] { return false; }, 300);
+    ASSERT_EQ(pilot.Messages.size(), 3);
+    EXPECT_EQ(pilot.Messages[0], pilot.Messages[1]);
+    EXPECT_TRUE(pilot.Messages[2].startsWith(QStringLiteral("To update your software")));
+    EXPECT_TRUE(pilot.Unexpected.isEmpty());
+    EXPECT_FALSE(Folder.Exists(QStringLiteral("Updater.exe.ran")));
+    EXPECT_TRUE(Window->isVisible());
+}
+
 TEST_F(VendorWindow, UpdateWithoutUpdaterWarnsAndKeepsRunning)
 {
     Descriptor = "[APPLICATION]\r\nVersion=10\r\n";

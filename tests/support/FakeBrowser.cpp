@@ -2,39 +2,99 @@
 
 #include "TestFolders.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 namespace tftest {
 
 namespace {
+
+const char* const Variables[] = {"PATH",           "BROWSER",       "XDG_CONFIG_HOME",    "XDG_CONFIG_DIRS",
+                                 "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CURRENT_DESKTOP"};
+
+void WriteFile(const QString& Path, const QByteArray& Text, bool Executable = false)
+{
+    QDir().mkpath(QFileInfo(Path).path());
+    QFile f(Path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << Path.toStdString();
+    f.write(Text);
+    f.close();
+    if (Executable)
+        f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+// The desktop's settings and every search path point into Dir only.
+void Isolate(const QTemporaryDir& Dir)
+{
+    qputenv("PATH", Dir.filePath("bin").toLocal8Bit());
+    qunsetenv("BROWSER");
+    qunsetenv("XDG_CURRENT_DESKTOP");
+    qputenv("XDG_CONFIG_HOME", Dir.filePath("config").toLocal8Bit());
+    qputenv("XDG_CONFIG_DIRS", Dir.filePath("etc").toLocal8Bit());
+    qputenv("XDG_DATA_HOME", Dir.filePath("data").toLocal8Bit());
+    qputenv("XDG_DATA_DIRS", Dir.filePath("share").toLocal8Bit());
+    QDir().mkpath(Dir.filePath("bin"));
+}
+
 QString LogPath(const QTemporaryDir& dir)
 {
     return dir.filePath("calls.log");
 }
+
 } // namespace
 
-TFakeBrowser::TFakeBrowser() : OldPath(qgetenv("PATH"))
+TBrowserEnvironment::TBrowserEnvironment()
 {
-    const QString script = Dir.filePath("xdg-open");
-    QFile f(script);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    // Arguments joined by the unit separator, one launch per line; written
-    // in one append so concurrent launches do not interleave.
-    f.write("#!/bin/sh\n"
-            "line=\"\"\n"
-            "sep=\"\"\n"
-            "for a in \"$@\"; do line=\"$line$sep$a\"; sep=$(printf '\\037'); done\n"
-            "printf 'call:%s\\n' \"$line\" >> \"" +
-            LogPath(Dir).toLocal8Bit() + "\"\n");
-    f.close();
-    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    qputenv("PATH", Dir.path().toLocal8Bit() + ":" + OldPath);
+    for (const char* name : Variables)
+        Saved.append({name, qEnvironmentVariableIsSet(name) ? qgetenv(name) : QByteArray()});
 }
 
-TFakeBrowser::~TFakeBrowser()
+TBrowserEnvironment::~TBrowserEnvironment()
 {
-    qputenv("PATH", OldPath);
+    for (const auto& [name, value] : Saved) {
+        if (value.isNull())
+            qunsetenv(name.constData());
+        else
+            qputenv(name.constData(), value);
+    }
+}
+
+TFakeBrowser::TFakeBrowser(TKind Kind)
+{
+    Isolate(Dir);
+    // Arguments joined by the unit separator, one launch per line; written
+    // in one append so concurrent launches do not interleave.
+    const QByteArray script = "#!/bin/sh\n"
+                              "line=\"\"\n"
+                              "sep=\"\"\n"
+                              "for a in \"$@\"; do line=\"$line$sep$a\"; sep=$(printf '\\037'); done\n"
+                              "printf 'call:%s\\n' \"$line\" >> \"" +
+                              LogPath(Dir).toLocal8Bit() + "\"\n";
+    const QString program = Dir.filePath("web browser");
+    WriteFile(program, script, true);
+    switch (Kind) {
+    case DesktopDefault:
+    case BrokenDefault:
+        // The first entry named does not exist; the second is used.
+        WriteFile(Dir.filePath("config/mimeapps.list"),
+                  "[Added Associations]\nx-scheme-handler/http=other.desktop\n"
+                  "[Default Applications]\nx-scheme-handler/http=gone.desktop;web.desktop;\n");
+        WriteFile(Dir.filePath("share/applications/web.desktop"),
+                  "[Desktop Entry]\nType=Application\nName=Web\nExec=\"" +
+                      (Kind == DesktopDefault ? program : Dir.filePath("no such browser")).toLocal8Bit() +
+                      "\" %U\n");
+        if (Kind == BrokenDefault)
+            WriteFile(Dir.filePath("bin/x-www-browser"), script, true);
+        break;
+    case SensibleBrowser:
+        WriteFile(Dir.filePath("bin/sensible-browser"), script, true);
+        break;
+    case BrowserVariable:
+        qputenv("BROWSER", "no-such-browser:\"" + program.toLocal8Bit() + "\" --flag %s");
+        break;
+    }
 }
 
 QStringList TFakeBrowser::Calls() const
@@ -54,15 +114,9 @@ bool TFakeBrowser::WaitForCalls(int count, int timeoutMs) const
     return WaitFor([&] { return Calls().size() >= count; }, timeoutMs);
 }
 
-TNoBrowser::TNoBrowser() : OldPath(qgetenv("PATH"))
+TNoBrowser::TNoBrowser()
 {
-    // An empty folder only: nothing called xdg-open can be found.
-    qputenv("PATH", Dir.path().toLocal8Bit());
-}
-
-TNoBrowser::~TNoBrowser()
-{
-    qputenv("PATH", OldPath);
+    Isolate(Dir);
 }
 
 } // namespace tftest

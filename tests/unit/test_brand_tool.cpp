@@ -5,6 +5,7 @@
 #include "util/FileCrypt.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <gtest/gtest.h>
 
@@ -82,9 +83,14 @@ TEST(BrandTool, EncryptsForTheProgramAndDecryptsBack)
     EXPECT_EQ(DecryptFileToMemory(folder.File("dbsettings.dat"), plain), TDecryptOutcome::Authentic);
     EXPECT_EQ(plain, BrandText);
 
+    // The plain text is the brander's alone, also over a file others could read.
+    folder.Write("back.txt", "old");
+    ASSERT_TRUE(QFile::setPermissions(folder.File("back.txt"), QFile::ReadOwner | QFile::WriteOwner |
+                                                                   QFile::ReadGroup | QFile::ReadOther));
     const TRun dec = RunTool({"decrypt", folder.File("dbsettings.dat"), folder.File("back.txt")});
     ASSERT_EQ(dec.Exit, 0) << dec.Err.toStdString();
     EXPECT_EQ(folder.Read("back.txt"), BrandText);
+    EXPECT_EQ(QFileInfo(folder.File("back.txt")).permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
 }
 
 TEST(BrandTool, AnotherPassword)

@@ -339,44 +339,15 @@ TEST(BrandParse, BannerIsClickableOnlyWithAnAddress)
     EXPECT_EQ(None.BannerNumber, 0);
 }
 
-TEST(BrandParse, BannerPanelNeedsTheNeutralFile)
+TEST(BrandParse, TheEntryPickedNamesItsNeutralFileAndFormat)
 {
-    tftest::TDataFolder folder;
     const QByteArray text = Tag("Banner1", "one.png^u") + Tag("Banner2", "C:\\art\\two.jpg^u");
     TScriptedRandom rnd;
     rnd.Answers = {1};
     const TBrandLoad L = ParseBrandText(text, rnd.Source());
     EXPECT_EQ(L.BannerDataFile, "banner2.dat");
-    EXPECT_FALSE(BannerPanelShown(L, folder.Path()));
-    folder.Write("banner1.dat", "x"); // the other entry's file does not count
-    EXPECT_FALSE(BannerPanelShown(L, folder.Path()));
-    folder.Write("banner2.dat", "x");
-    EXPECT_TRUE(BannerPanelShown(L, folder.Path()));
     EXPECT_FALSE(L.BannerAnimated);
     EXPECT_EQ(L.BannerFormat, QByteArray("jpeg"));
-    // Nothing is renamed or added while deciding.
-    EXPECT_EQ(folder.Entries(), (QStringList{"banner1.dat", "banner2.dat"}));
-
-    EXPECT_TRUE(BannerPanelShown(DesignBrandLoad(), folder.Path()));
-    EXPECT_FALSE(BannerPanelShown(Parse(""), folder.Path()));
-}
-
-TEST(BrandParse, DesignStateWithoutBrandFile)
-{
-    const TBrandLoad L = DesignBrandLoad();
-    EXPECT_FALSE(L.FromBrandFile);
-    EXPECT_EQ(L.Caption, "Tallyfair");
-    EXPECT_TRUE(L.NewsButtonVisible);
-    EXPECT_EQ(L.MakeMoneyCaption, "Make Money");
-    EXPECT_TRUE(L.BannerPanelVisible);
-    EXPECT_TRUE(L.BannerDataFile.isEmpty());
-    EXPECT_FALSE(L.BannerClickable);
-    EXPECT_TRUE(L.LinksPanelVisible);
-    EXPECT_EQ(L.Link1Caption, "Google");
-    EXPECT_EQ(L.Link2Caption, "Google");
-    EXPECT_TRUE(L.Record.AffiliateURL.isEmpty());
-    EXPECT_TRUE(L.Record.AppHelpURL.isEmpty());
-    EXPECT_TRUE(L.Record.WelcomeHtml.isEmpty());
 }
 
 TEST(BannerNames, FormatAndAnimationFollowTheFileNamePart)

@@ -92,6 +92,53 @@ TEST(ConnectionSettingsSave, ValuesComeBackExactlyAsTheyWereEntered)
     EXPECT_EQ(LoadConnectionSettingsFrom(folder.Path()), s);
 }
 
+TEST(ConnectionSettingsSave, BothFilesAreTheOwnersAloneAlsoWhenReplacingWiderOnes)
+{
+    TDataFolder folder;
+    const auto owner = QFile::ReadOwner | QFile::WriteOwner;
+    const auto wide = owner | QFile::ReadGroup | QFile::ReadOther | QFile::WriteOther;
+    for (const bool replacing : {false, true}) {
+        for (const char* name : {"hsettings.dat", "config.php"}) {
+            if (replacing) {
+                ASSERT_TRUE(QFile::setPermissions(folder.File(name), wide));
+            }
+        }
+        ASSERT_TRUE(SaveConnectionSettingsTo(folder.Path(), Sample()).Ok);
+        for (const char* name : {"hsettings.dat", "config.php"}) {
+            // As the file system has it, beside Qt's own view of owner and user.
+            const auto unixBits = QFileInfo(folder.File(name)).permissions() &
+                                  (owner | QFile::ExeOwner | QFile::ReadGroup | QFile::WriteGroup |
+                                   QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther);
+            EXPECT_EQ(unixBits, owner) << name << (replacing ? " replaced" : " new");
+        }
+    }
+    EXPECT_EQ(folder.Read("hsettings.dat"), QByteArray(SampleIni));
+}
+
+TEST(ConnectionSettingsSave, BlanksAroundAValueSurviveARestartAndOldFilesReadTheSame)
+{
+    TDataFolder folder;
+    TConnectionSettings s = Sample();
+    s.DbPassword = " pw ";
+    s.DbUser = "\"quoted\"";
+    s.DbName = "\" both \"";
+    s.DbHost = "\"";
+    ASSERT_TRUE(SaveConnectionSettingsTo(folder.Path(), s).Ok);
+    const QByteArray ini = folder.Read("hsettings.dat");
+    EXPECT_TRUE(ini.contains("\r\nspassword=\" pw \"\r\n")) << ini.toStdString();
+    EXPECT_TRUE(ini.contains("\r\nshostname=\"\r\n")) << ini.toStdString();
+    EXPECT_EQ(LoadConnectionSettingsFrom(folder.Path()), s);
+    EXPECT_TRUE(folder.Read("config.php").contains("  $password=\" pw \";\r\n"));
+
+    // A file from before: unquoted values lose their blanks as they always
+    // did, and quotes the writer would not have added stay.
+    folder.Write("hsettings.dat", "[Settings]\r\nspassword= pw \r\nsusername=\"abc\"\r\nsdatabase=\"\"\r\n");
+    const TConnectionSettings old = LoadConnectionSettingsFrom(folder.Path());
+    EXPECT_EQ(old.DbPassword, QStringLiteral("pw"));
+    EXPECT_EQ(old.DbUser, QStringLiteral("\"abc\""));
+    EXPECT_EQ(old.DbName, QStringLiteral("\"\""));
+}
+
 TEST(ConnectionSettingsSave, SavingTwiceGivesTheSameBytes)
 {
     TDataFolder folder;

@@ -414,10 +414,13 @@ TEST(AffiliateInput, ExampleAddressComesFromTheSite)
     EXPECT_EQ(ExampleAffiliateBase("http://shop.example/event"), "http://shop.example/event/");
     EXPECT_EQ(ExampleAffiliateBase(" http://shop.example/event// "), "http://shop.example/event/");
     EXPECT_EQ(ExampleAffiliateBase(""), "http://www.yoursite.com/");
+    // A protected site's credentials stay off the screen.
+    EXPECT_EQ(ExampleAffiliateBase("https://op:s3cr@t@shop.example:8443/ev/"), "https://shop.example:8443/ev/");
+    EXPECT_EQ(ExampleAffiliateBase("http://shop.example/a@b"), "http://shop.example/a@b/");
     EXPECT_EQ(
         AffiliateHelpText("http://a.example"),
-        "The affiliate url will be like http://a.example/?affid=AFFILIATEID where AFFILIATEID will be the "
-        "value that you enter in the previous field");
+        "The affiliate url will be like http://a.example/track.php?affid=AFFILIATEID where AFFILIATEID will "
+        "be the value that you enter in the previous field");
 }
 
 } // namespace

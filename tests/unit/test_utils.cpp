@@ -1,7 +1,10 @@
 #include "components/Skin.h"
+#include "util/DesktopBrowser.h"
 #include "util/UUtils.h"
 
 #include "support/FakeBrowser.h"
+#include "support/QtPrinters.h"
+#include "support/TestFolders.h"
 
 #include <gtest/gtest.h>
 
@@ -54,31 +57,61 @@ TEST(TrimLow, RemovesControlCharactersAndBlanksAtBothEnds)
     EXPECT_EQ(TrimLow(QStringLiteral("\t ä \r\n")), QStringLiteral("ä"));
 }
 
-TEST(BrowserPathFromCommand, KeepsTheProgramPathOnly)
-{
-    EXPECT_EQ(BrowserPathFromCommand(QStringLiteral("\"C:\\Program Files\\Web\\WEB.EXE\" -url \"%1\"")),
-              QStringLiteral("c:\\program files\\web\\web.exe"));
-    EXPECT_EQ(BrowserPathFromCommand(QString()), QString());
-    // No ".exe" at all leaves ".exe" as the path; the launch then fails unnoticed.
-    EXPECT_EQ(BrowserPathFromCommand(QStringLiteral("/usr/bin/web %1")), QStringLiteral(".exe"));
-}
-
-TEST(OpenInBrowser, PassesTheAddressUnchangedToTheLauncher)
+TEST(OpenInBrowser, StartsTheDesktopsDefaultBrowserWithTheAddress)
 {
     tftest::TFakeBrowser browser;
     EXPECT_TRUE(OpenInBrowser(QStringLiteral("http://example.test/a b?c=1&d=\"2\"")));
+    // No address: the browser starts on its home page, with no argument.
     EXPECT_TRUE(OpenInBrowser(QString()));
     ASSERT_TRUE(browser.WaitForCalls(2));
     QStringList calls = browser.Calls();
     calls.sort();
-    // An empty address is still handed over, as its one (empty) argument.
     EXPECT_EQ(calls, (QStringList{QString(), QStringLiteral("http://example.test/a b?c=1&d=\"2\"")}));
 }
 
-TEST(OpenInBrowser, ReturnsFalseWithoutALauncher)
+TEST(OpenInBrowser, AddsHttpToBareAddressesAndHandsOnNoOtherScheme)
+{
+    tftest::TFakeBrowser browser;
+    for (const char* refused : {"file:///etc/passwd", "javascript:alert(1)", "mailto:a@b.test", "prizedesk://run",
+                                "FILE:x", "data:text/html,hi"})
+        EXPECT_FALSE(OpenInBrowser(QString::fromLatin1(refused))) << refused;
+    for (const char* opened : {"www.example.test/offer?a=1", "HTTPS://Secure.test/", "localhost:8080/x", " -x "})
+        EXPECT_TRUE(OpenInBrowser(QString::fromLatin1(opened))) << opened;
+    ASSERT_TRUE(browser.WaitForCalls(4));
+    tftest::WaitFor([] { return false; }, 200);
+    QStringList calls = browser.Calls();
+    calls.sort();
+    EXPECT_EQ(calls, (QStringList{"HTTPS://Secure.test/", "http://-x", "http://localhost:8080/x",
+                                  "http://www.example.test/offer?a=1"}));
+}
+
+TEST(OpenInBrowser, FallsBackToTheDebianAlternativesAndTheBrowserVariable)
+{
+    using K = tftest::TFakeBrowser;
+    for (const K::TKind kind : {K::BrokenDefault, K::SensibleBrowser, K::BrowserVariable}) {
+        K browser(kind);
+        EXPECT_TRUE(OpenInBrowser(QStringLiteral("http://a.test/"))) << kind;
+        ASSERT_TRUE(browser.WaitForCalls(1)) << kind;
+        EXPECT_EQ(browser.Calls(), QStringList{kind == K::BrowserVariable ? QStringLiteral("--flag\x1fhttp://a.test/")
+                                                                          : QStringLiteral("http://a.test/")});
+    }
+}
+
+TEST(OpenInBrowser, ReturnsFalseWhenNoBrowserCanBeStarted)
 {
     tftest::TNoBrowser none;
     EXPECT_FALSE(OpenInBrowser(QStringLiteral("http://example.test/")));
+    EXPECT_FALSE(OpenInBrowser(QString()));
+}
+
+TEST(DesktopExec, QuotingAndFieldCodes)
+{
+    const QString a = QStringLiteral("http://a.test/?x=1");
+    EXPECT_EQ(ExpandDesktopExec(QStringLiteral("\"/opt/my web/b\" --new %u"), a),
+              (QStringList{"/opt/my web/b", "--new", a}));
+    EXPECT_EQ(ExpandDesktopExec(QStringLiteral("b %i %c --url=%U 100%%"), a), (QStringList{"b", "--url=" + a, "100%"}));
+    EXPECT_EQ(ExpandDesktopExec(QStringLiteral("b \"say \\\"hi\\\"\""), a), (QStringList{"b", "say \"hi\"", a}));
+    EXPECT_EQ(ExpandDesktopExec(QStringLiteral("b %U"), QString()), QStringList{"b"});
 }
 
 TEST(Skin, PackedDataRoundTripsAndAnythingElseIsRefused)
