@@ -41,11 +41,12 @@ function tf_upgrade_mysql(PDO $pdo): void
         $pdo->exec('ALTER TABLE tf_sales ADD UNIQUE KEY uq_tf_sales_order_key (order_key)');
         tf_upgrade_say('added the unique index on tf_sales.order_key');
     }
-    // The first sale of every order not marked yet; IGNORE skips an order
-    // that a newer sale holds already.
-    $marked = tf_run($pdo, 'UPDATE IGNORE tf_sales s JOIN (SELECT MIN(id) AS id FROM tf_sales'
-        . " WHERE order_key IS NULL AND sale_order <> '' GROUP BY sale_order) f ON f.id = s.id"
-        . ' SET s.order_key = s.sale_order');
+    // The first sale of every order that no sale holds yet. IGNORE skips an
+    // order that track.php records while this runs.
+    $marked = tf_run($pdo, 'UPDATE IGNORE tf_sales s JOIN (SELECT MIN(t.id) AS id FROM tf_sales t'
+        . " WHERE t.order_key IS NULL AND t.sale_order <> ''"
+        . ' AND NOT EXISTS (SELECT 1 FROM tf_sales k WHERE k.order_key = t.sale_order)'
+        . ' GROUP BY t.sale_order) f ON f.id = s.id SET s.order_key = s.sale_order');
     tf_upgrade_say("marked $marked earlier sales with their order");
 }
 
@@ -60,8 +61,9 @@ function tf_upgrade_sqlite(PDO $pdo): void
         tf_upgrade_say('added tf_sales.order_key');
     }
     $pdo->exec('CREATE UNIQUE INDEX IF NOT EXISTS uq_tf_sales_order_key ON tf_sales (order_key)');
-    $marked = tf_run($pdo, "UPDATE OR IGNORE tf_sales SET order_key = sale_order WHERE id IN"
-        . " (SELECT MIN(id) FROM tf_sales WHERE order_key IS NULL AND sale_order <> '' GROUP BY sale_order)");
+    $marked = tf_run($pdo, 'UPDATE OR IGNORE tf_sales SET order_key = sale_order WHERE id IN'
+        . " (SELECT MIN(t.id) FROM tf_sales t WHERE t.order_key IS NULL AND t.sale_order <> ''"
+        . ' AND NOT EXISTS (SELECT 1 FROM tf_sales k WHERE k.order_key = t.sale_order) GROUP BY t.sale_order)');
     tf_upgrade_say("marked $marked earlier sales with their order");
 }
 
