@@ -89,8 +89,8 @@ counters() {
 wrk_case() {
   local name=$1 mode=$2 conns=$3 script=$4 before after out
   before=$(counters)
-  out=$(TRACK_MODE=$mode TRACK_PATH=/$script TRACK_RUN="$LABEL-$name-$script" TRACK_AFFILIATES=1000 \
-    wrk -t 2 -c "$conns" -d "${SECONDS_PER_RUN}s" --timeout 10s -s "$ROOT/bench/track.lua" "$SITE_URL/" 2>&1)
+  out=$(TRACK_MODE=$mode TRACK_PATH=/$script TRACK_RUN="$LABEL$(date +%s%N)" TRACK_AFFILIATES=1000 \
+    wrk -t 2 -c "$conns" -d "${SECONDS_PER_RUN}s" --timeout 10s -s "$ROOT/bench/track.lua" "$SITE_URL/" 2>&1 || true)
   sleep 1 # requests still in flight when wrk stopped
   after=$(counters)
   local line

@@ -12,7 +12,7 @@ PACKAGES=(
   xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core
   php-cli php-sqlite3 php-mysql mariadb-server mariadb-client
   openssl ca-certificates
-  nginx php-fpm wrk
+  nginx php-fpm wrk curl
   dpkg-dev file lintian desktop-file-utils appstream
 )
 

@@ -30,10 +30,8 @@ const TF_ID_CHUNK = 5000;
 // primary key instead of looking each affiliate up: cheaper once the
 // selection covers much of the table.
 const TF_SCAN_IDS = 1000;
-// List replies (see tf_send_list): rows per query while the reply is kept
-// whole, and the size of the pieces it is kept and written in. Small pieces
-// fit the memory manager's blocks without waste.
-const TF_LIST_PAGE = 50000;
+// List replies (see tf_send_list) are kept and written in pieces of this
+// size: small enough to fit the memory manager's blocks without waste.
 const TF_LIST_PIECE = 256 << 10;
 
 // Bytes that the reply grammar uses as separators: a value holding one of
@@ -349,95 +347,82 @@ function tf_memory_limit(): int
 // break its connection under every web server, and a worker that runs out of
 // memory ends its reply normally.)
 //
-// Memory stays bounded whatever the size of the list:
-// - While the records take up to half of the memory that memory_limit
-//   still allows, they are read in pages of TF_LIST_PAGE rows (an
-//   unbuffered cursor each, in id order) into pieces of TF_LIST_PIECE bytes
-//   and sent with their length once all are in. One pass over the rows; the
-//   usual case (1,000,000 sales are about 53 MB, under 128M).
-// - A longer list is streamed: the database first sums the length of the
-//   records not read yet, then passes them on from one unbuffered cursor.
-//   That reads those rows twice, but never holds more than one piece. Both
-//   queries run in one read-only snapshot, so they see the same rows; should
-//   the bytes still differ from the sum, the reply is cut off short of its
-//   announced length instead of being finished.
+// Memory stays bounded whatever the size of the list. The records are read
+// from one unbuffered cursor, in id order, into pieces of TF_LIST_PIECE
+// bytes:
+// - While they take up to half of the memory that memory_limit still
+//   allows, they are kept and then sent with their length: one pass over
+//   the rows, the usual case (1,000,000 sales are about 53 MB, under 128M).
+// - Past that, the cursor is read on to its end only to add up the length
+//   of the rest; the pieces kept are sent, and the rest is read a second
+//   time and passed on piece by piece. Both reads run in one read-only
+//   snapshot, so they see the same rows; should the bytes still differ, the
+//   reply is cut off short of its announced length instead of being
+//   finished.
 function tf_send_list(PDO $pdo, string $record, string $id, string $from, string $where): void
 {
-    $mysql = tf_is_mysql($pdo);
     // Half of what is left, less one block of the memory manager.
     $budget = max(0, intdiv(tf_memory_limit() - memory_get_usage(true), 2) - (2 << 20));
     $condition = "$id > ?" . ($where === '' ? '' : " AND ($where)");
-    $pageSql = "SELECT $id, $record FROM $from WHERE $condition ORDER BY $id LIMIT " . TF_LIST_PAGE;
-    $lengthSql = 'SELECT COALESCE(SUM(LENGTH(' . ($mysql ? $record : "CAST($record AS BLOB)") . ')), 0)'
-        . " FROM $from WHERE $condition";
-    $restSql = "SELECT $record FROM $from WHERE $condition ORDER BY $id";
+    $sql = "SELECT $id, $record FROM $from WHERE $condition ORDER BY $id";
 
-    tf_transaction($pdo, function () use ($pdo, $budget, $pageSql, $lengthSql, $restSql) {
+    tf_transaction($pdo, function () use ($pdo, $budget, $sql) {
         $pieces = [];
         $piece = '';
-        $size = 0;
+        $kept = 0;
         $after = 0;
-        do {
-            $st = tf_cursor($pdo, $pageSql, [$after]);
-            $rows = 0;
-            $full = false;
-            while (($row = $st->fetch(PDO::FETCH_NUM)) !== false) {
-                $piece .= $row[1];
-                $after = (int)$row[0];
-                $rows++;
-                if (strlen($piece) >= TF_LIST_PIECE) {
-                    $size += strlen($piece);
-                    $pieces[] = $piece;
-                    $piece = '';
-                }
-                if ($size + strlen($piece) > $budget) {
-                    $full = true;
+        $st = tf_cursor($pdo, $sql, [0]);
+        while (($row = $st->fetch(PDO::FETCH_NUM)) !== false) {
+            $piece .= $row[1];
+            $after = (int)$row[0];
+            if (strlen($piece) >= TF_LIST_PIECE) {
+                $kept += strlen($piece);
+                $pieces[] = $piece;
+                $piece = '';
+                if ($kept > $budget) {
                     break;
                 }
             }
-            $st->closeCursor();
-        } while (!$full && $rows === TF_LIST_PAGE);
-        $size += strlen($piece);
+        }
+        $kept += strlen($piece);
         $pieces[] = $piece;
         $piece = '';
-
-        if (!$full) {
-            tf_send_headers(200, $size + 2);
-            foreach ($pieces as $i => $piece) {
-                echo $piece;
-                unset($pieces[$i]);
+        $rest = 0;
+        $more = $row !== false;
+        if ($more) {
+            while (($row = $st->fetch(PDO::FETCH_NUM)) !== false) {
+                $rest += strlen($row[1]);
             }
-            echo 'OK';
-            return;
         }
-
-        $st = tf_cursor($pdo, $lengthSql, [$after]);
-        $records = $size + (int)$st->fetchColumn();
         $st->closeCursor();
-        tf_send_headers(200, $records + 2);
+
+        tf_send_headers(200, $kept + $rest + 2);
         foreach ($pieces as $i => $piece) {
             echo $piece;
             unset($pieces[$i]);
         }
-        $sent = $size;
-        $piece = '';
-        $st = tf_cursor($pdo, $restSql, [$after]);
-        while (($text = $st->fetchColumn()) !== false) {
-            $piece .= $text;
-            if (strlen($piece) >= TF_LIST_PIECE) {
-                if ($sent + strlen($piece) > $records) {
-                    throw new RuntimeException('list grew while it was sent');
+        if ($more) {
+            $sent = 0;
+            $piece = '';
+            $st = tf_cursor($pdo, $sql, [$after]);
+            while (($row = $st->fetch(PDO::FETCH_NUM)) !== false) {
+                $piece .= $row[1];
+                if (strlen($piece) >= TF_LIST_PIECE) {
+                    if ($sent + strlen($piece) > $rest) {
+                        throw new RuntimeException('list grew while it was sent');
+                    }
+                    echo $piece;
+                    $sent += strlen($piece);
+                    $piece = '';
                 }
-                echo $piece;
-                $sent += strlen($piece);
-                $piece = '';
             }
+            $st->closeCursor();
+            if ($sent + strlen($piece) !== $rest) {
+                throw new RuntimeException('list changed while it was sent');
+            }
+            echo $piece;
         }
-        $st->closeCursor();
-        if ($sent + strlen($piece) !== $records) {
-            throw new RuntimeException('list changed while it was sent');
-        }
-        echo $piece, 'OK';
+        echo 'OK';
     }, true);
 }
 
@@ -502,11 +487,13 @@ function tf_list_sales(PDO $pdo, string $queryType, string $refType): ?string
     if ($where === null) {
         return 'OK';
     }
-    // Small selections look their sales up by affiliate; everything else is
-    // read in id order along the primary key, which needs no sorting.
-    $small = $queryType === '0' && $refType !== 'all' && substr_count($refType, ',') < TF_SCAN_IDS;
+    // Sales of most affiliates are read in id order along the primary key,
+    // which needs no sorting. Small selections and the direct sales are left
+    // to the database, which looks them up by affiliate when that is less.
+    $scan = $queryType === '1' || $queryType === '3' || $queryType === '0'
+        && ($refType === 'all' || substr_count($refType, ',') >= TF_SCAN_IDS);
     $sales = 'tf_sales s';
-    if (!$small) {
+    if ($scan) {
         $sales .= tf_is_mysql($pdo) ? ' FORCE INDEX (PRIMARY)' : ' NOT INDEXED';
     }
     $record = tf_sql_record($pdo, ['s.id', tf_sql_clean("COALESCE(a.name, '')"), tf_sql_clean('s.sale_order')]);
