@@ -334,7 +334,8 @@ function tf_memory_limit(): int
 }
 
 // Sends a list reply: the records of "SELECT $record FROM $from WHERE
-// $where" in the order of $id, then "OK".
+// $where" in the order of $id, then "OK". Each record must begin with its
+// id in double quotes.
 //
 // The reply always carries its exact length (Content-Length), and "OK" is
 // written last, only once every record has gone out. So a reply cut short by
@@ -364,17 +365,15 @@ function tf_send_list(PDO $pdo, string $record, string $id, string $from, string
     // Half of what is left, less one block of the memory manager.
     $budget = max(0, intdiv(tf_memory_limit() - memory_get_usage(true), 2) - (2 << 20));
     $condition = "$id > ?" . ($where === '' ? '' : " AND ($where)");
-    $sql = "SELECT $id, $record FROM $from WHERE $condition ORDER BY $id";
+    $sql = "SELECT $record FROM $from WHERE $condition ORDER BY $id";
 
     tf_transaction($pdo, function () use ($pdo, $budget, $sql) {
         $pieces = [];
         $piece = '';
         $kept = 0;
-        $after = 0;
         $st = tf_cursor($pdo, $sql, [0]);
-        while (($row = $st->fetch(PDO::FETCH_NUM)) !== false) {
-            $piece .= $row[1];
-            $after = (int)$row[0];
+        while (($text = $st->fetchColumn()) !== false) {
+            $piece .= $text;
             if (strlen($piece) >= TF_LIST_PIECE) {
                 $kept += strlen($piece);
                 $pieces[] = $piece;
@@ -388,10 +387,12 @@ function tf_send_list(PDO $pdo, string $record, string $id, string $from, string
         $pieces[] = $piece;
         $piece = '';
         $rest = 0;
-        $more = $row !== false;
+        $more = $text !== false;
+        // Every record begins with its id: '"' + digits + '"'.
+        $after = $more ? (int)substr($text, 1) : 0;
         if ($more) {
-            while (($row = $st->fetch(PDO::FETCH_NUM)) !== false) {
-                $rest += strlen($row[1]);
+            while (($text = $st->fetchColumn()) !== false) {
+                $rest += strlen($text);
             }
         }
         $st->closeCursor();
@@ -405,8 +406,8 @@ function tf_send_list(PDO $pdo, string $record, string $id, string $from, string
             $sent = 0;
             $piece = '';
             $st = tf_cursor($pdo, $sql, [$after]);
-            while (($row = $st->fetch(PDO::FETCH_NUM)) !== false) {
-                $piece .= $row[1];
+            while (($text = $st->fetchColumn()) !== false) {
+                $piece .= $text;
                 if (strlen($piece) >= TF_LIST_PIECE) {
                     if ($sent + strlen($piece) > $rest) {
                         throw new RuntimeException('list grew while it was sent');
