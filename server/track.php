@@ -196,7 +196,10 @@ function tf_track_sale_batch(PDO $pdo, string $linkId, string $order): ?bool
     try {
         $pdo->exec($sql);
     } catch (PDOException $e) {
-        $pdo->rollBack();
+        // A deadlock victim has been rolled back by the server already.
+        if ($pdo->inTransaction()) {
+            $pdo->rollBack();
+        }
         if (tf_track_is_unique_clash($e)) {
             return false;
         }
