@@ -433,9 +433,10 @@ const TF_AFFILIATE_COLUMNS = 'id, name, link_id, oto_sales, subscribers, visitor
 
 function tf_check_server(PDO $pdo): string
 {
-    // Both tables must be there, not merely the connection.
-    tf_query($pdo, 'SELECT COUNT(*) FROM tf_affiliates');
-    tf_query($pdo, 'SELECT COUNT(*) FROM tf_sales');
+    // Both tables must be there, not merely the connection. Not counted:
+    // counting a million sales takes a noticeable part of a second.
+    tf_query($pdo, 'SELECT 1 FROM tf_affiliates LIMIT 1');
+    tf_query($pdo, 'SELECT 1 FROM tf_sales LIMIT 1');
     return 'OK';
 }
 
