@@ -24,8 +24,15 @@ ini_set('log_errors', '1');
 const TF_MAX_NAME = 255;
 const TF_MAX_LINK_ID = 100;
 const TF_MAX_ORDER = 255;
-// Placeholders per statement; long id lists are handled in chunks.
-const TF_ID_CHUNK = 500;
+// Ids per statement when deleting; a selection of any length is split.
+const TF_ID_CHUNK = 5000;
+// An id list longer than this reads the sales in id order through the
+// primary key instead of looking each affiliate up: cheaper once the
+// selection covers much of the table.
+const TF_SCAN_IDS = 1000;
+// List replies (see tf_send_list) are kept and written in pieces of this
+// size: small enough to fit the memory manager's blocks without waste.
+const TF_LIST_PIECE = 256 << 10;
 
 // Bytes that the reply grammar uses as separators: a value holding one of
 // them would shift every later field of its record in the control panel.
@@ -35,13 +42,27 @@ final class TfRefused extends Exception
 {
 }
 
-function tf_send(string $text, int $status = 200): void
+// Set once the first byte of a reply has gone out: from then on nothing else
+// may be written, not even an error text, or it would become part of it.
+$tf_reply_started = false;
+
+function tf_send_headers(int $status, int $length): void
 {
+    global $tf_reply_started;
+    $tf_reply_started = true;
     if (!headers_sent()) {
         http_response_code($status);
         header('Content-Type: text/plain');
-        header('Cache-Control: no-store');
+        // no-transform: a compressing proxy or module would drop the length
+        // that tells the client whether the reply arrived whole.
+        header('Cache-Control: no-store, no-transform');
+        header('Content-Length: ' . $length);
     }
+}
+
+function tf_send(string $text, int $status = 200): void
+{
+    tf_send_headers($status, strlen($text));
     echo $text;
 }
 
@@ -73,12 +94,15 @@ function tf_is_absolute_path(string $path): bool
     return preg_match('#^([A-Za-z]:)?[/\\\\]#', $path) === 1;
 }
 
-function tf_connect(array $cfg, string $dir): PDO
+// $tracking: track.php's connection, which runs one or two short statements
+// per hit. It is kept open between requests by the PHP worker (no connect
+// and log-in per hit) and sends each statement in one round trip.
+function tf_connect(array $cfg, string $dir, bool $tracking = false): PDO
 {
     $options = [
         PDO::ATTR_ERRMODE => PDO::ERRMODE_EXCEPTION,
         PDO::ATTR_DEFAULT_FETCH_MODE => PDO::FETCH_NUM,
-        PDO::ATTR_EMULATE_PREPARES => false,
+        PDO::ATTR_EMULATE_PREPARES => $tracking,
         PDO::ATTR_STRINGIFY_FETCHES => true,
     ];
     $host = $cfg['host'];
@@ -112,10 +136,18 @@ function tf_connect(array $cfg, string $dir): PDO
         $dsn = 'mysql:host=' . ($host === '' ? 'localhost' : $host);
     }
     $dsn .= ';dbname=' . $cfg['db'] . ';charset=utf8mb4';
-    $pdo = new PDO($dsn, $cfg['user'], $cfg['password'], $options);
-    // Refuse rather than silently truncate.
-    $pdo->exec("SET SESSION sql_mode = 'STRICT_ALL_TABLES,NO_ENGINE_SUBSTITUTION'");
-    return $pdo;
+    // Refuse rather than silently truncate. Run when the connection is made,
+    // so that a kept connection does not repeat it.
+    $options[PDO::MYSQL_ATTR_INIT_COMMAND] = "SET SESSION sql_mode = 'STRICT_ALL_TABLES,NO_ENGINE_SUBSTITUTION'";
+    if ($tracking) {
+        $options[PDO::ATTR_PERSISTENT] = true;
+    }
+    return new PDO($dsn, $cfg['user'], $cfg['password'], $options);
+}
+
+function tf_is_mysql(PDO $pdo): bool
+{
+    return $pdo->getAttribute(PDO::ATTR_DRIVER_NAME) === 'mysql';
 }
 
 // ---- request values -------------------------------------------------------
@@ -142,12 +174,26 @@ function tf_clean_value(string $value, int $maxBytes): string
 }
 
 // "5,9" -> [5, 9]. Anything but digits joined by single commas is refused.
+// A plain loop: a pattern over the whole list fails on long selections
+// (every affiliate of a 100,000-row list) when it hits the engine's limits.
 function tf_parse_ids(string $text): array
 {
-    if (preg_match('/^\d{1,18}(,\d{1,18})*$/D', $text) !== 1) {
-        throw new TfRefused('bad id list');
+    $ids = [];
+    foreach (explode(',', $text) as $piece) {
+        $length = strlen($piece);
+        if ($length === 0 || $length > 18 || strspn($piece, '0123456789') !== $length) {
+            throw new TfRefused('bad id list');
+        }
+        $ids[(int)$piece] = true;
     }
-    return array_values(array_unique(array_map('intval', explode(',', $text))));
+    return array_keys($ids);
+}
+
+// Ids as SQL text: they are integers, so a list of any length needs no
+// placeholders (whose number per statement is limited).
+function tf_id_list(array $ids): string
+{
+    return implode(',', array_map('intval', $ids));
 }
 
 function tf_parse_record_id(string $text): int
@@ -192,24 +238,193 @@ function tf_run(PDO $pdo, string $sql, array $params = []): int
     return $st->rowCount();
 }
 
-// Runs $sql once per chunk of ids; "{ids}" in $sql becomes the placeholders.
-function tf_for_id_chunks(PDO $pdo, string $sql, array $ids): array
-{
-    $rows = [];
-    foreach (array_chunk($ids, TF_ID_CHUNK) as $chunk) {
-        $marks = implode(',', array_fill(0, count($chunk), '?'));
-        $st = $pdo->prepare(str_replace('{ids}', $marks, $sql));
-        $st->execute($chunk);
-        if ($st->columnCount() > 0) {
-            array_push($rows, ...$st->fetchAll());
-        }
-    }
-    return $rows;
-}
-
 function tf_is_duplicate(PDOException $e): bool
 {
     return $e->getCode() === '23000' || $e->getCode() === 23000;
+}
+
+// Runs $work in one transaction and gives back its result; any failure
+// rolls everything back.
+//   $snapshot: a read-only view that stays the same for every statement
+//              of the transaction (for lists sent in more than one query).
+//   otherwise: a writing transaction. On MySQL/MariaDB it reads committed
+//              rows and takes no gap locks, so that it cannot deadlock with
+//              track.php; on SQLite it takes the write lock at once.
+function tf_transaction(PDO $pdo, callable $work, bool $snapshot = false)
+{
+    $mysql = tf_is_mysql($pdo);
+    if ($mysql) {
+        $pdo->exec($snapshot ? 'SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY'
+            : 'SET TRANSACTION ISOLATION LEVEL READ COMMITTED');
+        $pdo->exec($snapshot ? 'START TRANSACTION WITH CONSISTENT SNAPSHOT' : 'START TRANSACTION');
+    } else {
+        $pdo->exec($snapshot ? 'BEGIN' : 'BEGIN IMMEDIATE');
+    }
+    try {
+        $result = $work();
+        $pdo->exec('COMMIT');
+        return $result;
+    } catch (Throwable $e) {
+        try {
+            $pdo->exec('ROLLBACK');
+        } catch (Throwable $ignored) {
+            // A cursor still open refuses it; closing the connection at the
+            // end of the request rolls back just the same.
+        }
+        throw $e;
+    }
+}
+
+// A statement whose rows are fetched from the server one by one instead of
+// being read into memory first (SQLite always works that way). The setting
+// has to be on the connection: given to prepare() alone, it is ignored for
+// server-side prepared statements. Only one such statement may be open.
+function tf_cursor(PDO $pdo, string $sql, array $params = []): PDOStatement
+{
+    if (tf_is_mysql($pdo)) {
+        $pdo->setAttribute(PDO::MYSQL_ATTR_USE_BUFFERED_QUERY, false);
+    }
+    $st = $pdo->prepare($sql);
+    $st->execute($params);
+    return $st;
+}
+
+// ---- list replies -------------------------------------------------------------
+
+// Text of an SQL expression: the value with the reply's separators blanked.
+// Values written by other parts of the site are not checked on the way in,
+// so this keeps every record whole.
+function tf_sql_clean(string $expr): string
+{
+    foreach (["','", "'^'", "'\"'", 'CHAR(13)', 'CHAR(10)'] as $separator) {
+        $expr = "REPLACE($expr, $separator, ' ')";
+    }
+    return $expr;
+}
+
+// An SQL expression giving one whole record: the fields quoted, joined by
+// commas, closed by a caret. The database builds the records, so that PHP
+// only passes bytes on.
+function tf_sql_record(PDO $pdo, array $fields): string
+{
+    $parts = ["'\"'"];
+    foreach ($fields as $i => $field) {
+        if ($i > 0) {
+            $parts[] = "'\",\"'";
+        }
+        $parts[] = $field;
+    }
+    $parts[] = "'\"^'";
+    return tf_is_mysql($pdo) ? 'CONCAT(' . implode(', ', $parts) . ')' : '(' . implode(' || ', $parts) . ')';
+}
+
+function tf_memory_limit(): int
+{
+    $text = trim((string)ini_get('memory_limit'));
+    $value = (int)$text;
+    if ($value <= 0) {
+        return PHP_INT_MAX;
+    }
+    return match (strtolower(substr($text, -1))) {
+        'g' => $value << 30,
+        'm' => $value << 20,
+        'k' => $value << 10,
+        default => $value,
+    };
+}
+
+// Sends a list reply: the records of "SELECT $record FROM $from WHERE
+// $where" in the order of $id, then "OK". Each record must begin with its
+// id in double quotes.
+//
+// The reply always carries its exact length (Content-Length), and "OK" is
+// written last, only once every record has gone out. So a reply cut short by
+// anything at all (a database error, the script running out of time or
+// memory, a worker that dies, a dropped connection) arrives shorter than
+// announced, and the client treats it as a failed request. Without a length
+// a short reply would look complete: the client takes any reply containing
+// "OK", and a name may hold those letters. (Streaming without a length and
+// breaking the connection on an error was the other way; but a script cannot
+// break its connection under every web server, and a worker that runs out of
+// memory ends its reply normally.)
+//
+// Memory stays bounded whatever the size of the list. The records are read
+// from one unbuffered cursor, in id order, into pieces of TF_LIST_PIECE
+// bytes:
+// - While they take up to half of the memory that memory_limit still
+//   allows, they are kept and then sent with their length: one pass over
+//   the rows, the usual case (1,000,000 sales are about 53 MB, under 128M).
+// - Past that, the cursor is read on to its end only to add up the length
+//   of the rest; the pieces kept are sent, and the rest is read a second
+//   time and passed on piece by piece. Both reads run in one read-only
+//   snapshot, so they see the same rows; should the bytes still differ, the
+//   reply is cut off short of its announced length instead of being
+//   finished.
+function tf_send_list(PDO $pdo, string $record, string $id, string $from, string $where): void
+{
+    // Half of what is left, less one block of the memory manager.
+    $budget = max(0, intdiv(tf_memory_limit() - memory_get_usage(true), 2) - (2 << 20));
+    $condition = "$id > ?" . ($where === '' ? '' : " AND ($where)");
+    $sql = "SELECT $record FROM $from WHERE $condition ORDER BY $id";
+
+    tf_transaction($pdo, function () use ($pdo, $budget, $sql) {
+        $pieces = [];
+        $piece = '';
+        $kept = 0;
+        $st = tf_cursor($pdo, $sql, [0]);
+        while (($text = $st->fetchColumn()) !== false) {
+            $piece .= $text;
+            if (strlen($piece) >= TF_LIST_PIECE) {
+                $kept += strlen($piece);
+                $pieces[] = $piece;
+                $piece = '';
+                if ($kept > $budget) {
+                    break;
+                }
+            }
+        }
+        $kept += strlen($piece);
+        $pieces[] = $piece;
+        $piece = '';
+        $rest = 0;
+        $more = $text !== false;
+        // Every record begins with its id: '"' + digits + '"'.
+        $after = $more ? (int)substr($text, 1) : 0;
+        if ($more) {
+            while (($text = $st->fetchColumn()) !== false) {
+                $rest += strlen($text);
+            }
+        }
+        $st->closeCursor();
+
+        tf_send_headers(200, $kept + $rest + 2);
+        foreach ($pieces as $i => $piece) {
+            echo $piece;
+            unset($pieces[$i]);
+        }
+        if ($more) {
+            $sent = 0;
+            $piece = '';
+            $st = tf_cursor($pdo, $sql, [$after]);
+            while (($text = $st->fetchColumn()) !== false) {
+                $piece .= $text;
+                if (strlen($piece) >= TF_LIST_PIECE) {
+                    if ($sent + strlen($piece) > $rest) {
+                        throw new RuntimeException('list grew while it was sent');
+                    }
+                    echo $piece;
+                    $sent += strlen($piece);
+                    $piece = '';
+                }
+            }
+            $st->closeCursor();
+            if ($sent + strlen($piece) !== $rest) {
+                throw new RuntimeException('list changed while it was sent');
+            }
+            echo $piece;
+        }
+        echo 'OK';
+    }, true);
 }
 
 const TF_AFFILIATE_COLUMNS = 'id, name, link_id, oto_sales, subscribers, visitors, unique_hits';
@@ -218,65 +433,121 @@ const TF_AFFILIATE_COLUMNS = 'id, name, link_id, oto_sales, subscribers, visitor
 
 function tf_check_server(PDO $pdo): string
 {
-    // Both tables must be there, not merely the connection.
-    tf_query($pdo, 'SELECT COUNT(*) FROM tf_affiliates');
-    tf_query($pdo, 'SELECT COUNT(*) FROM tf_sales');
+    // Both tables must be there, not merely the connection. Not counted:
+    // counting a million sales takes a noticeable part of a second.
+    tf_query($pdo, 'SELECT 1 FROM tf_affiliates LIMIT 1');
+    tf_query($pdo, 'SELECT 1 FROM tf_sales LIMIT 1');
     return 'OK';
 }
 
+// Affiliates are locked before their sales are touched, the same order as
+// track.php takes, so the two never wait for each other in a circle.
 function tf_delete_affiliates(PDO $pdo, string $idsText): string
 {
-    $pdo->beginTransaction();
-    try {
-        if ($idsText === 'all') {
+    $ids = $idsText === 'all' ? null : tf_parse_ids($idsText);
+    $lock = tf_is_mysql($pdo) ? ' FOR UPDATE' : '';
+    tf_transaction($pdo, function () use ($pdo, $ids, $lock) {
+        if ($ids === null) {
+            tf_query($pdo, 'SELECT COUNT(*) FROM tf_affiliates' . $lock);
             tf_run($pdo, 'UPDATE tf_sales SET affiliate_id = NULL WHERE affiliate_id IS NOT NULL');
             tf_run($pdo, 'DELETE FROM tf_affiliates');
-        } else {
-            $ids = tf_parse_ids($idsText);
-            tf_for_id_chunks($pdo, 'UPDATE tf_sales SET affiliate_id = NULL WHERE affiliate_id IN ({ids})', $ids);
-            tf_for_id_chunks($pdo, 'DELETE FROM tf_affiliates WHERE id IN ({ids})', $ids);
+            return;
         }
-        $pdo->commit();
-    } catch (Throwable $e) {
-        $pdo->rollBack();
-        throw $e;
-    }
+        foreach (array_chunk($ids, TF_ID_CHUNK) as $chunk) {
+            $list = tf_id_list($chunk);
+            tf_query($pdo, "SELECT COUNT(*) FROM tf_affiliates WHERE id IN ($list)" . $lock);
+            tf_run($pdo, "UPDATE tf_sales SET affiliate_id = NULL WHERE affiliate_id IN ($list)");
+            tf_run($pdo, "DELETE FROM tf_affiliates WHERE id IN ($list)");
+        }
+    });
     return 'OK';
 }
 
-function tf_list_affiliates(PDO $pdo): string
+function tf_list_affiliates(PDO $pdo): ?string
 {
-    return tf_records(tf_query($pdo, 'SELECT ' . TF_AFFILIATE_COLUMNS . ' FROM tf_affiliates ORDER BY id')) . 'OK';
+    $record = tf_sql_record($pdo, ['id', tf_sql_clean('name'), tf_sql_clean('link_id'),
+        'oto_sales', 'subscribers', 'visitors', 'unique_hits']);
+    tf_send_list($pdo, $record, 'id', 'tf_affiliates', '');
+    return null;
 }
 
-function tf_list_sales(PDO $pdo, string $queryType, string $refType): string
+function tf_list_sales(PDO $pdo, string $queryType, string $refType): ?string
 {
-    $select = "SELECT s.id, COALESCE(a.name, ''), s.sale_order FROM tf_sales s"
-        . ' LEFT JOIN tf_affiliates a ON a.id = s.affiliate_id';
     // match compares strictly: a switch would take "01" or " 1" for 1.
-    $rows = match ($queryType) {
+    $where = match ($queryType) {
         // the selected affiliates
         '0' => match ($refType) {
-            '' => [],
-            'all' => tf_query($pdo, $select . ' WHERE s.affiliate_id IS NOT NULL'),
-            default => tf_for_id_chunks($pdo, $select . ' WHERE s.affiliate_id IN ({ids})', tf_parse_ids($refType)),
+            '' => null,
+            'all' => 's.affiliate_id IS NOT NULL',
+            default => 's.affiliate_id IN (' . tf_id_list(tf_parse_ids($refType)) . ')',
         },
-        '1' => tf_query($pdo, $select . ' WHERE s.affiliate_id IS NOT NULL'),
-        '2' => tf_query($pdo, $select . ' WHERE s.affiliate_id IS NULL'),
-        '3' => tf_query($pdo, $select),
+        '1' => 's.affiliate_id IS NOT NULL',
+        '2' => 's.affiliate_id IS NULL',
+        '3' => '',
         default => throw new TfRefused('bad query type'),
     };
-    usort($rows, fn($a, $b) => (int)$a[0] <=> (int)$b[0]);
-    return tf_records($rows) . 'OK';
+    if ($where === null) {
+        return 'OK';
+    }
+    // Sales of most affiliates are read in id order along the primary key,
+    // which needs no sorting. Small selections and the direct sales are left
+    // to the database, which looks them up by affiliate when that is less.
+    $scan = $queryType === '1' || $queryType === '3' || $queryType === '0'
+        && ($refType === 'all' || substr_count($refType, ',') >= TF_SCAN_IDS);
+    $sales = 'tf_sales s';
+    if ($scan) {
+        $sales .= tf_is_mysql($pdo) ? ' FORCE INDEX (PRIMARY)' : ' NOT INDEXED';
+    }
+    $record = tf_sql_record($pdo, ['s.id', tf_sql_clean("COALESCE(a.name, '')"), tf_sql_clean('s.sale_order')]);
+    tf_send_list($pdo, $record, 's.id', "$sales LEFT JOIN tf_affiliates a ON a.id = s.affiliate_id", $where);
+    return null;
 }
 
+// All or nothing, in one transaction. Each affiliate's OTO sales go down by
+// its sales deleted, so that the counter keeps matching its sale rows. The
+// affiliates are locked first, in id order, as in the deletion above.
 function tf_delete_sales(PDO $pdo, string $idsText): string
 {
-    if ($idsText === 'all') {
-        tf_run($pdo, 'DELETE FROM tf_sales');
-    } else {
-        tf_for_id_chunks($pdo, 'DELETE FROM tf_sales WHERE id IN ({ids})', tf_parse_ids($idsText));
-    }
+    $ids = $idsText === 'all' ? null : tf_parse_ids($idsText);
+    $lock = tf_is_mysql($pdo) ? ' FOR UPDATE' : '';
+    tf_transaction($pdo, function () use ($pdo, $ids, $lock) {
+        if ($ids === null) {
+            tf_run($pdo, 'UPDATE tf_affiliates SET oto_sales = 0');
+            tf_run($pdo, 'DELETE FROM tf_sales');
+            return;
+        }
+        $chunks = array_map('tf_id_list', array_chunk($ids, TF_ID_CHUNK));
+        $affiliates = [];
+        foreach ($chunks as $list) {
+            foreach (tf_query($pdo, "SELECT DISTINCT affiliate_id FROM tf_sales WHERE id IN ($list)"
+                . ' AND affiliate_id IS NOT NULL') as $row) {
+                $affiliates[(int)$row[0]] = true;
+            }
+        }
+        $affiliates = array_keys($affiliates);
+        sort($affiliates);
+        foreach (array_chunk($affiliates, TF_ID_CHUNK) as $chunk) {
+            tf_query($pdo, 'SELECT COUNT(*) FROM tf_affiliates WHERE id IN (' . tf_id_list($chunk) . ')' . $lock);
+        }
+        // Counted again under the locks: a sale may have lost its affiliate
+        // or gone in the meantime.
+        $deleted = [];
+        foreach ($chunks as $list) {
+            foreach (tf_query($pdo, "SELECT affiliate_id, COUNT(*) FROM tf_sales WHERE id IN ($list)"
+                . " AND affiliate_id IS NOT NULL GROUP BY affiliate_id$lock") as [$affiliate, $count]) {
+                $deleted[(int)$affiliate] = ($deleted[(int)$affiliate] ?? 0) + (int)$count;
+            }
+        }
+        ksort($deleted);
+        $update = $pdo->prepare('UPDATE tf_affiliates SET oto_sales = CASE WHEN oto_sales > ? THEN oto_sales - ?'
+            . ' ELSE 0 END WHERE id = ?');
+        foreach ($deleted as $affiliate => $count) {
+            $update->execute([$count, $count, $affiliate]);
+        }
+        foreach ($chunks as $list) {
+            tf_run($pdo, "DELETE FROM tf_sales WHERE id IN ($list)");
+        }
+    });
     return 'OK';
 }
 
@@ -333,7 +604,8 @@ function tf_edit_affiliate(PDO $pdo, string $recordId, string $name, string $lin
     return 'OK';
 }
 
-function tf_dispatch(PDO $pdo, string $action): string
+// The reply, or null for a list that has been sent already.
+function tf_dispatch(PDO $pdo, string $action): ?string
 {
     return match ($action) {
         '1' => tf_check_server($pdo),
@@ -361,17 +633,25 @@ function tf_main(): void
         tf_send('READY');
         return;
     }
+    global $tf_reply_started;
     $action = tf_post('action');
     try {
         $pdo = tf_open_database();
-        tf_send(tf_dispatch($pdo, $action));
-    } catch (TfRefused $e) {
-        tf_send('REFUSED');
+        $reply = tf_dispatch($pdo, $action);
+        if ($reply !== null) {
+            tf_send($reply);
+        }
     } catch (Throwable $e) {
-        // The details (which may name the user or the host) go to the
-        // server's log only.
-        error_log('actions.php: ' . get_class($e) . ': ' . $e->getMessage());
-        tf_send('SERVER ERROR', 500);
+        if (!$e instanceof TfRefused) {
+            // The details (which may name the user or the host) go to the
+            // server's log only.
+            error_log('actions.php: ' . get_class($e) . ': ' . $e->getMessage());
+        }
+        // Part of a list has gone out already: the reply stays short of its
+        // announced length, which the client sees as a failure.
+        if (!$tf_reply_started) {
+            $e instanceof TfRefused ? tf_send('REFUSED') : tf_send('SERVER ERROR', 500);
+        }
     }
 }
 

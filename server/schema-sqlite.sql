@@ -15,7 +15,9 @@ CREATE TABLE IF NOT EXISTS tf_sales (
   id           INTEGER PRIMARY KEY AUTOINCREMENT,
   affiliate_id INTEGER NULL REFERENCES tf_affiliates (id) ON DELETE SET NULL,
   sale_order   TEXT    NOT NULL DEFAULT '',
-  created_at   TEXT    NOT NULL DEFAULT CURRENT_TIMESTAMP
+  created_at   TEXT    NOT NULL DEFAULT CURRENT_TIMESTAMP,
+  order_key    TEXT    NULL
 );
 
 CREATE INDEX IF NOT EXISTS ix_tf_sales_affiliate ON tf_sales (affiliate_id);
+CREATE UNIQUE INDEX IF NOT EXISTS uq_tf_sales_order_key ON tf_sales (order_key);

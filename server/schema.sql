@@ -19,13 +19,18 @@ CREATE TABLE IF NOT EXISTS tf_affiliates (
 
 -- A sale made through an affiliate keeps the affiliate's id; a direct sale
 -- has none. Deleting an affiliate keeps its sales (they lose the link).
+-- order_key holds the order of a sale recorded by track.php; being unique,
+-- it lets an order be recorded only once. Sales from before upgrade.php
+-- (repeats of an order among them) may have none.
 CREATE TABLE IF NOT EXISTS tf_sales (
   id           INT UNSIGNED   NOT NULL AUTO_INCREMENT,
   affiliate_id INT UNSIGNED   NULL,
   sale_order   VARBINARY(255) NOT NULL DEFAULT '',
   created_at   TIMESTAMP      NOT NULL DEFAULT CURRENT_TIMESTAMP,
+  order_key    VARBINARY(255) NULL,
   PRIMARY KEY (id),
   KEY ix_tf_sales_affiliate (affiliate_id),
+  UNIQUE KEY uq_tf_sales_order_key (order_key),
   CONSTRAINT fk_tf_sales_affiliate FOREIGN KEY (affiliate_id)
     REFERENCES tf_affiliates (id) ON DELETE SET NULL
 ) ENGINE=InnoDB;

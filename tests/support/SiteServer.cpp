@@ -31,7 +31,7 @@ constexpr int kInstallTimeoutMs = 60000;
 constexpr int kStartTimeoutMs = 30000;
 constexpr int kToolTimeoutMs = 30000;
 
-const char* const kSiteScripts[] = {"actions.php", "track.php"};
+const char* const kSiteScripts[] = {"actions.php", "track.php", "upgrade.php"};
 
 quint16 FreePort()
 {
@@ -72,11 +72,16 @@ QByteArray Tail(const QString& file, int bytes = 2000)
 }
 
 // A server whose test program crashed must not live on holding its port.
+// Each server leads its own process group, so that stopping it also stops
+// the workers it forked (PHP's server with PHP_CLI_SERVER_WORKERS).
 std::unique_ptr<QProcess> NewServerProcess()
 {
     auto process = std::make_unique<QProcess>();
 #ifdef Q_OS_LINUX
-    process->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    process->setChildProcessModifier([] {
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    });
 #endif
     process->setProcessChannelMode(QProcess::MergedChannels);
     return process;
@@ -87,6 +92,8 @@ void KillProcess(std::unique_ptr<QProcess>& process)
     if (!process)
         return;
     if (process->state() != QProcess::NotRunning) {
+        if (process->processId() > 0)
+            ::kill(-pid_t(process->processId()), SIGKILL);
         process->kill();
         process->waitForFinished(5000);
     }
@@ -336,7 +343,16 @@ bool TSiteServer::StartWeb(const QByteArray& configPhp)
         return Fail("no free port for PHP");
     WebProcess = NewServerProcess();
     WebProcess->setStandardOutputFile(Dir.filePath("php.log"));
-    WebProcess->start(php, {"-S", QStringLiteral("127.0.0.1:%1").arg(WebPort), "-t", www});
+    if (WebWorkers > 0) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("PHP_CLI_SERVER_WORKERS", QString::number(WebWorkers));
+        WebProcess->setProcessEnvironment(env);
+    }
+    QStringList args;
+    for (const QString& setting : WebIni)
+        args << "-d" << setting;
+    args << "-S" << QStringLiteral("127.0.0.1:%1").arg(WebPort) << "-t" << www;
+    WebProcess->start(php, args);
     return WaitForPort(*WebProcess, WebPort, kStartTimeoutMs, Dir.filePath("php.log"));
 }
 

@@ -9,6 +9,7 @@
 #include <QPair>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -82,6 +83,13 @@ public:
     // PHP's built-in server on a fresh document root holding copies of the
     // site scripts and the given config.php.
     bool StartWeb(const QByteArray& configPhp);
+    // For the next StartWeb: extra php.ini settings ("memory_limit=4M") and
+    // the number of worker processes (0: one process, requests in turn).
+    void SetWebOptions(const QStringList& iniSettings, int workers)
+    {
+        WebIni = iniSettings;
+        WebWorkers = workers;
+    }
     bool StartWeb() { return StartWeb(ConfigPhp()); }
     // Replaces config.php (or removes it when configPhp is null).
     bool WriteConfig(const QByteArray& configPhp);
@@ -119,6 +127,8 @@ private:
     quint16 WebPort = 0;
     QString SiteUser;
     QString SitePassword;
+    QStringList WebIni;
+    int WebWorkers = 0;
     QString LastError;
 };
 

@@ -1,0 +1,227 @@
+#!/usr/bin/env bash
+# The reference site on the real stack (scripts/stack.sh: nginx, php-fpm with
+# memory_limit 128M, MariaDB) with 100,000 affiliates and 1,000,000 sales.
+#
+#   bash bench/site_bench.sh                 the scripts of server/
+#   bash bench/site_bench.sh --before REF    first the scripts of git REF
+#                                            (e.g. main), then server/
+#   SITE_BENCH_SECONDS=10 SITE_BENCH_ROUNDS=3   wrk duration, list rounds
+#
+# Each pass starts a fresh stack in a temporary folder, loads the data, runs
+# upgrade.php when the scripts have one, and then measures:
+# - every list, the 100,000-id selection and a 20,000-sale deletion, as the
+#   site's time over the mariadb client's time for the same rows (or the
+#   same deletion), median of the rounds, checking each reply is whole;
+#   the script's peak memory (php-fpm's %M, memory_get_peak_usage(true));
+# - track.php under wrk, 32 clients mixing visits, subscribes and sales over
+#   1,000 affiliates, and 16 clients selling through one affiliate, against
+#   bench/probe.php (a fresh connection and one UPDATE per request) in the
+#   same pass; then whether the counters and rows add up.
+# Only 127.0.0.1 is ever contacted; every load run is bounded in time.
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+SECONDS_PER_RUN=${SITE_BENCH_SECONDS:-10}
+ROUNDS=${SITE_BENCH_ROUNDS:-3}
+
+BEFORE=""
+if [ "${1:-}" = "--before" ]; then
+  BEFORE=${2:?usage: $0 [--before GITREF]}
+fi
+
+WORK=$(mktemp -d /tmp/tf-site-bench.XXXXXX)
+FOLDER=""
+cleanup() {
+  if [ -n "$FOLDER" ]; then bash "$ROOT/scripts/stack.sh" stop "$FOLDER" >/dev/null || true; fi
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+now() { date +%s.%N; }
+median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
+
+sql() { mariadb --no-defaults --socket="$DB_SOCKET" -u "$(id -un)" --batch --skip-column-names tallyfair "$@"; }
+
+# Peak memory of the last request php-fpm finished, in KiB.
+last_peak() { tail -n 1 "$FOLDER/log/php-fpm-access.log" | awk '{ print $(NF-1) }'; }
+
+# list NAME FIELDS CLI-SQL ROWS (FIELDS: the curl form arguments)
+list_case() {
+  local name=$1 form=$2 query=$3 rows=$4
+  local cli_times=() site_times=() peak=0 ok=yes detail=""
+  for _ in $(seq 1 "$ROUNDS"); do
+    local t0 t1 t2 code size
+    t0=$(now)
+    sql --quick <<<"$query" >/dev/null
+    t1=$(now)
+    # shellcheck disable=SC2086
+    read -r code size < <(curl -s -o "$WORK/reply" -w '%{http_code} %{size_download}\n' $form \
+      -F end= "$SITE_URL/actions.php" || echo "000 0")
+    t2=$(now)
+    cli_times+=("$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')")
+    site_times+=("$(awk -v a="$t1" -v b="$t2" 'BEGIN { print b - a }')")
+    local records
+    records=$(tr -cd '^' <"$WORK/reply" | wc -c)
+    if [ "$code" != 200 ] || [ "$(tail -c 2 "$WORK/reply")" != OK ] || [ "$records" -ne "$rows" ]; then
+      ok=no
+      detail="HTTP $code, $size bytes, $records of $rows records, ends \"$(tail -c 12 "$WORK/reply" | tr -d '\r\n')\""
+    fi
+    local p
+    sleep 0.2 # php-fpm logs the request just after it ends
+    p=$(last_peak)
+    [ "${p:-0}" -gt "$peak" ] && peak=$p
+  done
+  local cli site
+  cli=$(printf '%s\n' "${cli_times[@]}" | median)
+  site=$(printf '%s\n' "${site_times[@]}" | median)
+  printf '| %s | %s | %.2f s | %.2f s | %s | %d MiB | %s |\n' "$LABEL" "$name" "$site" "$cli" \
+    "$(ratio "$site" "$cli")" $((peak / 1024)) "$([ $ok = yes ] && echo "whole, $size bytes" || echo "FAILED: $detail")" \
+    >>"$WORK/lists.md"
+}
+
+counters() {
+  sql -e "SELECT SUM(visitors), SUM(subscribers), SUM(oto_sales),
+                 (SELECT COUNT(*) FROM tf_sales WHERE affiliate_id IS NOT NULL), (SELECT COUNT(*) FROM tf_sales)
+          FROM tf_affiliates"
+}
+
+# wrk_case NAME MODE CONNECTIONS SCRIPT
+wrk_case() {
+  local name=$1 mode=$2 conns=$3 script=$4 before after out
+  before=$(counters)
+  out=$(TRACK_MODE=$mode TRACK_PATH=/$script TRACK_RUN="$LABEL$(date +%s%N)" TRACK_AFFILIATES=1000 \
+    wrk -t 2 -c "$conns" -d "${SECONDS_PER_RUN}s" --timeout 10s -s "$ROOT/bench/track.lua" "$SITE_URL/" 2>&1 || true)
+  sleep 1 # requests still in flight when wrk stopped
+  after=$(counters)
+  local line
+  line=$(grep '^RESULT' <<<"$out" || echo "RESULT requests=0 non2xx=0 connect=0 read=0 write=0 timeout=0 duration_us=1")
+  eval "$(sed 's/^RESULT //' <<<"$line")"
+  # shellcheck disable=SC2154
+  local rate counted dv ds doto dr dt v0 s0 o0 r0 t0 v1 s1 o1 r1 t1
+  read -r v0 s0 o0 r0 t0 <<<"$before"
+  read -r v1 s1 o1 r1 t1 <<<"$after"
+  dv=$((v1 - v0)) ds=$((s1 - s0)) doto=$((o1 - o0)) dr=$((r1 - r0)) dt=$((t1 - t0))
+  counted=$((dv + ds + dt))
+  rate=$(awk -v n="$requests" -v d="$duration_us" 'BEGIN { printf "%.0f", n / (d / 1e6) }')
+  local failed=$((non2xx + connect + read + write + timeout))
+  local good=$((requests - non2xx))
+  local check
+  if [ "$script" = probe.php ]; then
+    check="visitors +$dv"
+  else
+    check="visitors +$dv, subscribers +$ds, sales +$dt; OTO sales +$doto for +$dr affiliate sale rows"
+  fi
+  local verdict=ok
+  # Every answered request counts once; those still in flight when wrk
+  # stopped (at most one per client) may count without an answer.
+  if [ "$counted" -lt "$good" ] || [ "$counted" -gt $((good + conns)) ] || [ "$doto" -ne "$dr" ]; then verdict=MISMATCH; fi
+  [ "$failed" -gt 0 ] && verdict="$verdict, $failed FAILED"
+  echo "$rate" >"$WORK/rate-$name-$script"
+  printf '| %s | %s | %s | %s req/s | %s | %s (answered OK %s, counted %s) |\n' "$LABEL" "$name" "$script" "$rate" \
+    "$((p99_us / 1000)) ms" "$verdict: $check" "$good" "$counted" >>"$WORK/track.md"
+}
+
+pass() {
+  LABEL=$1
+  local scripts=$2
+  FOLDER="$WORK/stack-$LABEL"
+  echo "site-bench: $LABEL: starting the stack" >&2
+  STACK_SCRIPTS=$scripts bash "$ROOT/scripts/stack.sh" start "$FOLDER" >&2
+  # shellcheck disable=SC1091
+  . "$FOLDER/stack.env"
+  cp "$ROOT/bench/probe.php" "$FOLDER/www/"
+  local t0 t1
+  echo "site-bench: $LABEL: loading 100,000 affiliates and 1,000,000 sales" >&2
+  t0=$(now)
+  sql <"$ROOT/bench/site-data.sql"
+  t1=$(now)
+  printf '| %s | loading the data (mariadb client) | %.1f s |\n' "$LABEL" "$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')" >>"$WORK/setup.md"
+  if [ -f "$FOLDER/www/upgrade.php" ]; then
+    t0=$(now)
+    (cd "$FOLDER/www" && TF_DB_USER=root TF_DB_PASSWORD= php upgrade.php >&2) || true
+    t1=$(now)
+    printf '| %s | upgrade.php on 1,000,000 sales | %.1f s |\n' "$LABEL" "$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')" >>"$WORK/setup.md"
+  fi
+
+  echo "site-bench: $LABEL: lists" >&2
+  local sales="SELECT s.id, COALESCE(a.name, ''), s.sale_order FROM tf_sales s LEFT JOIN tf_affiliates a ON a.id = s.affiliate_id"
+  local ids
+  ids=$(seq -s, 100000 -1 1)
+  printf '%s' "$ids" >"$WORK/ids"
+  list_case "affiliates (100,000)" "-F action=3" \
+    "SELECT id, name, link_id, oto_sales, subscribers, visitors, unique_hits FROM tf_affiliates ORDER BY id" 100000
+  list_case "all sales (1,000,000)" "-F action=4 -F querytype=3 -F reftype=" "$sales ORDER BY s.id" 1000000
+  list_case "affiliate sales (900,000)" "-F action=4 -F querytype=1 -F reftype=" \
+    "$sales WHERE s.affiliate_id IS NOT NULL ORDER BY s.id" 900000
+  list_case "direct sales (100,000)" "-F action=4 -F querytype=2 -F reftype=" \
+    "$sales WHERE s.affiliate_id IS NULL ORDER BY s.id" 100000
+  list_case "sales of 100,000 selected affiliates" "-F action=4 -F querytype=0 -F reftype=<$WORK/ids" \
+    "$sales WHERE s.affiliate_id IN ($ids) ORDER BY s.id" 900000
+
+  echo "site-bench: $LABEL: track.php under wrk" >&2
+  wrk_case "32 clients, mixed" mixed 32 track.php
+  wrk_case "32 clients, mixed" mixed 32 probe.php
+  wrk_case "16 clients, one affiliate" hot 16 track.php
+  wrk_case "16 clients, one affiliate" hot 16 probe.php
+  local mismatched
+  mismatched=$(sql -e "SELECT COUNT(*) FROM tf_affiliates a LEFT JOIN (SELECT affiliate_id, COUNT(*) AS c FROM tf_sales
+                       GROUP BY affiliate_id) s ON s.affiliate_id = a.id WHERE a.oto_sales <> COALESCE(s.c, 0)")
+  printf '| %s | affiliates whose OTO sales differ from their sale rows after the load runs | %s |\n' "$LABEL" "$mismatched" >>"$WORK/setup.md"
+  for name in "32 clients, mixed" "16 clients, one affiliate"; do
+    printf '| %s | %s | track.php / probe | %s |\n' "$LABEL" "$name" \
+      "$(ratio "$(cat "$WORK/rate-$name-track.php")" "$(cat "$WORK/rate-$name-probe.php")")" >>"$WORK/ratios.md"
+  done
+
+  echo "site-bench: $LABEL: deleting 20,000 sales" >&2
+  local site_ids cli_ids before after t2 code
+  sleep 0.2
+  site_ids=$(seq -s, 50 50 1000000)
+  cli_ids=$(seq -s, 25 50 1000000)
+  printf '%s' "$site_ids" >"$WORK/delete-ids"
+  before=$(sql -e "SELECT COUNT(*) FROM tf_sales")
+  t0=$(now)
+  code=$(curl -s -o "$WORK/reply" -w '%{http_code}' -F action=5 -F "deleteids=<$WORK/delete-ids" -F end= "$SITE_URL/actions.php" || true)
+  t1=$(now)
+  after=$(sql -e "SELECT COUNT(*) FROM tf_sales")
+  mismatched=$(sql -e "SELECT COUNT(*) FROM tf_affiliates a LEFT JOIN (SELECT affiliate_id, COUNT(*) AS c FROM tf_sales
+                       GROUP BY affiliate_id) s ON s.affiliate_id = a.id WHERE a.oto_sales <> COALESCE(s.c, 0)")
+  # The client's deletion, of other sales, leaves the counters alone.
+  local t3
+  t2=$(now)
+  sql <<<"DELETE FROM tf_sales WHERE id IN ($cli_ids)"
+  t3=$(now)
+  local site cli
+  site=$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')
+  cli=$(awk -v a="$t2" -v b="$t3" 'BEGIN { print b - a }')
+  printf '| %s | delete 20,000 sales | %.2f s | %.2f s | %s | %d MiB | reply "%s" (HTTP %s), %d sales gone, then %s affiliates with OTO sales unlike their rows |\n' \
+    "$LABEL" "$site" "$cli" "$(ratio "$site" "$cli")" $(($(last_peak) / 1024)) "$(head -c 20 "$WORK/reply")" "$code" \
+    $((before - after)) "$mismatched" >>"$WORK/lists.md"
+
+  bash "$ROOT/scripts/stack.sh" stop "$FOLDER" >&2
+  FOLDER=""
+}
+
+if [ -n "$BEFORE" ]; then
+  mkdir -p "$WORK/before"
+  git -C "$ROOT" archive "$BEFORE" server | tar -x -C "$WORK/before"
+  pass before "$WORK/before/server"
+fi
+pass after "$ROOT/server"
+
+echo "## Site benchmark ($(date -u '+%Y-%m-%d %H:%M UTC'), load average $(cut -d' ' -f1-3 /proc/loadavg))"
+echo
+echo "| pass | step | time |"
+echo "|---|---|---|"
+cat "$WORK/setup.md"
+echo
+echo "| pass | request | site | mariadb client | ratio | peak memory | reply |"
+echo "|---|---|---|---|---|---|---|"
+cat "$WORK/lists.md"
+echo
+echo "| pass | load | script | throughput | p99 latency | counters and rows |"
+echo "|---|---|---|---|---|---|"
+cat "$WORK/track.md"
+echo
+echo "| pass | load | ratio | throughput |"
+echo "|---|---|---|---|"
+cat "$WORK/ratios.md"
