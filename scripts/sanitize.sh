@@ -24,4 +24,6 @@ export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS=suppressions=$ROOT/tests/lsan.supp:print_suppressions=0
 # The package tests check the install tree and run the installed program
 # as users get it; they say nothing about memory, so they run in build/ only.
-ctest --test-dir "$BUILD_DIR" --output-on-failure --no-tests=error -j"$JOBS" --timeout 900 -LE package
+# So do the desktop tests: on a real X server, Qt's xcb plugin has the
+# system's keymap library read past a string, which ASan reports on its own.
+ctest --test-dir "$BUILD_DIR" --output-on-failure --no-tests=error -j"$JOBS" --timeout 900 -LE 'package|desktop'

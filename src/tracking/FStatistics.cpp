@@ -18,6 +18,9 @@ TfrmStatistics::TfrmStatistics(QWidget* parent, TMessageBox& Messages, QString& 
     setWindowTitle(QStringLiteral("Statistics"));
     setModal(true);
     auto* layout = new QVBoxLayout(this);
+    // The program's style draws compact dialogs; the buttons still need room
+    // around them and their captions.
+    layout->setContentsMargins(10, 10, 10, 10);
     Chart = new TStatisticsView(this);
     layout->addWidget(Chart, 1);
     auto* buttons = new QHBoxLayout;
@@ -26,6 +29,8 @@ TfrmStatistics::TfrmStatistics(QWidget* parent, TMessageBox& Messages, QString& 
     btnClose = new QPushButton(QStringLiteral("Close"), this);
     btnClose->setObjectName(QStringLiteral("btnClose"));
     btnClose->setDefault(true);
+    for (QPushButton* button : {btnSavePng, btnClose})
+        button->setMinimumWidth(button->sizeHint().width() + 24);
     buttons->addWidget(btnSavePng);
     buttons->addStretch(1);
     buttons->addWidget(btnClose);
