@@ -67,6 +67,14 @@ inline TRecordTable Records(int Fields, const QList<QStringList>& Rows)
     return table;
 }
 
+// An affiliate record as the decoder hands it over: the first field keeps
+// the opening quote and the last one the closing quote.
+inline QStringList Affiliate(const QString& Id, const QString& Name, const QString& AffId, const QString& Oto,
+                             const QString& Subs, const QString& Visitors, const QString& Hits)
+{
+    return {"\"" + Id, Name, AffId, Oto, Subs, Visitors, Hits + "\""};
+}
+
 // Whether the decoder's answer is the plain one.
 inline bool SameAsPlain(const TrackingProtocol::TListReply& Decoded, const TPlainList& Plain)
 {

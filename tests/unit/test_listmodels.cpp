@@ -21,16 +21,9 @@
 namespace
 {
 
+using tftest::Affiliate;
 using tftest::Records;
 using Col = TAffiliatesModel::Column;
-
-// A record as the reply decoder hands it over: the first field keeps the
-// opening quote and the last one the closing quote.
-QStringList Affiliate(const QString& Id, const QString& Name, const QString& AffId, const QString& Oto,
-                      const QString& Subs, const QString& Visitors, const QString& Hits)
-{
-    return {"\"" + Id, Name, AffId, Oto, Subs, Visitors, Hits + "\""};
-}
 
 QStringList Column(const TRecordListModel& M, int C)
 {

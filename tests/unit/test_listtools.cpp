@@ -16,14 +16,9 @@
 namespace
 {
 
+using tftest::Affiliate;
 using tftest::Records;
 using Col = TAffiliatesModel::Column;
-
-QStringList Affiliate(const QString& Id, const QString& Name, const QString& AffId, const QString& Oto,
-                      const QString& Subs, const QString& Visitors, const QString& Hits)
-{
-    return {"\"" + Id, Name, AffId, Oto, Subs, Visitors, Hits + "\""};
-}
 
 QStringList Names(const TRecordListModel& M)
 {
