@@ -78,7 +78,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+# Named by hand: what the program starts or loads at run time, which
+# dpkg-shlibdeps cannot see (the platform plugin; sensible-browser, the
+# fallback when the desktop names no default browser).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, sensible-utils")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 include(CPack)
