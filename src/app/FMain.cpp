@@ -1,6 +1,7 @@
 #include "FMain.h"
 
 #include "components/ClickLabel.h"
+#include "components/FindEdit.h"
 #include "components/BalloonHint.h"
 #include "components/HtmlView.h"
 #include "components/HttpClient.h"
@@ -197,7 +198,10 @@ bool TfrmMain::HandleKey(QObject* Watched, QKeyEvent* Event)
     auto* widget = qobject_cast<QWidget*>(Watched);
     if (!widget || widget->window() != this)
         return false;
-    if (Event->key() == Qt::Key_Escape && RequestPending()) {
+    // Esc in a find field that holds text clears it first; the next Esc
+    // abandons the request.
+    const bool findClears = widget == edtFind && !edtFind->text().isEmpty();
+    if (Event->key() == Qt::Key_Escape && RequestPending() && !findClears) {
         btnStopClick();
         return true;
     }

@@ -109,7 +109,10 @@ bool TfrmMain::ShowBanner(const TBrandLoad& Load)
             gifBanner->setPalette(palette);
         }
         gifBanner->setAutoFillBackground(true);
-        connect(gifMovie, &QMovie::finished, gifMovie, &QMovie::start);
+        // A single picture has nothing to loop: restarting it would only
+        // repaint it over and over.
+        if (gifMovie->frameCount() != 1)
+            connect(gifMovie, &QMovie::finished, gifMovie, &QMovie::start);
         gifBanner->setMovie(gifMovie);
         gifMovie->start();
         gifBanner->show();

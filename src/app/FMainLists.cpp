@@ -126,6 +126,9 @@ void TfrmMain::lvwPagesSelectItem(bool RowsSelected)
 
 void TfrmMain::btnSSelectAllClick()
 {
+    // Selecting affiliates loads their sales, which waits for no request.
+    if (RequestPending())
+        return;
     lvwPages->selectAll();
 }
 
@@ -191,7 +194,8 @@ void TfrmMain::bsSkinButton4Click()
 {
     if (RequestPending())
         return;
-    if (AffiliatesModel->rowCount() > 0 && msgMain->Question(AskDeleteAll())) {
+    // Every affiliate goes, also those a find text hides.
+    if (AffiliatesModel->AllRowCount() > 0 && msgMain->Question(AskDeleteAll())) {
         if (DeleteAffiliates(QStringLiteral("all")))
             LoadAffiliates();
         else
@@ -266,7 +270,7 @@ void TfrmMain::bsSkinButton9Click()
     if (RequestPending())
         return;
     // Asked only while there are affiliates, whatever the sales list shows.
-    if (AffiliatesModel->rowCount() > 0 && msgMain->Question(AskDeleteAll())) {
+    if (AffiliatesModel->AllRowCount() > 0 && msgMain->Question(AskDeleteAll())) {
         if (Tracking->DeleteSales(QStringLiteral("all")))
             ReloadSales();
         else

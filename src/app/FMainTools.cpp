@@ -5,6 +5,7 @@
 #include "components/FindEdit.h"
 #include "components/MessageBox.h"
 #include "components/SavePath.h"
+#include "tracking/AffiliateInput.h"
 #include "tracking/AffiliatesModel.h"
 #include "tracking/FStatistics.h"
 #include "tracking/ListExport.h"
@@ -173,21 +174,8 @@ void TfrmMain::CopyRows(QTableView* List)
 
 QString TfrmMain::TrackingLink(const QString& SiteUrl, const QString& LinkId)
 {
-    // Cut the user name and password out of the text as written, rather
-    // than let a URL parser rewrite the rest of it.
-    QString site = SiteUrl;
-    const qsizetype scheme = site.indexOf(QStringLiteral("://"));
-    const qsizetype hostFrom = scheme < 0 ? 0 : scheme + 3;
-    qsizetype hostTo = site.size();
-    for (const QChar end : {QLatin1Char('/'), QLatin1Char('?'), QLatin1Char('#')}) {
-        const qsizetype at = site.indexOf(end, hostFrom);
-        if (at >= 0)
-            hostTo = std::min(hostTo, at);
-    }
-    const qsizetype at = site.lastIndexOf(QLatin1Char('@'), hostTo - 1);
-    if (at >= hostFrom)
-        site.remove(hostFrom, at + 1 - hostFrom);
-    return site + QStringLiteral("/track.php?affid=") + QString::fromLatin1(QUrl::toPercentEncoding(LinkId));
+    return PublicSiteAddress(SiteUrl) + QStringLiteral("/track.php?affid=") +
+           QString::fromLatin1(QUrl::toPercentEncoding(LinkId));
 }
 
 void TfrmMain::CopyTrackingLink()

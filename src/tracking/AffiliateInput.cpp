@@ -26,34 +26,30 @@ QString AffiliateInputProblem(const TAffiliateInput& Values)
     return {};
 }
 
-namespace
+QString PublicSiteAddress(const QString& SiteUrl)
 {
-
-// The user name and password a protected site's address may carry are no
-// one's business on the screen (and never part of an affiliate's link).
-QString WithoutUserInfo(QString Url)
-{
-    const qsizetype scheme = Url.indexOf(QLatin1String("://"));
-    if (scheme < 0)
-        return Url;
-    const qsizetype start = scheme + 3;
+    // The user name and password a protected site's address may carry are no
+    // one's business on the screen, and never part of an affiliate's link.
+    // They are cut out of the text as written, rather than letting a URL
+    // parser rewrite the rest of it; an @ in the path is no user name.
+    QString url = TrimLow(SiteUrl);
+    const qsizetype scheme = url.indexOf(QLatin1String("://"));
+    const qsizetype start = scheme < 0 ? 0 : scheme + 3;
     qsizetype end = start;
-    while (end < Url.size() && Url[end] != QLatin1Char('/') && Url[end] != QLatin1Char('?') &&
-           Url[end] != QLatin1Char('#'))
+    while (end < url.size() && url[end] != QLatin1Char('/') && url[end] != QLatin1Char('?') &&
+           url[end] != QLatin1Char('#'))
         ++end;
-    const qsizetype at = Url.lastIndexOf(QLatin1Char('@'), end - 1);
+    const qsizetype at = end > start ? url.lastIndexOf(QLatin1Char('@'), end - 1) : -1;
     if (at >= start)
-        Url.remove(start, at + 1 - start);
-    return Url;
+        url.remove(start, at + 1 - start);
+    while (url.endsWith(QLatin1Char('/')))
+        url.chop(1);
+    return url;
 }
-
-} // namespace
 
 QString ExampleAffiliateBase(const QString& SiteUrl)
 {
-    QString base = WithoutUserInfo(TrimLow(SiteUrl));
-    while (base.endsWith(QLatin1Char('/')))
-        base.chop(1);
+    QString base = PublicSiteAddress(SiteUrl);
     if (base.isEmpty())
         base = QStringLiteral("http://www.yoursite.com");
     return base + QLatin1Char('/');

@@ -18,6 +18,10 @@ bool AffiliateInputFromRecordText(const QString& RecordText, TAffiliateInput& Va
 // Blanks and control characters around a text do not count.
 QString AffiliateInputProblem(const TAffiliateInput& Values);
 
+// The operator's site address as affiliates may see it: without the user
+// name and password it may carry, and without closing slashes.
+QString PublicSiteAddress(const QString& SiteUrl);
+
 // The folder an affiliate's link could lead to on the operator's site, for
 // the help text: the site address without user name and password, with one
 // closing slash, or a made-up one when no site is configured yet.

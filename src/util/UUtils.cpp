@@ -100,6 +100,8 @@ bool OpenInBrowser(const QString& Url)
     if (!address.Ok)
         return false;
     for (QStringList command : BrowserCommands(address.Address)) {
+        if (command.isEmpty())
+            continue;
         const QString program = QStandardPaths::findExecutable(command.takeFirst());
         if (!program.isEmpty() && QProcess::startDetached(program, command))
             return true;

@@ -263,10 +263,10 @@ TEST(TrackingLink, DropsOnlyTheUserAndPasswordOfTheSiteAddress)
 {
     EXPECT_EQ(TfrmMain::TrackingLink("https://op:p@ss@example.com:8443/t", "a&b=c"),
               "https://example.com:8443/t/track.php?affid=a%26b%3Dc");
-    // Written as it stands otherwise, trailing slash and all, like the
-    // script's own address; an @ in the path is not a user name.
+    // Written as it stands otherwise, less its closing slash, as the help
+    // text shows it; an @ in the path is not a user name.
     EXPECT_EQ(TfrmMain::TrackingLink("http://Example.com/x@y/", "id"),
-              "http://Example.com/x@y//track.php?affid=id");
+              "http://Example.com/x@y/track.php?affid=id");
     EXPECT_EQ(TfrmMain::TrackingLink("user@host/t", "id"), "host/t/track.php?affid=id");
 }
 

@@ -31,4 +31,13 @@ stop_app "$LAST_PID"
 
 env -u XDG_DATA_HOME HOME="$HOME_K" sh "$SCRATCH/unpacked/prize-desk/install.sh" --uninstall >/dev/null
 [ ! -e "$DEST" ] && [ ! -e "$ENTRY" ] || fail "--uninstall left $DEST or its menu entry behind"
+
+# A folder of the same name that the kit did not make is neither written
+# into nor removed.
+mkdir -p "$DEST" && echo mine >"$DEST/notes"
+for arg in "" --uninstall; do
+    env -u XDG_DATA_HOME HOME="$HOME_K" sh "$SCRATCH/unpacked/prize-desk/install.sh" $arg >/dev/null 2>&1 &&
+        fail "install.sh $arg went ahead in a folder it did not make"
+done
+[ "$(ls -A "$DEST")" = notes ] || fail "install.sh touched a folder it did not make"
 echo "example kit: ok"

@@ -12,9 +12,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QImage>
 #include <QImageWriter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 namespace
@@ -300,19 +302,36 @@ void PackSkin(const TKitInputs& In, const QString& Dest)
     }
 }
 
-QString Fill(QString Text, const TKitInputs& In)
+QString Fill(const QString& Text, const TKitInputs& In)
 {
     const QString name = In.Brand.Record.ApplicationName.simplified();
     QString quoted = name;
     quoted.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
     QString desktop = name;
     desktop.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
-    Text.replace(QStringLiteral("@NAME_SH@"), QLatin1Char('\'') + quoted + QLatin1Char('\''));
-    Text.replace(QStringLiteral("@NAME_DESKTOP@"), desktop);
-    Text.replace(QStringLiteral("@NAME@"), name);
-    Text.replace(QStringLiteral("@SLUG@"), In.Slug);
-    Text.replace(QStringLiteral("@VERSION@"), AppVersion);
-    return Text;
+    const QHash<QString, QString> values{
+        {QStringLiteral("NAME_SH"), QLatin1Char('\'') + quoted + QLatin1Char('\'')},
+        {QStringLiteral("NAME_DESKTOP"), desktop},
+        {QStringLiteral("NAME"), name},
+        {QStringLiteral("SLUG"), In.Slug},
+        {QStringLiteral("VERSION"), AppVersion},
+    };
+    // One pass: a brand name that itself holds "@NAME@" is not filled in
+    // again, unquoted, in the next step.
+    static const QRegularExpression placeholder(QStringLiteral("@([A-Z_]+)@"));
+    QString out;
+    qsizetype from = 0;
+    for (QRegularExpressionMatchIterator it = placeholder.globalMatch(Text); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        const auto value = values.constFind(m.captured(1));
+        if (value == values.cend())
+            continue;
+        out += QStringView(Text).mid(from, m.capturedStart() - from);
+        out += *value;
+        from = m.capturedEnd();
+    }
+    out += QStringView(Text).mid(from);
+    return out;
 }
 
 QByteArray Template(const QString& Name, const TKitInputs& In)

@@ -12,6 +12,10 @@ DATA=${XDG_DATA_HOME:-$HOME/.local/share}
 DEST=$DATA/$SLUG
 APPS=$DATA/applications
 ENTRY=$APPS/tallyfair-$SLUG.desktop
+# Marks a folder this script made: only such a folder is ever written into
+# or removed, whatever else of the same name the user has there.
+MARK=$DEST/.tallyfair-kit
+ours() { [ -f "$MARK" ] || [ ! -e "$DEST" ] || [ -z "$(ls -A "$DEST" 2>/dev/null)" ]; }
 
 refresh_menu() {
     if command -v update-desktop-database >/dev/null 2>&1; then
@@ -21,6 +25,10 @@ refresh_menu() {
 
 case "${1:-}" in
 --uninstall)
+    if ! ours; then
+        echo "install.sh: $DEST was not installed by this kit; left alone" >&2
+        exit 1
+    fi
     rm -f "$ENTRY"
     rm -rf "$DEST"
     refresh_menu
@@ -42,7 +50,12 @@ if [ -n "$missing" ]; then
     exit 1
 fi
 
+if ! ours; then
+    echo "install.sh: $DEST exists and was not made by this kit; nothing installed" >&2
+    exit 1
+fi
 mkdir -p "$DEST" "$APPS"
+: >"$MARK"
 # The folder will hold the database password of the user's site.
 chmod 700 "$DEST"
 # Pictures and skin of an earlier kit that this one no longer has must go;
