@@ -367,7 +367,7 @@ function tf_send_list(PDO $pdo, string $record, string $id, string $from, string
     $condition = "$id > ?" . ($where === '' ? '' : " AND ($where)");
     $sql = "SELECT $record FROM $from WHERE $condition ORDER BY $id";
 
-    tf_transaction($pdo, function () use ($pdo, $budget, $sql) {
+    $whole = tf_transaction($pdo, function () use ($pdo, $budget, $sql) {
         $pieces = [];
         $piece = '';
         $kept = 0;
@@ -396,35 +396,50 @@ function tf_send_list(PDO $pdo, string $record, string $id, string $from, string
             }
         }
         $st->closeCursor();
+        if (!$more) {
+            // All of it is in hand: sent once the transaction has ended, so
+            // that a slow download holds no lock (on SQLite, a read
+            // transaction keeps track.php's commits waiting).
+            return [$pieces, $kept];
+        }
 
         tf_send_headers(200, $kept + $rest + 2);
         foreach ($pieces as $i => $piece) {
             echo $piece;
             unset($pieces[$i]);
         }
-        if ($more) {
-            $sent = 0;
-            $piece = '';
-            $st = tf_cursor($pdo, $sql, [$after]);
-            while (($text = $st->fetchColumn()) !== false) {
-                $piece .= $text;
-                if (strlen($piece) >= TF_LIST_PIECE) {
-                    if ($sent + strlen($piece) > $rest) {
-                        throw new RuntimeException('list grew while it was sent');
-                    }
-                    echo $piece;
-                    $sent += strlen($piece);
-                    $piece = '';
+        $sent = 0;
+        $piece = '';
+        $st = tf_cursor($pdo, $sql, [$after]);
+        while (($text = $st->fetchColumn()) !== false) {
+            $piece .= $text;
+            if (strlen($piece) >= TF_LIST_PIECE) {
+                if ($sent + strlen($piece) > $rest) {
+                    throw new RuntimeException('list grew while it was sent');
                 }
+                echo $piece;
+                $sent += strlen($piece);
+                $piece = '';
             }
-            $st->closeCursor();
-            if ($sent + strlen($piece) !== $rest) {
-                throw new RuntimeException('list changed while it was sent');
-            }
+        }
+        $st->closeCursor();
+        if ($sent + strlen($piece) !== $rest) {
+            throw new RuntimeException('list changed while it was sent');
+        }
+        echo $piece;
+        echo 'OK';
+        return null;
+    }, true);
+    if ($whole !== null) {
+        [$pieces, $kept] = $whole;
+        unset($whole);
+        tf_send_headers(200, $kept + 2);
+        foreach ($pieces as $i => $piece) {
             echo $piece;
+            unset($pieces[$i]);
         }
         echo 'OK';
-    }, true);
+    }
 }
 
 const TF_AFFILIATE_COLUMNS = 'id, name, link_id, oto_sales, subscribers, visitors, unique_hits';
@@ -441,10 +456,14 @@ function tf_check_server(PDO $pdo): string
 }
 
 // Affiliates are locked before their sales are touched, the same order as
-// track.php takes, so the two never wait for each other in a circle.
+// track.php takes, and all of them, in id order, before anything changes, as
+// the deletion of sales does, so none of these waits for another in a circle.
 function tf_delete_affiliates(PDO $pdo, string $idsText): string
 {
     $ids = $idsText === 'all' ? null : tf_parse_ids($idsText);
+    if ($ids !== null) {
+        sort($ids);
+    }
     $lock = tf_is_mysql($pdo) ? ' FOR UPDATE' : '';
     tf_transaction($pdo, function () use ($pdo, $ids, $lock) {
         if ($ids === null) {
@@ -453,9 +472,11 @@ function tf_delete_affiliates(PDO $pdo, string $idsText): string
             tf_run($pdo, 'DELETE FROM tf_affiliates');
             return;
         }
-        foreach (array_chunk($ids, TF_ID_CHUNK) as $chunk) {
-            $list = tf_id_list($chunk);
+        $chunks = array_map('tf_id_list', array_chunk($ids, TF_ID_CHUNK));
+        foreach ($chunks as $list) {
             tf_query($pdo, "SELECT COUNT(*) FROM tf_affiliates WHERE id IN ($list)" . $lock);
+        }
+        foreach ($chunks as $list) {
             tf_run($pdo, "UPDATE tf_sales SET affiliate_id = NULL WHERE affiliate_id IN ($list)");
             tf_run($pdo, "DELETE FROM tf_affiliates WHERE id IN ($list)");
         }

@@ -31,13 +31,22 @@ function tf_upgrade_say(string $text): void
 function tf_upgrade_mysql(PDO $pdo): void
 {
     $has = fn(string $sql) => (int)tf_query($pdo, $sql)[0][0] > 0;
-    if (!$has("SELECT COUNT(*) FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE()"
-        . " AND TABLE_NAME = 'tf_sales' AND COLUMN_NAME = 'order_key'")) {
-        $pdo->exec('ALTER TABLE tf_sales ADD COLUMN order_key VARBINARY(255) NULL');
-        tf_upgrade_say('added tf_sales.order_key');
-    }
-    if (!$has("SELECT COUNT(*) FROM information_schema.STATISTICS WHERE TABLE_SCHEMA = DATABASE()"
-        . " AND TABLE_NAME = 'tf_sales' AND INDEX_NAME = 'uq_tf_sales_order_key'")) {
+    $hasColumn = $has("SELECT COUNT(*) FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE()"
+        . " AND TABLE_NAME = 'tf_sales' AND COLUMN_NAME = 'order_key'");
+    $hasIndex = $has("SELECT COUNT(*) FROM information_schema.STATISTICS WHERE TABLE_SCHEMA = DATABASE()"
+        . " AND TABLE_NAME = 'tf_sales' AND INDEX_NAME = 'uq_tf_sales_order_key'");
+    if (!$hasColumn) {
+        // Column and index in one step: track.php writes order_key as soon
+        // as the column is there, and must find the index there too.
+        $pdo->exec('ALTER TABLE tf_sales ADD COLUMN order_key VARBINARY(255) NULL,'
+            . ' ADD UNIQUE KEY uq_tf_sales_order_key (order_key)');
+        tf_upgrade_say('added tf_sales.order_key and its unique index');
+    } elseif (!$hasIndex) {
+        // An earlier run stopped between the two: an order recorded twice
+        // meanwhile keeps its mark on its first sale only.
+        tf_run($pdo, 'UPDATE tf_sales s JOIN (SELECT order_key, MIN(id) AS keep FROM tf_sales'
+            . ' WHERE order_key IS NOT NULL GROUP BY order_key HAVING COUNT(*) > 1) d'
+            . ' ON d.order_key = s.order_key SET s.order_key = NULL WHERE s.id <> d.keep');
         $pdo->exec('ALTER TABLE tf_sales ADD UNIQUE KEY uq_tf_sales_order_key (order_key)');
         tf_upgrade_say('added the unique index on tf_sales.order_key');
     }
@@ -56,11 +65,17 @@ function tf_upgrade_sqlite(PDO $pdo): void
     if ($columns === []) {
         throw new RuntimeException('no table tf_sales: load schema-sqlite.sql first');
     }
+    // Column and index in one transaction: track.php never sees the column
+    // without the index.
+    $pdo->exec('BEGIN IMMEDIATE');
     if (!in_array('order_key', $columns, true)) {
         $pdo->exec('ALTER TABLE tf_sales ADD COLUMN order_key TEXT NULL');
         tf_upgrade_say('added tf_sales.order_key');
     }
+    $pdo->exec('UPDATE tf_sales SET order_key = NULL WHERE order_key IS NOT NULL AND id NOT IN'
+        . ' (SELECT MIN(id) FROM tf_sales WHERE order_key IS NOT NULL GROUP BY order_key)');
     $pdo->exec('CREATE UNIQUE INDEX IF NOT EXISTS uq_tf_sales_order_key ON tf_sales (order_key)');
+    $pdo->exec('COMMIT');
     $marked = tf_run($pdo, 'UPDATE OR IGNORE tf_sales SET order_key = sale_order WHERE id IN'
         . " (SELECT MIN(t.id) FROM tf_sales t WHERE t.order_key IS NULL AND t.sale_order <> ''"
         . ' AND NOT EXISTS (SELECT 1 FROM tf_sales k WHERE k.order_key = t.sale_order) GROUP BY t.sale_order)');

@@ -390,6 +390,30 @@ TEST_P(SiteLoad, OlderDatabaseWorksAndUpgradesOnce)
     EXPECT_EQ(Scalar("SELECT oto_sales FROM tf_affiliates WHERE id = ?", {ann}), "3");
 }
 
+TEST_P(SiteLoad, UpgradeStoppedBeforeTheIndexStillFinishes)
+{
+    // The column is there, its index is not: an order recorded twice
+    // meanwhile must not stop the index from being made.
+    ASSERT_TRUE(Site->Exec(Maria() ? "ALTER TABLE tf_sales DROP INDEX uq_tf_sales_order_key"
+                                   : "DROP INDEX uq_tf_sales_order_key"));
+    Add("Ann", "annb");
+    THttpSession browser;
+    const QString sale = TrackUrl({{"affid", "annb"}, {"event", "sale"}, {"order", "TWICE"}});
+    EXPECT_EQ(browser.Get(sale).Body, "OK");
+    EXPECT_EQ(browser.Get(sale).Body, "OK");
+    if (Maria()) {
+        ASSERT_TRUE(Site->Exec("GRANT ALTER, INDEX ON `tallyfair`.* TO 'tf_site'@'%'"));
+    }
+    EXPECT_FALSE(RunUpgrade().isEmpty());
+    if (Maria()) {
+        ASSERT_TRUE(Site->Exec("REVOKE ALTER, INDEX ON `tallyfair`.* FROM 'tf_site'@'%'"));
+    }
+    EXPECT_EQ(Count("tf_sales"), 2);
+    EXPECT_EQ(Scalar("SELECT COUNT(*) FROM tf_sales WHERE order_key IS NOT NULL"), "1");
+    EXPECT_EQ(browser.Get(sale).Body, "OK");
+    EXPECT_EQ(Count("tf_sales"), 2);
+}
+
 INSTANTIATE_TEST_SUITE_P(Db, SiteLoad, ::testing::Values(TSiteDb::Sqlite, TSiteDb::MariaDb), SiteDbParamName);
 
 } // namespace
