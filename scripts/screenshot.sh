@@ -11,6 +11,9 @@
 # SCREENSHOT_WELCOME=OUT2.png then clicks the welcome page's button, the way
 # a user leaves the welcome page, and saves a second picture SECONDS later
 # (only for a brand with a welcome page).
+# SCREENSHOT_STATISTICS=OUT3.png (with SCREENSHOT_WELCOME) then opens
+# Statistics… from the first affiliate row's context menu and saves that
+# window.
 # SCREENSHOT_DISPLAY picks the X display number (default: the first free
 # one from 97 on).
 set -euo pipefail
@@ -32,6 +35,7 @@ else
   WAIT=${3:-3}
 fi
 SECOND=${SCREENSHOT_WELCOME:+$(realpath -m "$SCREENSHOT_WELCOME")}
+THIRD=${SCREENSHOT_STATISTICS:+$(realpath -m "$SCREENSHOT_STATISTICS")}
 if [ -n "$SECOND" ] && ! command -v xdotool >/dev/null; then
   echo "screenshot: SCREENSHOT_WELCOME needs xdotool (bash scripts/deps.sh installs it)" >&2
   exit 1
@@ -112,4 +116,22 @@ if [ -n "$SECOND" ]; then
   xdotool mousemove --window "$WIN" 388 $((HEIGHT - 39 + 18)) click 1
   sleep "$WAIT"
   shoot "$SECOND"
+fi
+if [ -n "$SECOND" ] && [ -n "$THIRD" ]; then
+  # Select All (the first button under the affiliates list), then a right
+  # click on the first row, just under the list's header; Statistics… is the
+  # last entry of its menu.
+  xdotool mousemove --window "$WIN" 50 320 click 1
+  sleep 1
+  xdotool mousemove --window "$WIN" 60 183 click 3
+  sleep 1
+  MENU=$(xdotool search --onlyvisible --class tallyfair 2>/dev/null | while read -r w; do
+    [ "$w" = "$((WIN))" ] || echo "$w"; done | tail -n 1)
+  read -r MX MY MW MH < <(xwininfo -id "$MENU" | awk '/Absolute upper-left X/ { x = $NF }
+    /Absolute upper-left Y/ { y = $NF } /^ +Width/ { w = $NF } /^ +Height/ { h = $NF } END { print x, y, w, h }')
+  xdotool mousemove $((MX + 30)) $((MY + MH - 14)) click 1
+  sleep "$WAIT"
+  STATS=$(xdotool search --onlyvisible --name '^Statistics$' | head -n 1)
+  import -window root -crop "$(window_geometry "$STATS")" +repage "$THIRD"
+  echo "screenshot: $THIRD"
 fi
