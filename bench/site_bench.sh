@@ -5,7 +5,7 @@
 #   bash bench/site_bench.sh                 the scripts of server/
 #   bash bench/site_bench.sh --before REF    first the scripts of git REF
 #                                            (e.g. main), then server/
-#   SITE_BENCH_SECONDS=10 SITE_BENCH_ROUNDS=3   wrk duration, list rounds
+#   SITE_BENCH_SECONDS=10 SITE_BENCH_ROUNDS=5   wrk duration, list rounds
 #
 # Each pass starts a fresh stack in a temporary folder, loads the data, runs
 # upgrade.php when the scripts have one, and then measures:
@@ -16,12 +16,14 @@
 # - track.php under wrk, 32 clients mixing visits, subscribes and sales over
 #   1,000 affiliates, and 16 clients selling through one affiliate, against
 #   bench/probe.php (a fresh connection and one UPDATE per request) in the
-#   same pass; then whether the counters and rows add up.
+#   same pass, run in the order track.php, probe, probe, track.php so that a
+#   drift of the machine's speed during the pass weighs on both alike (the
+#   ratio is of the sums); then whether the counters and rows add up.
 # Only 127.0.0.1 is ever contacted; every load run is bounded in time.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 SECONDS_PER_RUN=${SITE_BENCH_SECONDS:-10}
-ROUNDS=${SITE_BENCH_ROUNDS:-3}
+ROUNDS=${SITE_BENCH_ROUNDS:-5}
 
 BEFORE=""
 if [ "${1:-}" = "--before" ]; then
@@ -116,7 +118,7 @@ wrk_case() {
   # stopped (at most one per client) may count without an answer.
   if [ "$counted" -lt "$good" ] || [ "$counted" -gt $((good + conns)) ] || [ "$doto" -ne "$dr" ]; then verdict=MISMATCH; fi
   [ "$failed" -gt 0 ] && verdict="$verdict, $failed FAILED"
-  echo "$rate" >"$WORK/rate-$name-$script"
+  echo "$rate" >>"$WORK/rate-$name-$script"
   printf '| %s | %s | %s | %s req/s | %s | %s (answered OK %s, counted %s) |\n' "$LABEL" "$name" "$script" "$rate" \
     "$((p99_us / 1000)) ms" "$verdict: $check" "$good" "$counted" >>"$WORK/track.md"
 }
@@ -159,17 +161,17 @@ pass() {
     "$sales WHERE s.affiliate_id IN ($ids) ORDER BY s.id" 900000
 
   echo "site-bench: $LABEL: track.php under wrk" >&2
-  wrk_case "32 clients, mixed" mixed 32 track.php
-  wrk_case "32 clients, mixed" mixed 32 probe.php
-  wrk_case "16 clients, one affiliate" hot 16 track.php
-  wrk_case "16 clients, one affiliate" hot 16 probe.php
+  local script
+  for script in track.php probe.php probe.php track.php; do wrk_case "32 clients, mixed" mixed 32 $script; done
+  for script in track.php probe.php probe.php track.php; do wrk_case "16 clients, one affiliate" hot 16 $script; done
   local mismatched
   mismatched=$(sql -e "SELECT COUNT(*) FROM tf_affiliates a LEFT JOIN (SELECT affiliate_id, COUNT(*) AS c FROM tf_sales
                        GROUP BY affiliate_id) s ON s.affiliate_id = a.id WHERE a.oto_sales <> COALESCE(s.c, 0)")
   printf '| %s | affiliates whose OTO sales differ from their sale rows after the load runs | %s |\n' "$LABEL" "$mismatched" >>"$WORK/setup.md"
   for name in "32 clients, mixed" "16 clients, one affiliate"; do
     printf '| %s | %s | track.php / probe | %s |\n' "$LABEL" "$name" \
-      "$(ratio "$(cat "$WORK/rate-$name-track.php")" "$(cat "$WORK/rate-$name-probe.php")")" >>"$WORK/ratios.md"
+      "$(ratio "$(awk '{ s += $1 } END { print s }' "$WORK/rate-$name-track.php")" \
+        "$(awk '{ s += $1 } END { print s }' "$WORK/rate-$name-probe.php")")" >>"$WORK/ratios.md"
   done
 
   echo "site-bench: $LABEL: deleting 20,000 sales" >&2
