@@ -607,11 +607,19 @@ function tf_delete_sales(PDO $pdo, string $idsText): string
                 $deleted[(int)$affiliate] = ($deleted[(int)$affiliate] ?? 0) + (int)$count;
             }
         }
+        // One statement for all the affiliates that lose the same number of
+        // sales (nearly always one each), not one per affiliate: a long
+        // selection touches thousands of them.
         ksort($deleted);
-        $update = $pdo->prepare('UPDATE tf_affiliates SET oto_sales = CASE WHEN oto_sales > ? THEN oto_sales - ?'
-            . ' ELSE 0 END WHERE id = ?');
+        $byCount = [];
         foreach ($deleted as $affiliate => $count) {
-            $update->execute([$count, $count, $affiliate]);
+            $byCount[$count][] = $affiliate;
+        }
+        foreach ($byCount as $count => $affiliates) {
+            foreach (array_chunk($affiliates, TF_ID_CHUNK) as $chunk) {
+                tf_run($pdo, "UPDATE tf_affiliates SET oto_sales = CASE WHEN oto_sales > $count THEN oto_sales - $count"
+                    . ' ELSE 0 END WHERE id IN (' . tf_id_list($chunk) . ')');
+            }
         }
         foreach ($chunks as $list) {
             tf_run($pdo, "DELETE FROM tf_sales WHERE id IN ($list)");
