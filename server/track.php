@@ -177,7 +177,7 @@ function tf_track_insert_sale(PDO $pdo, ?int $affiliateId, string $order): bool
 function tf_track_has_compound(PDO $pdo): bool
 {
     $version = (string)$pdo->getAttribute(PDO::ATTR_SERVER_VERSION);
-    return preg_match('/(\d+\.\d+\.\d+)-MariaDB/i', $version, $m) === 1 && version_compare($m[1], '10.1.1', '>=');
+    return stripos($version, 'MariaDB') !== false && version_compare($version, '10.1.1', '>=');
 }
 
 // MySQL/MariaDB on an upgraded database: the counter, the sale and the
