@@ -10,8 +10,9 @@
 # Each pass starts a fresh stack in a temporary folder, loads the data, runs
 # upgrade.php when the scripts have one, and then measures:
 # - every list, the 100,000-id selection and a 20,000-sale deletion, as the
-#   site's time over the mariadb client's time for the same rows (or the
-#   same deletion), median of the rounds, checking each reply is whole;
+#   site's time over the mariadb client's time for the same rows (or a
+#   deletion of as many other sales), median of the rounds, checking each
+#   reply is whole and each deletion's counters;
 #   the script's peak memory (php-fpm's %M, memory_get_peak_usage(true));
 # - track.php under wrk, 32 clients mixing visits, subscribes and sales over
 #   1,000 affiliates, and 16 clients selling through one affiliate, against
@@ -189,30 +190,45 @@ pass() {
         "$(awk '{ s += $1 } END { print s }' "$WORK/rate-$name-probe.php")")" >>"$WORK/ratios.md"
   done
 
-  echo "site-bench: $LABEL: deleting 20,000 sales" >&2
-  local site_ids cli_ids before after t2 code
-  sleep 0.2
-  site_ids=$(seq -s, 50 50 1000000)
-  cli_ids=$(seq -s, 25 50 1000000)
-  printf '%s' "$site_ids" >"$WORK/delete-ids"
-  before=$(sql -e "SELECT COUNT(*) FROM tf_sales")
-  t0=$(now)
-  code=$(curl -s -o "$WORK/reply" -w '%{http_code}' -F action=5 -F "deleteids=<$WORK/delete-ids" -F end= "$SITE_URL/actions.php" || true)
-  t1=$(now)
-  after=$(sql -e "SELECT COUNT(*) FROM tf_sales")
-  mismatched=$(sql -e "SELECT COUNT(*) FROM tf_affiliates a LEFT JOIN (SELECT affiliate_id, COUNT(*) AS c FROM tf_sales
-                       GROUP BY affiliate_id) s ON s.affiliate_id = a.id WHERE a.oto_sales <> COALESCE(s.c, 0)")
-  # The client's deletion, of other sales, leaves the counters alone.
-  local t3
-  t2=$(now)
-  sql <<<"DELETE FROM tf_sales WHERE id IN ($cli_ids)"
-  t3=$(now)
+  echo "site-bench: $LABEL: deleting 20,000 sales, $ROUNDS times" >&2
+  # Round r: the site deletes the sales whose id is 51 - 2r modulo 50, the
+  # client those at 50 - 2r, so no sale is deleted twice. The client's
+  # deletions leave the counters alone; so each round checks that the site's
+  # deletion lowered OTO sales by exactly the affiliate sales it deleted and
+  # left no other affiliate unlike its rows.
+  local site_times=() cli_times=() verdict="" gone=0 code="" r
+  local counters_sql="SELECT (SELECT SUM(oto_sales) FROM tf_affiliates),
+      (SELECT COUNT(*) FROM tf_sales WHERE affiliate_id IS NOT NULL), (SELECT COUNT(*) FROM tf_sales),
+      (SELECT COUNT(*) FROM tf_affiliates a LEFT JOIN (SELECT affiliate_id, COUNT(*) AS c FROM tf_sales
+       GROUP BY affiliate_id) s ON s.affiliate_id = a.id WHERE a.oto_sales <> COALESCE(s.c, 0))"
+  for r in $(seq 1 "$ROUNDS"); do
+    local o0 a0 n0 m0 o1 a1 n1 m1 t2 t3
+    sleep 0.2
+    printf '%s' "$(seq -s, $((51 - 2 * r)) 50 1000000)" >"$WORK/delete-ids"
+    read -r o0 a0 n0 m0 <<<"$(sql -e "$counters_sql")"
+    t0=$(now)
+    code=$(curl -s -o "$WORK/reply" -w '%{http_code}' -F action=5 -F "deleteids=<$WORK/delete-ids" -F end= "$SITE_URL/actions.php" || true)
+    t1=$(now)
+    read -r o1 a1 n1 m1 <<<"$(sql -e "$counters_sql")"
+    gone=$((gone + n0 - n1))
+    if [ "$code" != 200 ] || [ "$(cat "$WORK/reply")" != OK ] || [ $((n0 - n1)) -ne 20000 ] ||
+      [ $((o0 - o1)) -ne $((a0 - a1)) ] || [ "$m1" -ne "$m0" ]; then
+      verdict="$verdict round $r: reply \"$(head -c 20 "$WORK/reply")\" (HTTP $code), $((n0 - n1)) sales gone, OTO sales -$((o0 - o1)) for -$((a0 - a1)) affiliate sales, mismatched affiliates $m0 -> $m1;"
+    fi
+    printf 'DELETE FROM tf_sales WHERE id IN (%s)\n' "$(seq -s, $((50 - 2 * r)) 50 1000000)" >"$WORK/delete.sql"
+    t2=$(now)
+    sql <"$WORK/delete.sql"
+    t3=$(now)
+    site_times+=("$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')")
+    cli_times+=("$(awk -v a="$t2" -v b="$t3" 'BEGIN { print b - a }')")
+  done
   local site cli
-  site=$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')
-  cli=$(awk -v a="$t2" -v b="$t3" 'BEGIN { print b - a }')
-  printf '| %s | delete 20,000 sales | %.2f s | %.2f s | %s | %d MiB | reply "%s" (HTTP %s), %d sales gone, then %s affiliates with OTO sales unlike their rows |\n' \
-    "$LABEL" "$site" "$cli" "$(ratio "$site" "$cli")" $(($(last_peak) / 1024)) "$(head -c 20 "$WORK/reply")" "$code" \
-    $((before - after)) "$mismatched" >>"$WORK/lists.md"
+  site=$(printf '%s\n' "${site_times[@]}" | median)
+  cli=$(printf '%s\n' "${cli_times[@]}" | median)
+  printf '| %s | delete 20,000 sales | %.2f s | %.2f s | %s | %d MiB | %s |\n' \
+    "$LABEL" "$site" "$cli" "$(ratio "$site" "$cli")" $(($(last_peak) / 1024)) \
+    "$([ -z "$verdict" ] && echo "\"OK\" $ROUNDS times, $gone sales gone, OTO sales down by the affiliate sales deleted" ||
+      echo "FAILED:$verdict")" >>"$WORK/lists.md"
 
   bash "$ROOT/scripts/stack.sh" stop "$FOLDER" >&2
   FOLDER=""
