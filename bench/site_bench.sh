@@ -5,7 +5,8 @@
 #   bash bench/site_bench.sh                 the scripts of server/
 #   bash bench/site_bench.sh --before REF    first the scripts of git REF
 #                                            (e.g. main), then server/
-#   SITE_BENCH_SECONDS=10 SITE_BENCH_ROUNDS=5   wrk duration, list rounds
+#   SITE_BENCH_SECONDS=10 SITE_BENCH_ROUNDS=7   wrk duration, list and
+#                                               deletion rounds
 #
 # Each pass starts a fresh stack in a temporary folder, loads the data, runs
 # upgrade.php when the scripts have one, and then measures:
@@ -24,7 +25,7 @@
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 SECONDS_PER_RUN=${SITE_BENCH_SECONDS:-10}
-ROUNDS=${SITE_BENCH_ROUNDS:-5}
+ROUNDS=${SITE_BENCH_ROUNDS:-7}
 
 BEFORE=""
 if [ "${1:-}" = "--before" ]; then
@@ -57,17 +58,27 @@ last_peak() { tail -n 1 "$FOLDER/log/php-fpm-access.log" | awk '{ print $(NF-1) 
 list_case() {
   local name=$1 form=$2 query=$3 rows=$4
   local cli_times=() site_times=() peak=0 ok=yes detail=""
-  for _ in $(seq 1 "$ROUNDS"); do
-    local t0 t1 t2 code size
-    t0=$(now)
-    sql --quick <<<"$query" >/dev/null
-    t1=$(now)
+  local round
+  for round in $(seq 1 "$ROUNDS"); do
+    local t0 t1 t2 t3 code size
+    # The client first in odd rounds, the site first in even ones.
+    if [ $((round % 2)) -eq 1 ]; then
+      t0=$(now)
+      sql --quick <<<"$query" >/dev/null
+      t1=$(now)
+    fi
+    t2=$(now)
     # shellcheck disable=SC2086
     read -r code size < <(curl -s -o "$WORK/reply" -w '%{http_code} %{size_download}\n' $form \
       -F end= "$SITE_URL/actions.php" || echo "000 0")
-    t2=$(now)
+    t3=$(now)
+    if [ $((round % 2)) -eq 0 ]; then
+      t0=$(now)
+      sql --quick <<<"$query" >/dev/null
+      t1=$(now)
+    fi
     cli_times+=("$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')")
-    site_times+=("$(awk -v a="$t1" -v b="$t2" 'BEGIN { print b - a }')")
+    site_times+=("$(awk -v a="$t2" -v b="$t3" 'BEGIN { print b - a }')")
     local records
     records=$(tr -cd '^' <"$WORK/reply" | wc -c)
     if [ "$code" != 200 ] || [ "$(tail -c 2 "$WORK/reply")" != OK ] || [ "$records" -ne "$rows" ]; then
@@ -190,7 +201,7 @@ pass() {
         "$(awk '{ s += $1 } END { print s }' "$WORK/rate-$name-probe.php")")" >>"$WORK/ratios.md"
   done
 
-  echo "site-bench: $LABEL: deleting 20,000 sales, $ROUNDS times" >&2
+  echo "site-bench: $LABEL: deleting 20,000 sales, once a round" >&2
   # Round r: the site deletes the sales whose id is 51 - 2r modulo 50, the
   # client those at 50 - 2r, so no sale is deleted twice. The client's
   # deletions leave the counters alone; so each round checks that the site's
@@ -201,7 +212,7 @@ pass() {
       (SELECT COUNT(*) FROM tf_sales WHERE affiliate_id IS NOT NULL), (SELECT COUNT(*) FROM tf_sales),
       (SELECT COUNT(*) FROM tf_affiliates a LEFT JOIN (SELECT affiliate_id, COUNT(*) AS c FROM tf_sales
        GROUP BY affiliate_id) s ON s.affiliate_id = a.id WHERE a.oto_sales <> COALESCE(s.c, 0))"
-  for r in $(seq 1 "$ROUNDS"); do
+  for r in $(seq 1 $((ROUNDS < 24 ? ROUNDS : 24))); do
     local o0 a0 n0 m0 o1 a1 n1 m1 t2 t3
     sleep 0.2
     printf '%s' "$(seq -s, $((51 - 2 * r)) 50 1000000)" >"$WORK/delete-ids"
@@ -227,7 +238,7 @@ pass() {
   cli=$(printf '%s\n' "${cli_times[@]}" | median)
   printf '| %s | delete 20,000 sales | %.2f s | %.2f s | %s | %d MiB | %s |\n' \
     "$LABEL" "$site" "$cli" "$(ratio "$site" "$cli")" $(($(last_peak) / 1024)) \
-    "$([ -z "$verdict" ] && echo "\"OK\" $ROUNDS times, $gone sales gone, OTO sales down by the affiliate sales deleted" ||
+    "$([ -z "$verdict" ] && echo "\"OK\" $r times, $gone sales gone, OTO sales down by the affiliate sales deleted" ||
       echo "FAILED:$verdict")" >>"$WORK/lists.md"
 
   bash "$ROOT/scripts/stack.sh" stop "$FOLDER" >&2
