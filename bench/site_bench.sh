@@ -7,6 +7,7 @@
 #                                            (e.g. main), then server/
 #   SITE_BENCH_SECONDS=10 SITE_BENCH_ROUNDS=7   wrk duration, list and
 #                                               deletion rounds
+#   SITE_BENCH_PARTS=track   only track.php under wrk (a few minutes a pass)
 #
 # Each pass starts a fresh stack in a temporary folder, loads the data, runs
 # upgrade.php when the scripts have one, and then measures:
@@ -26,6 +27,8 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 SECONDS_PER_RUN=${SITE_BENCH_SECONDS:-10}
 ROUNDS=${SITE_BENCH_ROUNDS:-7}
+PARTS=${SITE_BENCH_PARTS:-all}
+case "$PARTS" in all | track) ;; *) echo "site-bench: SITE_BENCH_PARTS is all or track" >&2; exit 2 ;; esac
 
 BEFORE=""
 if [ "${1:-}" = "--before" ]; then
@@ -39,6 +42,7 @@ cleanup() {
   rm -rf "$WORK"
 }
 trap cleanup EXIT
+touch "$WORK/setup.md" "$WORK/lists.md" "$WORK/track.md" "$WORK/ratios.md"
 
 now() { date +%s.%N; }
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
@@ -172,6 +176,15 @@ pass() {
   printf '| %s | waiting for InnoDB to purge old row versions (history length now %s) | %.1f s |\n' "$LABEL" \
     "$(history_length)" "$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')" >>"$WORK/setup.md"
 
+  if [ "$PARTS" = all ]; then lists; fi
+  track_runs
+  if [ "$PARTS" = all ]; then deletion; fi
+
+  bash "$ROOT/scripts/stack.sh" stop "$FOLDER" >&2
+  FOLDER=""
+}
+
+lists() {
   echo "site-bench: $LABEL: lists" >&2
   local sales="SELECT s.id, COALESCE(a.name, ''), s.sale_order FROM tf_sales s LEFT JOIN tf_affiliates a ON a.id = s.affiliate_id"
   local ids
@@ -187,6 +200,9 @@ pass() {
   list_case "sales of 100,000 selected affiliates" "-F action=4 -F querytype=0 -F reftype=<$WORK/ids" \
     "$sales WHERE s.affiliate_id IN ($ids) ORDER BY s.id" 900000
 
+}
+
+track_runs() {
   echo "site-bench: $LABEL: track.php under wrk" >&2
   local script
   for script in track.php probe.php probe.php track.php; do wrk_case "32 clients, mixed" mixed 32 $script; done
@@ -201,6 +217,9 @@ pass() {
         "$(awk '{ s += $1 } END { print s }' "$WORK/rate-$name-probe.php")")" >>"$WORK/ratios.md"
   done
 
+}
+
+deletion() {
   echo "site-bench: $LABEL: deleting 20,000 sales, once a round" >&2
   # Round r: the site deletes the sales whose id is 51 - 2r modulo 50, the
   # client those at 50 - 2r, so no sale is deleted twice. The client's
@@ -240,9 +259,6 @@ pass() {
     "$LABEL" "$site" "$cli" "$(ratio "$site" "$cli")" $(($(last_peak) / 1024)) \
     "$([ -z "$verdict" ] && echo "\"OK\" $r times, $gone sales gone, OTO sales down by the affiliate sales deleted" ||
       echo "FAILED:$verdict")" >>"$WORK/lists.md"
-
-  bash "$ROOT/scripts/stack.sh" stop "$FOLDER" >&2
-  FOLDER=""
 }
 
 if [ -n "$BEFORE" ]; then
