@@ -24,6 +24,7 @@
 #   ratio is of the sums); then whether the counters and rows add up.
 # Only 127.0.0.1 is ever contacted; every load run is bounded in time.
 set -euo pipefail
+umask 077
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 SECONDS_PER_RUN=${SITE_BENCH_SECONDS:-10}
 ROUNDS=${SITE_BENCH_ROUNDS:-7}
@@ -36,6 +37,9 @@ if [ "${1:-}" = "--before" ]; then
 fi
 
 WORK=$(mktemp -d /tmp/tf-site-bench.XXXXXX)
+# The stacks inside run as another user when this runs as root; they must
+# be able to pass through (not list or write) this folder.
+chmod 0711 "$WORK"
 FOLDER=""
 cleanup() {
   if [ -n "$FOLDER" ]; then bash "$ROOT/scripts/stack.sh" stop "$FOLDER" >/dev/null || true; fi
@@ -109,15 +113,29 @@ counters() {
 }
 
 # wrk_case NAME MODE CONNECTIONS SCRIPT
+RUN_NUMBER=0
 wrk_case() {
   local name=$1 mode=$2 conns=$3 script=$4 before after out
+  # Signed sales for this run, more than it can send, each order new.
+  php -r '
+    [, $n, $secret, $tag, $mode] = $argv;
+    mt_srand(7);
+    for ($i = 1; $i <= (int)$n; $i++) {
+        $order = "$tag-$i";
+        $affid = $mode === "hot" ? "aff1" : "aff" . mt_rand(1, 1000);
+        $sig = $secret === "" ? "" : hash_hmac("sha256", "$order\n$affid", $secret);
+        echo "$order $affid $sig\n";
+    }' $((SECONDS_PER_RUN * 5000)) "${TRACKING_SECRET:-}" "$LABEL$(date +%s%N)" "$mode" >"$WORK/orders"
   before=$(counters)
-  out=$(TRACK_MODE=$mode TRACK_PATH=/$script TRACK_RUN="$LABEL$(date +%s%N)" TRACK_AFFILIATES=1000 \
-    wrk -t 2 -c "$conns" -d "${SECONDS_PER_RUN}s" --timeout 10s -s "$ROOT/bench/track.lua" "$SITE_URL/" 2>&1 || true)
+  # Each run its own 2^21 client addresses.
+  out=$(TRACK_MODE=$mode TRACK_PATH=/track/$script TRACK_ORDERS="$WORK/orders" TRACK_THREADS=2 \
+    TRACK_ADDRESSES=$((RUN_NUMBER * 2097152)) TRACK_AFFILIATES=1000 \
+    wrk -t 2 -c "$conns" -d "${SECONDS_PER_RUN}s" --timeout 10s -s "$ROOT/bench/track.lua" "http://127.0.0.1:$WEB_PORT/" 2>&1 || true)
+  RUN_NUMBER=$((RUN_NUMBER + 1))
   sleep 1 # requests still in flight when wrk stopped
   after=$(counters)
   local line
-  line=$(grep '^RESULT' <<<"$out" || echo "RESULT requests=0 non2xx=0 connect=0 read=0 write=0 timeout=0 duration_us=1")
+  line=$(grep '^RESULT' <<<"$out" || echo "RESULT requests=0 non2xx=0 connect=0 read=0 write=0 timeout=0 duration_us=1 p99_us=0 short=0")
   eval "$(sed 's/^RESULT //' <<<"$line")"
   # shellcheck disable=SC2154
   local rate counted dv ds doto dr dt v0 s0 o0 r0 t0 v1 s1 o1 r1 t1
@@ -139,6 +157,7 @@ wrk_case() {
   # stopped (at most one per client) may count without an answer.
   if [ "$counted" -lt "$good" ] || [ "$counted" -gt $((good + conns)) ] || [ "$doto" -ne "$dr" ]; then verdict=MISMATCH; fi
   [ "$failed" -gt 0 ] && verdict="$verdict, $failed FAILED"
+  [ "$short" -gt 0 ] && verdict="$verdict, $short sales sent as visits (too few orders made)"
   echo "$rate" >>"$WORK/rate-$name-$script"
   printf '| %s | %s | %s | %s req/s | %s | %s (answered OK %s, counted %s) |\n' "$LABEL" "$name" "$script" "$rate" \
     "$((p99_us / 1000)) ms" "$verdict: $check" "$good" "$counted" >>"$WORK/track.md"
@@ -149,19 +168,23 @@ pass() {
   local scripts=$2
   FOLDER="$WORK/stack-$LABEL"
   echo "site-bench: $LABEL: starting the stack" >&2
-  STACK_SCRIPTS=$scripts bash "$ROOT/scripts/stack.sh" start "$FOLDER" >&2
+  STACK_SCRIPTS=$scripts STACK_PUBLIC_SCRIPTS="track.php probe.php" bash "$ROOT/scripts/stack.sh" start "$FOLDER" >&2
   # shellcheck disable=SC1091
   . "$FOLDER/stack.env"
-  cp "$ROOT/bench/probe.php" "$FOLDER/www/"
+  # The probe beside track.php, readable by the servers as track.php is.
+  cp "$ROOT/bench/probe.php" "$FOLDER/www/track/"
+  chgrp "$(stat -c %g "$FOLDER/www/track/track.php")" "$FOLDER/www/track/probe.php"
+  chmod "$(stat -c %a "$FOLDER/www/track/track.php")" "$FOLDER/www/track/probe.php"
+  printf '| %s | sales signed | %s |\n' "$LABEL" "$([ -n "${TRACKING_SECRET:-}" ] && echo "yes (HMAC-SHA256 with the stack's secret)" || echo "no (these scripts have no secret)")" >>"$WORK/setup.md"
   local t0 t1
   echo "site-bench: $LABEL: loading 100,000 affiliates and 1,000,000 sales" >&2
   t0=$(now)
   sql <"$ROOT/bench/site-data.sql"
   t1=$(now)
   printf '| %s | loading the data (mariadb client) | %.1f s |\n' "$LABEL" "$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')" >>"$WORK/setup.md"
-  if [ -f "$FOLDER/www/upgrade.php" ]; then
+  if [ -f "$FOLDER/www/tracking/upgrade.php" ]; then
     t0=$(now)
-    (cd "$FOLDER/www" && TF_DB_USER="$(id -un)" TF_DB_PASSWORD= php upgrade.php >&2) || true
+    (cd "$FOLDER/www/tracking" && TF_DB_USER="$(id -un)" TF_DB_PASSWORD= php upgrade.php >&2) || true
     t1=$(now)
     printf '| %s | upgrade.php on 1,000,000 sales | %.1f s |\n' "$LABEL" "$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')" >>"$WORK/setup.md"
   fi

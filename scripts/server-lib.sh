@@ -142,42 +142,52 @@ tf_start_time() {
   echo "${20}"
 }
 
-# Records a server just started as $! in RECORD: its id, start time and
-# executable, so that a later stop finds the same process or none.
-tf_record() {
-  local record=$1 pid=$2 exe=$3 started
-  started=$(tf_start_time "$pid") || return 1
-  printf '%s %s %s\n' "$pid" "$started" "$exe" | tf_write "$record"
+# The command line of process PID, as a digest.
+tf_cmdline_digest() {
+  sha256sum <"/proc/$1/cmdline" 2>/dev/null | cut -d' ' -f1
 }
 
-# Prints the recorded process id when that process still runs, is the
-# recorded executable, was started then, and names FOLDER on its command
-# line; prints nothing otherwise.
+# Records a server just started as $! in RECORD, once it runs EXE: its id,
+# start time and command line, so that a later stop finds that very process
+# or none (not another one that got its id, nor one that another program
+# started with the same id).
+tf_record() {
+  local record=$1 pid=$2 exe=$3 started digest
+  [ "$(readlink "/proc/$pid/exe" 2>/dev/null)" = "$exe" ] || return 1
+  started=$(tf_start_time "$pid") || return 1
+  digest=$(tf_cmdline_digest "$pid")
+  [ -n "$digest" ] || return 1
+  printf '%s %s %s\n' "$pid" "$started" "$digest" | tf_write "$record"
+}
+
+# Prints the recorded process id when that process still runs EXE, was
+# started at the recorded time and has the recorded command line (which
+# names the folder); prints nothing otherwise.
 tf_recorded_pid() {
-  local record=$1 folder=$2 pid started exe
+  local record=$1 exe=$2 pid started digest
   [ -f "$record" ] && [ ! -L "$record" ] || return 0
-  read -r pid started exe <"$record" || return 0
+  read -r pid started digest <"$record" || return 0
   case "$pid" in '' | *[!0-9]*) return 0 ;; esac
   [ "$(tf_start_time "$pid")" = "$started" ] || return 0
   [ "$(readlink "/proc/$pid/exe" 2>/dev/null)" = "$exe" ] || return 0
-  tr '\0' '\n' <"/proc/$pid/cmdline" 2>/dev/null | grep -qF -- "$folder" || return 0
+  [ "$(tf_cmdline_digest "$pid")" = "$digest" ] || return 0
   echo "$pid"
 }
 
-# Stops the process RECORD names, if it is still ours (see tf_recorded_pid),
-# and removes the record.
+# Stops the process RECORD names, if it is still the EXE started then (see
+# tf_recorded_pid), and removes the record.
 tf_stop_recorded() {
-  local name=$1 record=$2 folder=$3 pid
-  pid=$(tf_recorded_pid "$record" "$folder")
+  local name=$1 record=$2 exe=$3 pid
+  pid=$(tf_recorded_pid "$record" "$exe")
   if [ -n "$pid" ]; then
     kill "$pid" 2>/dev/null || true
     # Each server ends its own workers on TERM; wait until it is gone, so
     # that its ports and files are free again.
     for _ in $(seq 1 150); do
-      [ -d "/proc/$pid" ] && [ -n "$(tf_recorded_pid "$record" "$folder")" ] || break
+      [ -n "$(tf_recorded_pid "$record" "$exe")" ] || break
       sleep 0.1
     done
-    if [ -n "$(tf_recorded_pid "$record" "$folder")" ]; then
+    if [ -n "$(tf_recorded_pid "$record" "$exe")" ]; then
       kill -9 "$pid" 2>/dev/null || true
       echo "$TF_NAME: $name ($pid) did not stop in time and was killed" >&2
     fi

@@ -28,7 +28,7 @@ usage() {
 }
 
 stop_server() {
-  tf_stop_recorded server "$1/server.pid" "$1"
+  tf_stop_recorded server "$1/server.pid" "$(tf_tool php)"
 }
 
 [ $# -ge 1 ] || usage

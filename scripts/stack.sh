@@ -68,12 +68,20 @@ RUN="$FOLDER/run"
 PROCESSES=(nginx php-fpm mariadb)
 
 record() { echo "$STATE/$1.pid"; }
-running() { [ -n "$(tf_recorded_pid "$(record "$1")" "$FOLDER")" ]; }
+# The executable each server runs.
+program() {
+  case "$1" in
+    nginx) tf_tool nginx ;;
+    php-fpm) tf_tool php-fpm php-fpm8.2 php-fpm8.3 php-fpm8.1 ;;
+    mariadb) tf_tool mariadbd mysqld ;;
+  esac
+}
+recorded() { tf_recorded_pid "$(record "$1")" "$(program "$1" 2>/dev/null)"; }
 
 stop_all() {
   [ -d "$STATE" ] || return 0
   local name
-  for name in "${PROCESSES[@]}"; do tf_stop_recorded "$name" "$(record "$name")" "$FOLDER"; done
+  for name in "${PROCESSES[@]}"; do tf_stop_recorded "$name" "$(record "$name")" "$(program "$name" 2>/dev/null)"; done
 }
 
 # wait_port NAME PID PORT LOG
@@ -359,8 +367,9 @@ case "$COMMAND" in
   stop) stop_all ;;
   status)
     for name in "${PROCESSES[@]}"; do
-      if running "$name"; then
-        echo "$name: running ($(tf_recorded_pid "$(record "$name")" "$FOLDER"))"
+      pid=$(recorded "$name")
+      if [ -n "$pid" ]; then
+        echo "$name: running ($pid)"
       else
         echo "$name: stopped"
       fi
