@@ -1,20 +1,31 @@
 <?php
-// actions.php - the tracking script that the Tallyfair control panel talks to.
+// tracking-lib.php - the code that actions.php (the control panel's script)
+// and track.php (the public counter) share. It lies beside both of them and
+// is only ever included: requested through the web server it ends at once,
+// before it has defined or done anything, and prints nothing.
 //
-// Every request is a multipart/form-data POST whose field "action" names one
-// of eight operations; the reply is a short text that the control panel
-// compares byte for byte, so nothing else may ever be printed.
+// The database settings come from config.php in the same folder, the file
+// that the control panel writes ($hostname, $database, $username,
+// $password). A $hostname of "sqlite:" followed by a file path selects an
+// SQLite database instead of MySQL/MariaDB; a relative path is taken from
+// that folder. For MySQL, $hostname is a host name, "host:port", or the path
+// of a Unix socket.
 //
-// The database settings come from config.php in this folder, the file that
-// the control panel writes ($hostname, $database, $username, $password).
-// A $hostname of "sqlite:" followed by a file path selects an SQLite database
-// instead of MySQL/MariaDB; a relative path is taken from this folder. For
-// MySQL, $hostname is a host name, "host:port", or the path of a Unix socket.
+// The site's secret (which signs sales and salts the hashed client
+// addresses) comes from tracking-secret.php, made once per site by
+// `php upgrade.php --make-secret`.
 //
-// The script has no authentication of its own: protect it with the web
-// server's authentication, over https.
+// SQL: request values reach the database as bound parameters, or, in
+// track.php's one-round-trip MariaDB statements, as PDO::quote()d binary
+// literals on a connection whose character set and SQL mode are fixed when
+// it is made. Numbers that PHP itself computed (ids, time buckets) and hash
+// bytes (as hex literals) are written into the text directly.
 
 declare(strict_types=1);
+
+if (get_included_files()[0] === __FILE__) {
+    return;
+}
 
 // A warning printed into a reply would make it unreadable to the control
 // panel; problems go to the server's error log instead.
@@ -38,9 +49,25 @@ const TF_LIST_PIECE = 256 << 10;
 // them would shift every later field of its record in the control panel.
 const TF_WIRE_SEPARATORS = ",^\"\r\n";
 
+// Kinds of transaction (tf_transaction).
+const TF_WRITE = 'write';
+const TF_SNAPSHOT = 'snapshot';
+const TF_EVENT = 'event';
+
+const TF_SECRET_FILE = 'tracking-secret.php';
+// Defaults and bounds (seconds) of the counting windows of the secret file.
+const TF_WINDOWS = [
+    'visit_window' => 600,
+    'unique_window' => 86400,
+    'subscribe_window' => 3600,
+];
+const TF_MAX_WINDOW = 366 * 86400;
+
 final class TfRefused extends Exception
 {
 }
+
+// ---- replies ----------------------------------------------------------------
 
 // Set once the first byte of a reply has gone out: from then on nothing else
 // may be written, not even an error text, or it would become part of it.
@@ -66,6 +93,37 @@ function tf_send(string $text, int $status = 200): void
     echo $text;
 }
 
+// Values written by other parts of the site are not checked on the way in,
+// so separators are blanked here to keep every record whole.
+function tf_field(?string $value): string
+{
+    return '"' . strtr((string)$value, [',' => ' ', '^' => ' ', '"' => ' ', "\r" => ' ', "\n" => ' ']) . '"';
+}
+
+function tf_records(array $rows): string
+{
+    $out = '';
+    foreach ($rows as $row) {
+        $out .= implode(',', array_map('tf_field', $row)) . '^';
+    }
+    return $out;
+}
+
+// ---- the site's files -------------------------------------------------------
+
+// Includes a PHP file of the site and gives back what it returns. Whatever it
+// prints (a byte order mark, blank lines after the closing tag) would end up
+// in front of every reply.
+function tf_include_quietly(string $file)
+{
+    ob_start();
+    try {
+        return (static fn() => include $file)();
+    } finally {
+        ob_end_clean();
+    }
+}
+
 function tf_load_config(string $dir): array
 {
     $file = $dir . '/config.php';
@@ -73,8 +131,6 @@ function tf_load_config(string $dir): array
         throw new RuntimeException('config.php is missing next to the script');
     }
     $hostname = $database = $username = $password = '';
-    // Whatever config.php prints (a byte order mark, blank lines after the
-    // closing tag) would end up in front of every reply.
     ob_start();
     try {
         include $file;
@@ -88,6 +144,114 @@ function tf_load_config(string $dir): array
         'password' => (string)$password,
     ];
 }
+
+function tf_is_hex64($value): bool
+{
+    return is_string($value) && strlen($value) === 64 && strspn($value, '0123456789abcdef') === 64;
+}
+
+// The site's secret file, checked: 'secret', 'salt', 'unsigned_sales' and
+// the three windows. Throws with the reason when it is missing or unusable,
+// so that the caller can log it.
+function tf_load_secret(string $dir): array
+{
+    $file = $dir . '/' . TF_SECRET_FILE;
+    if (!is_file($file)) {
+        throw new RuntimeException(TF_SECRET_FILE . ' is missing next to the script;'
+            . ' make one with: php upgrade.php --make-secret');
+    }
+    $values = tf_include_quietly($file);
+    if (!is_array($values) || !tf_is_hex64($values['secret'] ?? null) || !tf_is_hex64($values['salt'] ?? null)) {
+        throw new RuntimeException(TF_SECRET_FILE . ' holds no secret and salt of 64 lowercase hex digits');
+    }
+    $secret = [
+        'secret' => $values['secret'],
+        'salt' => $values['salt'],
+        'unsigned_sales' => ($values['unsigned_sales'] ?? false) === true,
+    ];
+    foreach (TF_WINDOWS as $name => $default) {
+        $window = $values[$name] ?? $default;
+        if (!is_int($window) || $window < 1 || $window > TF_MAX_WINDOW) {
+            throw new RuntimeException(TF_SECRET_FILE . ": $name must be a whole number of seconds,"
+                . ' 1 to ' . TF_MAX_WINDOW);
+        }
+        $secret[$name] = $window;
+    }
+    return $secret;
+}
+
+// The text of a new secret file: a fresh secret and salt, the defaults.
+function tf_secret_file_text(): string
+{
+    $text = "<?php\n"
+        . "// The tracking secret of this site: it signs sales (see the README) and\n"
+        . "// salts the hashed client addresses. Keep it private; requested through\n"
+        . "// the web server this file prints nothing.\n"
+        . "return [\n"
+        . "    'secret' => '" . bin2hex(random_bytes(32)) . "',\n"
+        . "    'salt' => '" . bin2hex(random_bytes(32)) . "',\n"
+        . "    // true: sales count without a signature. Anyone can then record a\n"
+        . "    // sale for any affiliate, or take a real order for another one.\n"
+        . "    'unsigned_sales' => false,\n"
+        . "    // Seconds within which one client counts once per affiliate.\n";
+    foreach (TF_WINDOWS as $name => $default) {
+        $text .= "    '$name' => $default,\n";
+    }
+    return $text . "];\n";
+}
+
+// ---- signed sales -------------------------------------------------------------
+
+// The signature of a sale: lowercase hex HMAC-SHA256 of the order, a line
+// feed and the affiliate's link id (empty for a direct sale), keyed with the
+// secret's 64 hex digits as text. The same as
+//   printf '%s\n%s' "$order" "$affid" | openssl dgst -sha256 -hmac "$secret"
+function tf_sale_signature(string $order, string $affid, string $secret): string
+{
+    return hash_hmac('sha256', $order . "\n" . $affid, $secret);
+}
+
+// The address for a shop's thank-you page to report a sale with:
+//   tf_signed_sale_url('https://example.com/t/track.php', $order, $affid, $secret)
+function tf_signed_sale_url(string $trackUrl, string $order, string $affid, string $secret): string
+{
+    return $trackUrl . (str_contains($trackUrl, '?') ? '&' : '?') . 'event=sale&order=' . rawurlencode($order)
+        . '&affid=' . rawurlencode($affid) . '&sig=' . tf_sale_signature($order, $affid, $secret);
+}
+
+function tf_sale_signature_valid(string $order, string $affid, string $sig, string $secret): bool
+{
+    return hash_equals(tf_sale_signature($order, $affid, $secret), strtolower($sig));
+}
+
+// ---- the client -------------------------------------------------------------
+
+// The part of an address that names one client: an IPv4 address whole, an
+// IPv6 address by its /64 (one subscriber's network, which hands out many
+// addresses), an IPv4 address mapped into IPv6 as IPv4.
+function tf_client_network(string $address): string
+{
+    $bytes = @inet_pton($address);
+    if ($bytes === false) {
+        return $address;
+    }
+    if (strlen($bytes) === 16) {
+        if (strncmp($bytes, str_repeat("\0", 10) . "\xff\xff", 12) === 0) {
+            return substr($bytes, 12);
+        }
+        return substr($bytes, 0, 8);
+    }
+    return $bytes;
+}
+
+// 16 bytes naming the client (and $more, such as its browser) for one kind
+// of count, keyed with the site's salt: the address itself is never stored.
+function tf_client_key(string $address, string $more, string $salt): string
+{
+    return substr(hash_hmac('sha256', tf_client_network($address) . "\0" . $more, $salt, true), 0, 16);
+}
+
+// ---- the database ---------------------------------------------------------
 
 function tf_is_absolute_path(string $path): bool
 {
@@ -150,80 +314,6 @@ function tf_is_mysql(PDO $pdo): bool
     return $pdo->getAttribute(PDO::ATTR_DRIVER_NAME) === 'mysql';
 }
 
-// ---- request values -------------------------------------------------------
-
-function tf_post(string $name): string
-{
-    $v = $_POST[$name] ?? '';
-    return is_string($v) ? $v : '';
-}
-
-// A name, link id or order as it will be stored: trimmed of blanks and
-// control characters like the control panel does, never empty, never
-// holding a separator of the reply grammar, never longer than its column.
-function tf_clean_value(string $value, int $maxBytes): string
-{
-    if (strpbrk($value, TF_WIRE_SEPARATORS) !== false) {
-        throw new TfRefused('value holds a separator');
-    }
-    $value = trim($value, "\x00..\x20");
-    if ($value === '' || strlen($value) > $maxBytes) {
-        throw new TfRefused('value empty or too long');
-    }
-    return $value;
-}
-
-// "5,9" -> [5, 9]. Anything but digits joined by single commas is refused.
-// A plain loop: a pattern over the whole list fails on long selections
-// (every affiliate of a 100,000-row list) when it hits the engine's limits.
-function tf_parse_ids(string $text): array
-{
-    $ids = [];
-    foreach (explode(',', $text) as $piece) {
-        $length = strlen($piece);
-        if ($length === 0 || $length > 18 || strspn($piece, '0123456789') !== $length) {
-            throw new TfRefused('bad id list');
-        }
-        $ids[(int)$piece] = true;
-    }
-    return array_keys($ids);
-}
-
-// Ids as SQL text: they are integers, so a list of any length needs no
-// placeholders (whose number per statement is limited).
-function tf_id_list(array $ids): string
-{
-    return implode(',', array_map('intval', $ids));
-}
-
-function tf_parse_record_id(string $text): int
-{
-    if (preg_match('/^\d{1,18}$/D', $text) !== 1) {
-        throw new TfRefused('bad record id');
-    }
-    return (int)$text;
-}
-
-// ---- replies ----------------------------------------------------------------
-
-// Values written by other parts of the site are not checked on the way in,
-// so separators are blanked here to keep every record whole.
-function tf_field(?string $value): string
-{
-    return '"' . strtr((string)$value, [',' => ' ', '^' => ' ', '"' => ' ', "\r" => ' ', "\n" => ' ']) . '"';
-}
-
-function tf_records(array $rows): string
-{
-    $out = '';
-    foreach ($rows as $row) {
-        $out .= implode(',', array_map('tf_field', $row)) . '^';
-    }
-    return $out;
-}
-
-// ---- database helpers -----------------------------------------------------
-
 function tf_query(PDO $pdo, string $sql, array $params = []): array
 {
     $st = $pdo->prepare($sql);
@@ -244,34 +334,52 @@ function tf_is_duplicate(PDOException $e): bool
 }
 
 // Runs $work in one transaction and gives back its result; any failure
-// rolls everything back.
-//   $snapshot: a read-only view that stays the same for every statement
-//              of the transaction (for lists sent in more than one query).
-//   otherwise: a writing transaction. On MySQL/MariaDB it reads committed
-//              rows and takes no gap locks, so that it cannot deadlock with
-//              track.php; on SQLite it takes the write lock at once.
-function tf_transaction(PDO $pdo, callable $work, bool $snapshot = false)
+// rolls everything back. $work may end the transaction itself (a MariaDB
+// statement that commits on the server); it is then not committed again.
+//   TF_WRITE:    the control panel's changes. On MySQL/MariaDB it reads
+//                committed rows and takes no gap locks, so that it cannot
+//                deadlock with track.php; on SQLite it takes the write lock
+//                at once.
+//   TF_SNAPSHOT: a read-only view that stays the same for every statement
+//                (for lists sent in more than one query).
+//   TF_EVENT:    one count of track.php: the server's own isolation, and on
+//                SQLite the write lock at once, not upgraded later.
+// On MySQL the transaction is begun through PDO, so that PDO rolls it back
+// should the script die with it open on a kept connection.
+function tf_transaction(PDO $pdo, callable $work, string $kind = TF_WRITE)
 {
-    $mysql = tf_is_mysql($pdo);
-    if ($mysql) {
-        $pdo->exec($snapshot ? 'SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY'
-            : 'SET TRANSACTION ISOLATION LEVEL READ COMMITTED');
-        $pdo->exec($snapshot ? 'START TRANSACTION WITH CONSISTENT SNAPSHOT' : 'START TRANSACTION');
+    if (tf_is_mysql($pdo)) {
+        if ($kind !== TF_EVENT) {
+            $pdo->exec($kind === TF_SNAPSHOT ? 'SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY'
+                : 'SET TRANSACTION ISOLATION LEVEL READ COMMITTED');
+        }
+        $pdo->beginTransaction();
     } else {
-        $pdo->exec($snapshot ? 'BEGIN' : 'BEGIN IMMEDIATE');
+        $pdo->exec($kind === TF_SNAPSHOT ? 'BEGIN' : 'BEGIN IMMEDIATE');
     }
     try {
         $result = $work();
-        $pdo->exec('COMMIT');
+        // PDO asks MySQL whether a transaction is still open; SQLite's is.
+        if (!tf_is_mysql($pdo) || $pdo->inTransaction()) {
+            $pdo->exec('COMMIT');
+        }
         return $result;
     } catch (Throwable $e) {
-        try {
-            $pdo->exec('ROLLBACK');
-        } catch (Throwable $ignored) {
-            // A cursor still open refuses it; closing the connection at the
-            // end of the request rolls back just the same.
-        }
+        tf_rollback($pdo);
         throw $e;
+    }
+}
+
+// Sent whatever state the transaction is in: a deadlock victim has been
+// rolled back by the server already, and PHP cannot always tell from an
+// error whether a transaction is still open.
+function tf_rollback(PDO $pdo): void
+{
+    try {
+        $pdo->exec('ROLLBACK');
+    } catch (Throwable $ignored) {
+        // A cursor still open refuses it, or the connection is gone; closing
+        // the connection rolls back just the same.
     }
 }
 
@@ -290,10 +398,39 @@ function tf_cursor(PDO $pdo, string $sql, array $params = []): PDOStatement
 }
 
 // ---- list replies -------------------------------------------------------------
+//
+// A list reply is one record per row, in id order, then "OK".
+//
+// It always carries its exact length (Content-Length), and "OK" is written
+// last, only once every record has gone out. So a reply cut short by
+// anything at all (a database error, the script running out of time or
+// memory, a worker that dies, a dropped connection) arrives shorter than
+// announced, and the client treats it as a failed request. Without a length
+// a short reply would look complete: the client takes any reply containing
+// "OK", and a name may hold those letters. (Streaming without a length and
+// breaking the connection on an error was the other way; but a script cannot
+// break its connection under every web server, and a worker that runs out of
+// memory ends its reply normally.)
+//
+// Memory stays bounded whatever the size of the list. The records are built
+// by the database and read from one unbuffered cursor, in id order, into
+// pieces of TF_LIST_PIECE bytes:
+// - While they take up to half of the memory that memory_limit still
+//   allows, they are kept and then sent with their length: one pass over
+//   the rows, the usual case (1,000,000 sales are about 53 MB, under 128M).
+// - Past that, the cursor is read on to its end only to add up the length
+//   of the rest; the pieces kept are sent, and the rest is read a second
+//   time and passed on piece by piece. Both reads run in one read-only
+//   snapshot, so they see the same rows; should the bytes still differ, the
+//   reply is cut off short of its announced length instead of being
+//   finished.
+// Blanking separators in SQL costs the database a third of its work on a
+// list, and values almost never hold one. So the kept pieces are read as they
+// are, each piece is checked (tf_records_clean), and only a piece that fails
+// is read again, blanked, in the same snapshot. Blanking keeps every byte in
+// its place, so lengths are the same either way.
 
 // Text of an SQL expression: the value with the reply's separators blanked.
-// Values written by other parts of the site are not checked on the way in,
-// so this keeps every record whole.
 function tf_sql_clean(string $expr): string
 {
     foreach (["','", "'^'", "'\"'", 'CHAR(13)', 'CHAR(10)'] as $separator) {
@@ -345,394 +482,184 @@ function tf_records_clean(string $text, int $records, int $fields): bool
         && ($counts[94] ?? 0) === $records && !isset($counts[13]) && !isset($counts[10]);
 }
 
-// Sends a list reply: one record per row of "FROM $from WHERE $where" in the
-// order of $id, then "OK". $fields are the SQL expressions of a record's
-// fields, the first being $id; those named in $text are text, which may hold
-// the reply's separators (values written by other parts of the site are not
-// checked on the way in) and then have them blanked.
-//
-// The reply always carries its exact length (Content-Length), and "OK" is
-// written last, only once every record has gone out. So a reply cut short by
-// anything at all (a database error, the script running out of time or
-// memory, a worker that dies, a dropped connection) arrives shorter than
-// announced, and the client treats it as a failed request. Without a length
-// a short reply would look complete: the client takes any reply containing
-// "OK", and a name may hold those letters. (Streaming without a length and
-// breaking the connection on an error was the other way; but a script cannot
-// break its connection under every web server, and a worker that runs out of
-// memory ends its reply normally.)
-//
-// Memory stays bounded whatever the size of the list. The records are built
-// by the database and read from one unbuffered cursor, in id order, into
-// pieces of TF_LIST_PIECE bytes:
-// - While they take up to half of the memory that memory_limit still
-//   allows, they are kept and then sent with their length: one pass over
-//   the rows, the usual case (1,000,000 sales are about 53 MB, under 128M).
-// - Past that, the cursor is read on to its end only to add up the length
-//   of the rest; the pieces kept are sent, and the rest is read a second
-//   time and passed on piece by piece. Both reads run in one read-only
-//   snapshot, so they see the same rows; should the bytes still differ, the
-//   reply is cut off short of its announced length instead of being
-//   finished.
-// Blanking separators in SQL costs the database a third of its work on a
-// list, and values almost never hold one. So the kept pieces are read as they
-// are, each piece is checked (tf_records_clean), and only a piece that fails
-// is read again, blanked, in the same snapshot. Blanking keeps every byte in
-// its place, so lengths are the same either way.
+// The id at the start of a record: '"' + digits + '"'.
+function tf_record_id(string $record): int
+{
+    return (int)substr($record, 1);
+}
+
+// Sends a list reply of "FROM $from WHERE $where" in the order of $id.
+// $fields are the SQL expressions of a record's fields, the first being $id;
+// those named in $text are text, which may hold the reply's separators and
+// then have them blanked.
 function tf_send_list(PDO $pdo, array $fields, array $text, string $id, string $from, string $where): void
 {
+    $list = tf_list_query($pdo, $fields, $text, $id, $from, $where);
     // Half of what is left, less one block of the memory manager.
     $budget = max(0, intdiv(tf_memory_limit() - memory_get_usage(true), 2) - (2 << 20));
+    $whole = tf_transaction($pdo, fn() => tf_list_in_snapshot($pdo, $list, $budget), TF_SNAPSHOT);
+    if ($whole !== null) {
+        // All of it was in hand: sent once the transaction has ended, so that
+        // a slow download holds no lock (on SQLite, a read transaction keeps
+        // track.php's commits waiting).
+        [$pieces, $kept] = $whole;
+        unset($whole);
+        tf_send_headers(200, $kept + 2);
+        tf_list_write($pieces);
+        echo 'OK';
+    }
+}
+
+// What the passes over a list need: the number of fields, and the SELECT of
+// its records over a range of ids, raw or blanked.
+function tf_list_query(PDO $pdo, array $fields, array $text, string $id, string $from, string $where): array
+{
     $raw = tf_sql_record($pdo, $fields);
     foreach ($text as $i) {
         $fields[$i] = tf_sql_clean($fields[$i]);
     }
     $blanked = tf_sql_record($pdo, $fields);
-    $count = count($fields);
-    $select = fn(string $record, string $range) => "SELECT $record FROM $from WHERE $range"
-        . ($where === '' ? '' : " AND ($where)") . " ORDER BY $id";
+    $tail = ($where === '' ? '' : " AND ($where)") . " ORDER BY $id";
+    return [
+        'fields' => count($fields),
+        'id' => $id,
+        'select' => fn(bool $blank, string $range) => 'SELECT ' . ($blank ? $blanked : $raw)
+            . " FROM $from WHERE $range$tail",
+    ];
+}
 
-    $whole = tf_transaction($pdo, function () use ($pdo, $budget, $raw, $blanked, $count, $select, $id) {
-        $pieces = [];
-        $dirty = [];
-        $piece = '';
-        $rows = 0;
-        $kept = 0;
-        $st = tf_cursor($pdo, $select($raw, "$id > ?"), [0]);
-        while (($text = $st->fetchColumn()) !== false) {
-            $piece .= $text;
-            $rows++;
-            if (strlen($piece) >= TF_LIST_PIECE) {
-                // Every record begins with its id: '"' + digits + '"'.
-                if (!tf_records_clean($piece, $rows, $count)) {
-                    $dirty[count($pieces)] = [(int)substr($piece, 1), (int)substr($text, 1)];
-                }
-                $kept += strlen($piece);
-                $pieces[] = $piece;
-                $piece = '';
-                $rows = 0;
-                if ($kept > $budget) {
-                    break;
-                }
+// Inside the snapshot: the pieces and their length when the whole list fits
+// the budget, or null once a longer list has been streamed.
+function tf_list_in_snapshot(PDO $pdo, array $list, int $budget): ?array
+{
+    $st = tf_cursor($pdo, $list['select'](false, "{$list['id']} > ?"), [0]);
+    [$pieces, $dirty, $kept, $after] = tf_list_keep($st, $list['fields'], $budget);
+    $rest = 0;
+    if ($after !== null) {
+        while (($record = $st->fetchColumn()) !== false) {
+            $rest += strlen($record);
+        }
+    }
+    $st->closeCursor();
+    tf_list_blank_pieces($pdo, $list, $pieces, $dirty);
+    if ($after === null) {
+        return [$pieces, $kept];
+    }
+    tf_send_headers(200, $kept + $rest + 2);
+    tf_list_write($pieces);
+    tf_list_stream($pdo, $list, $after, $rest);
+    echo 'OK';
+    return null;
+}
+
+// Reads records into pieces until the list ends or the pieces pass $budget.
+// Gives back the pieces, the first and last id of each piece that holds a
+// separator (the last as null when the piece runs to the end of the list),
+// their length, and the id of the last record read when the list goes on
+// (null when it ended).
+function tf_list_keep(PDOStatement $st, int $fields, int $budget): array
+{
+    $pieces = [];
+    $dirty = [];
+    $piece = '';
+    $rows = 0;
+    $kept = 0;
+    while (($record = $st->fetchColumn()) !== false) {
+        $piece .= $record;
+        $rows++;
+        if (strlen($piece) >= TF_LIST_PIECE) {
+            if (!tf_records_clean($piece, $rows, $fields)) {
+                $dirty[count($pieces)] = [tf_record_id($piece), tf_record_id($record)];
+            }
+            $kept += strlen($piece);
+            $pieces[] = $piece;
+            $piece = '';
+            $rows = 0;
+            if ($kept > $budget) {
+                return [$pieces, $dirty, $kept, tf_record_id($record)];
             }
         }
-        // A piece left over holds every row to the end.
-        if ($piece !== '' && !tf_records_clean($piece, $rows, $count)) {
-            $dirty[count($pieces)] = [(int)substr($piece, 1), null];
-        }
-        $kept += strlen($piece);
-        $pieces[] = $piece;
-        $piece = '';
-        $rest = 0;
-        $more = $text !== false;
-        $after = $more ? (int)substr($text, 1) : 0;
-        if ($more) {
-            while (($text = $st->fetchColumn()) !== false) {
-                $rest += strlen($text);
-            }
+    }
+    // A piece left over holds every row to the end.
+    if ($piece !== '' && !tf_records_clean($piece, $rows, $fields)) {
+        $dirty[count($pieces)] = [tf_record_id($piece), null];
+    }
+    $pieces[] = $piece;
+    return [$pieces, $dirty, $kept + strlen($piece), null];
+}
+
+// Reads the pieces that hold a separator again, blanked.
+function tf_list_blank_pieces(PDO $pdo, array $list, array &$pieces, array $dirty): void
+{
+    foreach ($dirty as $i => [$first, $last]) {
+        $id = $list['id'];
+        $st = $last === null ? tf_cursor($pdo, $list['select'](true, "$id >= ?"), [$first])
+            : tf_cursor($pdo, $list['select'](true, "$id >= ? AND $id <= ?"), [$first, $last]);
+        $again = '';
+        while (($record = $st->fetchColumn()) !== false) {
+            $again .= $record;
         }
         $st->closeCursor();
-        foreach ($dirty as $i => [$first, $last]) {
-            $again = '';
-            $st = $last === null ? tf_cursor($pdo, $select($blanked, "$id >= ?"), [$first])
-                : tf_cursor($pdo, $select($blanked, "$id >= ? AND $id <= ?"), [$first, $last]);
-            while (($text = $st->fetchColumn()) !== false) {
-                $again .= $text;
-            }
-            $st->closeCursor();
-            if (strlen($again) !== strlen($pieces[$i])) {
-                throw new RuntimeException('list changed while it was read');
-            }
-            $pieces[$i] = $again;
+        if (strlen($again) !== strlen($pieces[$i])) {
+            throw new RuntimeException('list changed while it was read');
         }
-        if (!$more) {
-            // All of it is in hand: sent once the transaction has ended, so
-            // that a slow download holds no lock (on SQLite, a read
-            // transaction keeps track.php's commits waiting).
-            return [$pieces, $kept];
-        }
+        $pieces[$i] = $again;
+    }
+}
 
-        tf_send_headers(200, $kept + $rest + 2);
-        foreach ($pieces as $i => $piece) {
-            echo $piece;
-            unset($pieces[$i]);
-        }
-        $sent = 0;
-        $piece = '';
-        $st = tf_cursor($pdo, $select($blanked, "$id > ?"), [$after]);
-        while (($text = $st->fetchColumn()) !== false) {
-            $piece .= $text;
-            if (strlen($piece) >= TF_LIST_PIECE) {
-                if ($sent + strlen($piece) > $rest) {
-                    throw new RuntimeException('list grew while it was sent');
-                }
-                echo $piece;
-                $sent += strlen($piece);
-                $piece = '';
-            }
-        }
-        $st->closeCursor();
-        if ($sent + strlen($piece) !== $rest) {
-            throw new RuntimeException('list changed while it was sent');
-        }
+function tf_list_write(array $pieces): void
+{
+    foreach ($pieces as $i => $piece) {
         echo $piece;
-        echo 'OK';
-        return null;
-    }, true);
-    if ($whole !== null) {
-        [$pieces, $kept] = $whole;
-        unset($whole);
-        tf_send_headers(200, $kept + 2);
-        foreach ($pieces as $i => $piece) {
+        unset($pieces[$i]);
+    }
+}
+
+// The second pass: the records after id $after, blanked, passed on piece by
+// piece; exactly $rest bytes of them, or the reply is left short.
+function tf_list_stream(PDO $pdo, array $list, int $after, int $rest): void
+{
+    $sent = 0;
+    $piece = '';
+    $st = tf_cursor($pdo, $list['select'](true, "{$list['id']} > ?"), [$after]);
+    while (($record = $st->fetchColumn()) !== false) {
+        $piece .= $record;
+        if (strlen($piece) >= TF_LIST_PIECE) {
+            if ($sent + strlen($piece) > $rest) {
+                throw new RuntimeException('list grew while it was sent');
+            }
             echo $piece;
-            unset($pieces[$i]);
-        }
-        echo 'OK';
-    }
-}
-
-const TF_AFFILIATE_COLUMNS = 'id, name, link_id, oto_sales, subscribers, visitors, unique_hits';
-
-// ---- the eight actions ------------------------------------------------------
-
-function tf_check_server(PDO $pdo): string
-{
-    // Both tables must be there, not merely the connection. Not counted:
-    // counting a million sales takes a noticeable part of a second.
-    tf_query($pdo, 'SELECT 1 FROM tf_affiliates LIMIT 1');
-    tf_query($pdo, 'SELECT 1 FROM tf_sales LIMIT 1');
-    return 'OK';
-}
-
-// Affiliates are locked before their sales are touched, the same order as
-// track.php takes, and all of them, in id order, before anything changes, as
-// the deletion of sales does, so none of these waits for another in a circle.
-function tf_delete_affiliates(PDO $pdo, string $idsText): string
-{
-    $ids = $idsText === 'all' ? null : tf_parse_ids($idsText);
-    if ($ids !== null) {
-        sort($ids);
-    }
-    $lock = tf_is_mysql($pdo) ? ' FOR UPDATE' : '';
-    tf_transaction($pdo, function () use ($pdo, $ids, $lock) {
-        if ($ids === null) {
-            tf_query($pdo, 'SELECT COUNT(*) FROM tf_affiliates' . $lock);
-            tf_run($pdo, 'UPDATE tf_sales SET affiliate_id = NULL WHERE affiliate_id IS NOT NULL');
-            tf_run($pdo, 'DELETE FROM tf_affiliates');
-            return;
-        }
-        $chunks = array_map('tf_id_list', array_chunk($ids, TF_ID_CHUNK));
-        foreach ($chunks as $list) {
-            tf_query($pdo, "SELECT COUNT(*) FROM tf_affiliates WHERE id IN ($list)" . $lock);
-        }
-        foreach ($chunks as $list) {
-            tf_run($pdo, "UPDATE tf_sales SET affiliate_id = NULL WHERE affiliate_id IN ($list)");
-            tf_run($pdo, "DELETE FROM tf_affiliates WHERE id IN ($list)");
-        }
-    });
-    return 'OK';
-}
-
-function tf_list_affiliates(PDO $pdo): ?string
-{
-    tf_send_list($pdo, ['id', 'name', 'link_id', 'oto_sales', 'subscribers', 'visitors', 'unique_hits'], [1, 2],
-        'id', 'tf_affiliates', '');
-    return null;
-}
-
-function tf_list_sales(PDO $pdo, string $queryType, string $refType): ?string
-{
-    // match compares strictly: a switch would take "01" or " 1" for 1.
-    $where = match ($queryType) {
-        // the selected affiliates
-        '0' => match ($refType) {
-            '' => null,
-            'all' => 's.affiliate_id IS NOT NULL',
-            default => 's.affiliate_id IN (' . tf_id_list(tf_parse_ids($refType)) . ')',
-        },
-        '1' => 's.affiliate_id IS NOT NULL',
-        '2' => 's.affiliate_id IS NULL',
-        '3' => '',
-        default => throw new TfRefused('bad query type'),
-    };
-    if ($where === null) {
-        return 'OK';
-    }
-    // Sales of most affiliates are read in id order along the primary key,
-    // which needs no sorting. Small selections and the direct sales are left
-    // to the database, which looks them up by affiliate when that is less.
-    $scan = $queryType === '1' || $queryType === '3' || $queryType === '0'
-        && ($refType === 'all' || substr_count($refType, ',') >= TF_SCAN_IDS);
-    $sales = 'tf_sales s';
-    if ($scan) {
-        $sales .= tf_is_mysql($pdo) ? ' FORCE INDEX (PRIMARY)' : ' NOT INDEXED';
-    }
-    tf_send_list($pdo, ['s.id', "COALESCE(a.name, '')", 's.sale_order'], [1, 2], 's.id',
-        "$sales LEFT JOIN tf_affiliates a ON a.id = s.affiliate_id", $where);
-    return null;
-}
-
-// All or nothing, in one transaction. Each affiliate's OTO sales go down by
-// its sales deleted, so that the counter keeps matching its sale rows. The
-// affiliates are locked first, in id order, as in the deletion above.
-function tf_delete_sales(PDO $pdo, string $idsText): string
-{
-    $ids = $idsText === 'all' ? null : tf_parse_ids($idsText);
-    $lock = tf_is_mysql($pdo) ? ' FOR UPDATE' : '';
-    tf_transaction($pdo, function () use ($pdo, $ids, $lock) {
-        if ($ids === null) {
-            tf_run($pdo, 'UPDATE tf_affiliates SET oto_sales = 0');
-            tf_run($pdo, 'DELETE FROM tf_sales');
-            return;
-        }
-        $chunks = array_map('tf_id_list', array_chunk($ids, TF_ID_CHUNK));
-        $affiliates = [];
-        foreach ($chunks as $list) {
-            foreach (tf_query($pdo, "SELECT DISTINCT affiliate_id FROM tf_sales WHERE id IN ($list)"
-                . ' AND affiliate_id IS NOT NULL') as $row) {
-                $affiliates[(int)$row[0]] = true;
-            }
-        }
-        $affiliates = array_keys($affiliates);
-        sort($affiliates);
-        foreach (array_chunk($affiliates, TF_ID_CHUNK) as $chunk) {
-            tf_query($pdo, 'SELECT COUNT(*) FROM tf_affiliates WHERE id IN (' . tf_id_list($chunk) . ')' . $lock);
-        }
-        // Counted again under the locks: a sale may have lost its affiliate
-        // or gone in the meantime.
-        $deleted = [];
-        foreach ($chunks as $list) {
-            foreach (tf_query($pdo, "SELECT affiliate_id, COUNT(*) FROM tf_sales WHERE id IN ($list)"
-                . " AND affiliate_id IS NOT NULL GROUP BY affiliate_id$lock") as [$affiliate, $count]) {
-                $deleted[(int)$affiliate] = ($deleted[(int)$affiliate] ?? 0) + (int)$count;
-            }
-        }
-        // One statement for all the affiliates that lose the same number of
-        // sales (nearly always one each), not one per affiliate: a long
-        // selection touches thousands of them.
-        ksort($deleted);
-        $byCount = [];
-        foreach ($deleted as $affiliate => $count) {
-            $byCount[$count][] = $affiliate;
-        }
-        foreach ($byCount as $count => $affiliates) {
-            foreach (array_chunk($affiliates, TF_ID_CHUNK) as $chunk) {
-                tf_run($pdo, "UPDATE tf_affiliates SET oto_sales = CASE WHEN oto_sales > $count THEN oto_sales - $count"
-                    . ' ELSE 0 END WHERE id IN (' . tf_id_list($chunk) . ')');
-            }
-        }
-        foreach ($chunks as $list) {
-            tf_run($pdo, "DELETE FROM tf_sales WHERE id IN ($list)");
-        }
-    });
-    return 'OK';
-}
-
-function tf_link_id_taken(PDO $pdo, string $linkId, int $exceptId): bool
-{
-    return count(tf_query($pdo, 'SELECT id FROM tf_affiliates WHERE link_id = ? AND id <> ?', [$linkId, $exceptId])) > 0;
-}
-
-function tf_add_affiliate(PDO $pdo, string $name, string $linkId): string
-{
-    $name = tf_clean_value($name, TF_MAX_NAME);
-    $linkId = tf_clean_value($linkId, TF_MAX_LINK_ID);
-    if (tf_link_id_taken($pdo, $linkId, 0)) {
-        return 'EXIST RECORD';
-    }
-    try {
-        tf_run($pdo, 'INSERT INTO tf_affiliates (name, link_id) VALUES (?, ?)', [$name, $linkId]);
-    } catch (PDOException $e) {
-        // Another request took the link id between the check and the insert.
-        if (tf_is_duplicate($e)) {
-            return 'EXIST RECORD';
-        }
-        throw $e;
-    }
-    return 'OK';
-}
-
-function tf_get_affiliate(PDO $pdo, string $recordId): string
-{
-    $rows = tf_query($pdo, 'SELECT ' . TF_AFFILIATE_COLUMNS . ' FROM tf_affiliates WHERE id = ?',
-        [tf_parse_record_id($recordId)]);
-    return tf_records($rows) . 'OK';
-}
-
-function tf_edit_affiliate(PDO $pdo, string $recordId, string $name, string $linkId): string
-{
-    $id = tf_parse_record_id($recordId);
-    $name = tf_clean_value($name, TF_MAX_NAME);
-    $linkId = tf_clean_value($linkId, TF_MAX_LINK_ID);
-    if (count(tf_query($pdo, 'SELECT id FROM tf_affiliates WHERE id = ?', [$id])) === 0) {
-        return "DON'T EXIST RECORD";
-    }
-    if (tf_link_id_taken($pdo, $linkId, $id)) {
-        return 'EXIST RECORD';
-    }
-    try {
-        tf_run($pdo, 'UPDATE tf_affiliates SET name = ?, link_id = ? WHERE id = ?', [$name, $linkId, $id]);
-    } catch (PDOException $e) {
-        if (tf_is_duplicate($e)) {
-            return 'EXIST RECORD';
-        }
-        throw $e;
-    }
-    return 'OK';
-}
-
-// The reply, or null for a list that has been sent already.
-function tf_dispatch(PDO $pdo, string $action): ?string
-{
-    return match ($action) {
-        '1' => tf_check_server($pdo),
-        '2' => tf_delete_affiliates($pdo, tf_post('deleteids')),
-        '3' => tf_list_affiliates($pdo),
-        '4' => tf_list_sales($pdo, tf_post('querytype'), tf_post('reftype')),
-        '5' => tf_delete_sales($pdo, tf_post('deleteids')),
-        '6' => tf_add_affiliate($pdo, tf_post('affname'), tf_post('afflinkid')),
-        '7' => tf_get_affiliate($pdo, tf_post('affcod')),
-        '8' => tf_edit_affiliate($pdo, tf_post('affcod'), tf_post('affname'), tf_post('afflinkid')),
-        default => throw new TfRefused('unknown action'),
-    };
-}
-
-function tf_open_database(): PDO
-{
-    return tf_connect(tf_load_config(__DIR__), __DIR__);
-}
-
-function tf_main(): void
-{
-    // The control panel sends a plain GET before it adds or edits; it must
-    // succeed, and it touches nothing.
-    if (($_SERVER['REQUEST_METHOD'] ?? 'GET') !== 'POST' || !isset($_POST['action'])) {
-        tf_send('READY');
-        return;
-    }
-    global $tf_reply_started;
-    $action = tf_post('action');
-    try {
-        $pdo = tf_open_database();
-        $reply = tf_dispatch($pdo, $action);
-        if ($reply !== null) {
-            tf_send($reply);
-        }
-    } catch (Throwable $e) {
-        if (!$e instanceof TfRefused) {
-            // The details (which may name the user or the host) go to the
-            // server's log only.
-            error_log('actions.php: ' . get_class($e) . ': ' . $e->getMessage());
-        }
-        // Part of a list has gone out already: the reply stays short of its
-        // announced length, which the client sees as a failure.
-        if (!$tf_reply_started) {
-            $e instanceof TfRefused ? tf_send('REFUSED') : tf_send('SERVER ERROR', 500);
+            $sent += strlen($piece);
+            $piece = '';
         }
     }
+    $st->closeCursor();
+    if ($sent + strlen($piece) !== $rest) {
+        throw new RuntimeException('list changed while it was sent');
+    }
+    echo $piece;
 }
 
-// track.php includes this file for its helpers only.
-if (!defined('TF_LIBRARY_ONLY')) {
-    tf_main();
+// ---- request values -------------------------------------------------------
+
+// A name, link id or order as it will be stored: trimmed of blanks and
+// control characters like the control panel does, never empty, never
+// holding a separator of the reply grammar, never longer than its column.
+function tf_clean_value(string $value, int $maxBytes): string
+{
+    if (strpbrk($value, TF_WIRE_SEPARATORS) !== false) {
+        throw new TfRefused('value holds a separator');
+    }
+    $value = trim($value, "\x00..\x20");
+    if ($value === '' || strlen($value) > $maxBytes) {
+        throw new TfRefused('value empty or too long');
+    }
+    return $value;
+}
+
+// Ids as SQL text: they are integers, so a list of any length needs no
+// placeholders (whose number per statement is limited).
+function tf_id_list(array $ids): string
+{
+    return implode(',', array_map('intval', $ids));
 }
