@@ -5,149 +5,60 @@
 // of eight operations; the reply is a short text that the control panel
 // compares byte for byte, so nothing else may ever be printed.
 //
-// The database settings come from config.php in this folder, the file that
-// the control panel writes ($hostname, $database, $username, $password).
-// A $hostname of "sqlite:" followed by a file path selects an SQLite database
-// instead of MySQL/MariaDB; a relative path is taken from this folder. For
-// MySQL, $hostname is a host name, "host:port", or the path of a Unix socket.
-//
-// The script has no authentication of its own: protect it with the web
-// server's authentication, over https.
+// It acts only in a folder it knows to be protected, and never for a
+// browser (see tf_actions_refusal); everything else answers "REFUSED" (403)
+// before the database is opened. The shared code, and the database settings
+// in config.php, are in tracking-lib.php beside it.
 
 declare(strict_types=1);
 
-// A warning printed into a reply would make it unreadable to the control
-// panel; problems go to the server's error log instead.
-ini_set('display_errors', '0');
-ini_set('log_errors', '1');
+require __DIR__ . '/tracking-lib.php';
 
-const TF_MAX_NAME = 255;
-const TF_MAX_LINK_ID = 100;
-const TF_MAX_ORDER = 255;
-// Ids per statement when deleting; a selection of any length is split.
-const TF_ID_CHUNK = 5000;
-// An id list longer than this reads the sales in id order through the
-// primary key instead of looking each affiliate up: cheaper once the
-// selection covers much of the table.
-const TF_SCAN_IDS = 1000;
-// List replies (see tf_send_list) are kept and written in pieces of this
-// size: small enough to fit the memory manager's blocks without waste.
-const TF_LIST_PIECE = 256 << 10;
+// ---- who may act ------------------------------------------------------------
 
-// Bytes that the reply grammar uses as separators: a value holding one of
-// them would shift every later field of its record in the control panel.
-const TF_WIRE_SEPARATORS = ",^\"\r\n";
-
-final class TfRefused extends Exception
+// Protected means the web server says so: it sets TALLYFAIR_PROTECTED=1 (a
+// FastCGI parameter, or SetEnv, which Apache hands on as
+// REDIRECT_TALLYFAIR_PROTECTED after an internal redirect) in the location
+// that it guards with authentication, and nowhere else. A client cannot set
+// it: its headers arrive as HTTP_* variables. REMOTE_USER and PHP_AUTH_USER
+// prove nothing, since they come from the client's own Authorization header
+// even where no password is checked. PHP's built-in server counts as
+// protected for a client on the same machine only (the demo, the tests).
+function tf_folder_is_protected(array $server): bool
 {
-}
-
-// Set once the first byte of a reply has gone out: from then on nothing else
-// may be written, not even an error text, or it would become part of it.
-$tf_reply_started = false;
-
-function tf_send_headers(int $status, int $length): void
-{
-    global $tf_reply_started;
-    $tf_reply_started = true;
-    if (!headers_sent()) {
-        http_response_code($status);
-        header('Content-Type: text/plain');
-        // no-transform: a compressing proxy or module would drop the length
-        // that tells the client whether the reply arrived whole.
-        header('Cache-Control: no-store, no-transform');
-        header('Content-Length: ' . $length);
-    }
-}
-
-function tf_send(string $text, int $status = 200): void
-{
-    tf_send_headers($status, strlen($text));
-    echo $text;
-}
-
-function tf_load_config(string $dir): array
-{
-    $file = $dir . '/config.php';
-    if (!is_file($file)) {
-        throw new RuntimeException('config.php is missing next to the script');
-    }
-    $hostname = $database = $username = $password = '';
-    // Whatever config.php prints (a byte order mark, blank lines after the
-    // closing tag) would end up in front of every reply.
-    ob_start();
-    try {
-        include $file;
-    } finally {
-        ob_end_clean();
-    }
-    return [
-        'host' => (string)$hostname,
-        'db' => (string)$database,
-        'user' => (string)$username,
-        'password' => (string)$password,
-    ];
-}
-
-function tf_is_absolute_path(string $path): bool
-{
-    return preg_match('#^([A-Za-z]:)?[/\\\\]#', $path) === 1;
-}
-
-// $tracking: track.php's connection, which runs one or two short statements
-// per hit. It is kept open between requests by the PHP worker (no connect
-// and log-in per hit) and sends each statement in one round trip.
-function tf_connect(array $cfg, string $dir, bool $tracking = false): PDO
-{
-    $options = [
-        PDO::ATTR_ERRMODE => PDO::ERRMODE_EXCEPTION,
-        PDO::ATTR_DEFAULT_FETCH_MODE => PDO::FETCH_NUM,
-        PDO::ATTR_EMULATE_PREPARES => $tracking,
-        PDO::ATTR_STRINGIFY_FETCHES => true,
-    ];
-    $host = $cfg['host'];
-    if (strncmp($host, 'sqlite:', 7) === 0) {
-        $path = substr($host, 7);
-        if ($path === '') {
-            throw new RuntimeException('no SQLite file named');
+    foreach (['TALLYFAIR_PROTECTED', 'REDIRECT_TALLYFAIR_PROTECTED'] as $name) {
+        if (($server[$name] ?? '') === '1') {
+            return true;
         }
-        if (!tf_is_absolute_path($path)) {
-            $path = $dir . '/' . $path;
-        }
-        // Opening a missing file would quietly create an empty database.
-        if (!is_file($path)) {
-            throw new RuntimeException('SQLite database not found: ' . $path);
-        }
-        $pdo = new PDO('sqlite:' . $path, null, null, $options);
-        $pdo->exec('PRAGMA foreign_keys = ON');
-        $pdo->exec('PRAGMA busy_timeout = 5000');
-        return $pdo;
     }
-
-    // A semicolon would let a setting add its own DSN parameters.
-    if (strpos($host, ';') !== false || strpos($cfg['db'], ';') !== false) {
-        throw new RuntimeException('host or database name holds a semicolon');
-    }
-    if ($host !== '' && $host[0] === '/') {
-        $dsn = 'mysql:unix_socket=' . $host;
-    } elseif (preg_match('/^([^:]+):(\d+)$/', $host, $m) === 1) {
-        $dsn = 'mysql:host=' . $m[1] . ';port=' . $m[2];
-    } else {
-        $dsn = 'mysql:host=' . ($host === '' ? 'localhost' : $host);
-    }
-    $dsn .= ';dbname=' . $cfg['db'] . ';charset=utf8mb4';
-    // Refuse rather than silently truncate. Run when the connection is made,
-    // so that a kept connection does not repeat it.
-    $options[PDO::MYSQL_ATTR_INIT_COMMAND] = "SET SESSION sql_mode = 'STRICT_ALL_TABLES,NO_ENGINE_SUBSTITUTION'";
-    if ($tracking) {
-        $options[PDO::ATTR_PERSISTENT] = true;
-    }
-    return new PDO($dsn, $cfg['user'], $cfg['password'], $options);
+    return PHP_SAPI === 'cli-server' && tf_is_loopback((string)($server['REMOTE_ADDR'] ?? ''));
 }
 
-function tf_is_mysql(PDO $pdo): bool
+function tf_is_loopback(string $address): bool
 {
-    return $pdo->getAttribute(PDO::ATTR_DRIVER_NAME) === 'mysql';
+    $bytes = @inet_pton($address);
+    if ($bytes === false) {
+        return false;
+    }
+    if (strlen($bytes) === 16 && strncmp($bytes, str_repeat("\0", 10) . "\xff\xff", 12) === 0) {
+        $bytes = substr($bytes, 12);
+    }
+    return strlen($bytes) === 4 ? $bytes[0] === "\x7f" : $bytes === str_repeat("\0", 15) . "\x01";
+}
+
+// A browser marks what it sends on a page's behalf with Origin, Referer or
+// Sec-Fetch-*; the control panel sends none of them. So a form posted by
+// another site, which the browser would send with the operator's cached
+// credentials, is told apart from the control panel.
+function tf_is_from_browser(array $server): bool
+{
+    foreach ($server as $name => $value) {
+        $name = (string)$name;
+        if ($name === 'HTTP_ORIGIN' || $name === 'HTTP_REFERER' || strncmp($name, 'HTTP_SEC_FETCH_', 15) === 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // ---- request values -------------------------------------------------------
@@ -156,21 +67,6 @@ function tf_post(string $name): string
 {
     $v = $_POST[$name] ?? '';
     return is_string($v) ? $v : '';
-}
-
-// A name, link id or order as it will be stored: trimmed of blanks and
-// control characters like the control panel does, never empty, never
-// holding a separator of the reply grammar, never longer than its column.
-function tf_clean_value(string $value, int $maxBytes): string
-{
-    if (strpbrk($value, TF_WIRE_SEPARATORS) !== false) {
-        throw new TfRefused('value holds a separator');
-    }
-    $value = trim($value, "\x00..\x20");
-    if ($value === '' || strlen($value) > $maxBytes) {
-        throw new TfRefused('value empty or too long');
-    }
-    return $value;
 }
 
 // "5,9" -> [5, 9]. Anything but digits joined by single commas is refused.
@@ -189,13 +85,6 @@ function tf_parse_ids(string $text): array
     return array_keys($ids);
 }
 
-// Ids as SQL text: they are integers, so a list of any length needs no
-// placeholders (whose number per statement is limited).
-function tf_id_list(array $ids): string
-{
-    return implode(',', array_map('intval', $ids));
-}
-
 function tf_parse_record_id(string $text): int
 {
     if (preg_match('/^\d{1,18}$/D', $text) !== 1) {
@@ -204,292 +93,7 @@ function tf_parse_record_id(string $text): int
     return (int)$text;
 }
 
-// ---- replies ----------------------------------------------------------------
-
-// Values written by other parts of the site are not checked on the way in,
-// so separators are blanked here to keep every record whole.
-function tf_field(?string $value): string
-{
-    return '"' . strtr((string)$value, [',' => ' ', '^' => ' ', '"' => ' ', "\r" => ' ', "\n" => ' ']) . '"';
-}
-
-function tf_records(array $rows): string
-{
-    $out = '';
-    foreach ($rows as $row) {
-        $out .= implode(',', array_map('tf_field', $row)) . '^';
-    }
-    return $out;
-}
-
-// ---- database helpers -----------------------------------------------------
-
-function tf_query(PDO $pdo, string $sql, array $params = []): array
-{
-    $st = $pdo->prepare($sql);
-    $st->execute($params);
-    return $st->fetchAll();
-}
-
-function tf_run(PDO $pdo, string $sql, array $params = []): int
-{
-    $st = $pdo->prepare($sql);
-    $st->execute($params);
-    return $st->rowCount();
-}
-
-function tf_is_duplicate(PDOException $e): bool
-{
-    return $e->getCode() === '23000' || $e->getCode() === 23000;
-}
-
-// Runs $work in one transaction and gives back its result; any failure
-// rolls everything back.
-//   $snapshot: a read-only view that stays the same for every statement
-//              of the transaction (for lists sent in more than one query).
-//   otherwise: a writing transaction. On MySQL/MariaDB it reads committed
-//              rows and takes no gap locks, so that it cannot deadlock with
-//              track.php; on SQLite it takes the write lock at once.
-function tf_transaction(PDO $pdo, callable $work, bool $snapshot = false)
-{
-    $mysql = tf_is_mysql($pdo);
-    if ($mysql) {
-        $pdo->exec($snapshot ? 'SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY'
-            : 'SET TRANSACTION ISOLATION LEVEL READ COMMITTED');
-        $pdo->exec($snapshot ? 'START TRANSACTION WITH CONSISTENT SNAPSHOT' : 'START TRANSACTION');
-    } else {
-        $pdo->exec($snapshot ? 'BEGIN' : 'BEGIN IMMEDIATE');
-    }
-    try {
-        $result = $work();
-        $pdo->exec('COMMIT');
-        return $result;
-    } catch (Throwable $e) {
-        try {
-            $pdo->exec('ROLLBACK');
-        } catch (Throwable $ignored) {
-            // A cursor still open refuses it; closing the connection at the
-            // end of the request rolls back just the same.
-        }
-        throw $e;
-    }
-}
-
-// A statement whose rows are fetched from the server one by one instead of
-// being read into memory first (SQLite always works that way). The setting
-// has to be on the connection: given to prepare() alone, it is ignored for
-// server-side prepared statements. Only one such statement may be open.
-function tf_cursor(PDO $pdo, string $sql, array $params = []): PDOStatement
-{
-    if (tf_is_mysql($pdo)) {
-        $pdo->setAttribute(PDO::MYSQL_ATTR_USE_BUFFERED_QUERY, false);
-    }
-    $st = $pdo->prepare($sql);
-    $st->execute($params);
-    return $st;
-}
-
-// ---- list replies -------------------------------------------------------------
-
-// Text of an SQL expression: the value with the reply's separators blanked.
-// Values written by other parts of the site are not checked on the way in,
-// so this keeps every record whole.
-function tf_sql_clean(string $expr): string
-{
-    foreach (["','", "'^'", "'\"'", 'CHAR(13)', 'CHAR(10)'] as $separator) {
-        $expr = "REPLACE($expr, $separator, ' ')";
-    }
-    return $expr;
-}
-
-// An SQL expression giving one whole record: the fields quoted, joined by
-// commas, closed by a caret. The database builds the records, so that PHP
-// only passes bytes on.
-function tf_sql_record(PDO $pdo, array $fields): string
-{
-    $parts = ["'\"'"];
-    foreach ($fields as $i => $field) {
-        if ($i > 0) {
-            $parts[] = "'\",\"'";
-        }
-        $parts[] = $field;
-    }
-    $parts[] = "'\"^'";
-    return tf_is_mysql($pdo) ? 'CONCAT(' . implode(', ', $parts) . ')' : '(' . implode(' || ', $parts) . ')';
-}
-
-function tf_memory_limit(): int
-{
-    $text = trim((string)ini_get('memory_limit'));
-    $value = (int)$text;
-    if ($value <= 0) {
-        return PHP_INT_MAX;
-    }
-    return match (strtolower(substr($text, -1))) {
-        'g' => $value << 30,
-        'm' => $value << 20,
-        'k' => $value << 10,
-        default => $value,
-    };
-}
-
-// Whether the values of these records, $records of them with $fields fields
-// each, are free of the reply's separators. A record brings exactly
-// 2 * $fields quotes, $fields - 1 commas and one caret of its own and no line
-// break; a value can only add to those, so totals equal to that mean that no
-// value holds a separator. One pass over the bytes, whatever their number.
-function tf_records_clean(string $text, int $records, int $fields): bool
-{
-    $counts = count_chars($text, 1);
-    return ($counts[34] ?? 0) === 2 * $fields * $records && ($counts[44] ?? 0) === ($fields - 1) * $records
-        && ($counts[94] ?? 0) === $records && !isset($counts[13]) && !isset($counts[10]);
-}
-
-// Sends a list reply: one record per row of "FROM $from WHERE $where" in the
-// order of $id, then "OK". $fields are the SQL expressions of a record's
-// fields, the first being $id; those named in $text are text, which may hold
-// the reply's separators (values written by other parts of the site are not
-// checked on the way in) and then have them blanked.
-//
-// The reply always carries its exact length (Content-Length), and "OK" is
-// written last, only once every record has gone out. So a reply cut short by
-// anything at all (a database error, the script running out of time or
-// memory, a worker that dies, a dropped connection) arrives shorter than
-// announced, and the client treats it as a failed request. Without a length
-// a short reply would look complete: the client takes any reply containing
-// "OK", and a name may hold those letters. (Streaming without a length and
-// breaking the connection on an error was the other way; but a script cannot
-// break its connection under every web server, and a worker that runs out of
-// memory ends its reply normally.)
-//
-// Memory stays bounded whatever the size of the list. The records are built
-// by the database and read from one unbuffered cursor, in id order, into
-// pieces of TF_LIST_PIECE bytes:
-// - While they take up to half of the memory that memory_limit still
-//   allows, they are kept and then sent with their length: one pass over
-//   the rows, the usual case (1,000,000 sales are about 53 MB, under 128M).
-// - Past that, the cursor is read on to its end only to add up the length
-//   of the rest; the pieces kept are sent, and the rest is read a second
-//   time and passed on piece by piece. Both reads run in one read-only
-//   snapshot, so they see the same rows; should the bytes still differ, the
-//   reply is cut off short of its announced length instead of being
-//   finished.
-// Blanking separators in SQL costs the database a third of its work on a
-// list, and values almost never hold one. So the kept pieces are read as they
-// are, each piece is checked (tf_records_clean), and only a piece that fails
-// is read again, blanked, in the same snapshot. Blanking keeps every byte in
-// its place, so lengths are the same either way.
-function tf_send_list(PDO $pdo, array $fields, array $text, string $id, string $from, string $where): void
-{
-    // Half of what is left, less one block of the memory manager.
-    $budget = max(0, intdiv(tf_memory_limit() - memory_get_usage(true), 2) - (2 << 20));
-    $raw = tf_sql_record($pdo, $fields);
-    foreach ($text as $i) {
-        $fields[$i] = tf_sql_clean($fields[$i]);
-    }
-    $blanked = tf_sql_record($pdo, $fields);
-    $count = count($fields);
-    $select = fn(string $record, string $range) => "SELECT $record FROM $from WHERE $range"
-        . ($where === '' ? '' : " AND ($where)") . " ORDER BY $id";
-
-    $whole = tf_transaction($pdo, function () use ($pdo, $budget, $raw, $blanked, $count, $select, $id) {
-        $pieces = [];
-        $dirty = [];
-        $piece = '';
-        $rows = 0;
-        $kept = 0;
-        $st = tf_cursor($pdo, $select($raw, "$id > ?"), [0]);
-        while (($text = $st->fetchColumn()) !== false) {
-            $piece .= $text;
-            $rows++;
-            if (strlen($piece) >= TF_LIST_PIECE) {
-                // Every record begins with its id: '"' + digits + '"'.
-                if (!tf_records_clean($piece, $rows, $count)) {
-                    $dirty[count($pieces)] = [(int)substr($piece, 1), (int)substr($text, 1)];
-                }
-                $kept += strlen($piece);
-                $pieces[] = $piece;
-                $piece = '';
-                $rows = 0;
-                if ($kept > $budget) {
-                    break;
-                }
-            }
-        }
-        // A piece left over holds every row to the end.
-        if ($piece !== '' && !tf_records_clean($piece, $rows, $count)) {
-            $dirty[count($pieces)] = [(int)substr($piece, 1), null];
-        }
-        $kept += strlen($piece);
-        $pieces[] = $piece;
-        $piece = '';
-        $rest = 0;
-        $more = $text !== false;
-        $after = $more ? (int)substr($text, 1) : 0;
-        if ($more) {
-            while (($text = $st->fetchColumn()) !== false) {
-                $rest += strlen($text);
-            }
-        }
-        $st->closeCursor();
-        foreach ($dirty as $i => [$first, $last]) {
-            $again = '';
-            $st = $last === null ? tf_cursor($pdo, $select($blanked, "$id >= ?"), [$first])
-                : tf_cursor($pdo, $select($blanked, "$id >= ? AND $id <= ?"), [$first, $last]);
-            while (($text = $st->fetchColumn()) !== false) {
-                $again .= $text;
-            }
-            $st->closeCursor();
-            if (strlen($again) !== strlen($pieces[$i])) {
-                throw new RuntimeException('list changed while it was read');
-            }
-            $pieces[$i] = $again;
-        }
-        if (!$more) {
-            // All of it is in hand: sent once the transaction has ended, so
-            // that a slow download holds no lock (on SQLite, a read
-            // transaction keeps track.php's commits waiting).
-            return [$pieces, $kept];
-        }
-
-        tf_send_headers(200, $kept + $rest + 2);
-        foreach ($pieces as $i => $piece) {
-            echo $piece;
-            unset($pieces[$i]);
-        }
-        $sent = 0;
-        $piece = '';
-        $st = tf_cursor($pdo, $select($blanked, "$id > ?"), [$after]);
-        while (($text = $st->fetchColumn()) !== false) {
-            $piece .= $text;
-            if (strlen($piece) >= TF_LIST_PIECE) {
-                if ($sent + strlen($piece) > $rest) {
-                    throw new RuntimeException('list grew while it was sent');
-                }
-                echo $piece;
-                $sent += strlen($piece);
-                $piece = '';
-            }
-        }
-        $st->closeCursor();
-        if ($sent + strlen($piece) !== $rest) {
-            throw new RuntimeException('list changed while it was sent');
-        }
-        echo $piece;
-        echo 'OK';
-        return null;
-    }, true);
-    if ($whole !== null) {
-        [$pieces, $kept] = $whole;
-        unset($whole);
-        tf_send_headers(200, $kept + 2);
-        foreach ($pieces as $i => $piece) {
-            echo $piece;
-            unset($pieces[$i]);
-        }
-        echo 'OK';
-    }
-}
+// ---- the eight actions ------------------------------------------------------
 
 const TF_AFFILIATE_COLUMNS = 'id, name, link_id, oto_sales, subscribers, visitors, unique_hits';
 
@@ -697,24 +301,28 @@ function tf_dispatch(PDO $pdo, string $action): ?string
     };
 }
 
-function tf_open_database(): PDO
-{
-    return tf_connect(tf_load_config(__DIR__), __DIR__);
-}
-
 function tf_main(): void
 {
+    if (!tf_folder_is_protected($_SERVER)) {
+        error_log('actions.php: refused, the web server does not mark this folder as protected'
+            . ' (TALLYFAIR_PROTECTED); see "Setting up your site" in the README');
+        tf_send('REFUSED', 403);
+        return;
+    }
     // The control panel sends a plain GET before it adds or edits; it must
     // succeed, and it touches nothing.
     if (($_SERVER['REQUEST_METHOD'] ?? 'GET') !== 'POST' || !isset($_POST['action'])) {
         tf_send('READY');
         return;
     }
+    if (tf_is_from_browser($_SERVER)) {
+        tf_send('REFUSED', 403);
+        return;
+    }
     global $tf_reply_started;
-    $action = tf_post('action');
     try {
-        $pdo = tf_open_database();
-        $reply = tf_dispatch($pdo, $action);
+        $pdo = tf_connect(tf_load_config(__DIR__), __DIR__);
+        $reply = tf_dispatch($pdo, tf_post('action'));
         if ($reply !== null) {
             tf_send($reply);
         }
@@ -732,7 +340,4 @@ function tf_main(): void
     }
 }
 
-// track.php includes this file for its helpers only.
-if (!defined('TF_LIBRARY_ONLY')) {
-    tf_main();
-}
+tf_main();

@@ -1,4 +1,4 @@
--- Tracking database for actions.php, MySQL / MariaDB.
+-- Tracking database for actions.php and track.php, MySQL / MariaDB.
 -- Load it once into the site's database:  mysql -u USER -p DATABASE < schema.sql
 --
 -- Names and link ids are kept as bytes (VARBINARY): the control panel sends
@@ -33,4 +33,20 @@ CREATE TABLE IF NOT EXISTS tf_sales (
   UNIQUE KEY uq_tf_sales_order_key (order_key),
   CONSTRAINT fk_tf_sales_affiliate FOREIGN KEY (affiliate_id)
     REFERENCES tf_affiliates (id) ON DELETE SET NULL
+) ENGINE=InnoDB;
+
+-- What track.php has counted lately, so that one client counts once per
+-- affiliate and window: client is a keyed hash of the address (and, for a
+-- unique hit, the browser), never the address; kind 1 a visit, 2 a unique
+-- hit, 3 a subscribe; bucket the window's number, expires its end (Unix
+-- time), after which the row is deleted. No foreign key: its check would
+-- share-lock the affiliate's row that the same count then updates.
+CREATE TABLE IF NOT EXISTS tf_seen (
+  client       BINARY(16)       NOT NULL,
+  affiliate_id INT UNSIGNED     NOT NULL,
+  kind         TINYINT UNSIGNED NOT NULL,
+  bucket       INT UNSIGNED     NOT NULL,
+  expires      INT UNSIGNED     NOT NULL,
+  PRIMARY KEY (client, affiliate_id, kind, bucket),
+  KEY ix_tf_seen_expires (expires)
 ) ENGINE=InnoDB;

@@ -1,37 +1,50 @@
 <?php
 // track.php - the public side of the tracking database: the site's own pages
-// call it to count what an affiliate's visitors do. It reads the same
-// config.php as actions.php and lies beside it.
+// call it to count what an affiliate's visitors do. It lies in a public
+// folder with tracking-lib.php, config.php and tracking-secret.php.
 //
 //   track.php?affid=LINKID                  a visit: visitors + 1, and unique
 //                                           hits + 1 the first time a browser
 //                                           comes through that affiliate
 //   track.php?affid=LINKID&event=subscribe  subscribers + 1
-//   track.php?event=sale&order=TEXT[&affid=LINKID]
+//   track.php?event=sale&order=TEXT&affid=LINKID&sig=SIGNATURE
 //                                           records a sale; with a known link
 //                                           id it is that affiliate's OTO sale,
-//                                           otherwise a direct sale. An order
-//                                           is recorded once: the same order
-//                                           again answers "OK" and counts
+//                                           otherwise (affid empty or unknown)
+//                                           a direct sale. SIGNATURE is made by
+//                                           the shop's server with the site's
+//                                           secret (tf_sale_signature). An
+//                                           order is recorded once: the same
+//                                           order again answers "OK" and counts
 //                                           nothing.
 //
-// Replies "OK", or "UNKNOWN AFFILIATE" (404) / "REFUSED" (400).
+// Replies "OK", "UNKNOWN AFFILIATE" (404), "REFUSED" (403: a sale without a
+// valid signature, or a site without its secret file; 400: a bad request).
+//
+// One client counts once per affiliate and window: a visit once per address
+// (IPv6 by /64) in visit_window, a unique hit once per address and browser
+// in unique_window, a subscribe once per address in subscribe_window (the
+// windows are set in the secret file). The address is REMOTE_ADDR: a load
+// balancer in front is configured in the web server (nginx real_ip, Apache
+// mod_remoteip), never by trusting a header here. Addresses are kept only as
+// keyed hashes in tf_seen, with their window's end, and rows past it are
+// deleted now and then.
 //
 // Not counted, yet answered "OK": HEAD requests, browser prefetches and
 // previews, and the crawlers and link-preview bots named in TF_CRAWLERS or,
 // one name a line, in crawlers.txt beside this script.
 //
-// Every count is one statement keyed by the link id. A sale locks its
-// affiliate's row first (the counter) and inserts the sale after, the order
-// actions.php keeps too, so concurrent requests wait for each other but never
-// deadlock; a request that loses a lock race anyway is run again, at most
-// TF_TRACK_ATTEMPTS times in all, and never counts twice because a failed
-// attempt is rolled back whole.
+// Each event is one transaction: the row of tf_seen is added with an insert
+// that ignores a duplicate key (no row is shared between clients), and only a
+// new row adds to the counter. A sale locks its affiliate's row first (the
+// counter) and inserts the sale after, the order actions.php keeps too, so
+// concurrent requests wait for each other but never deadlock; a request that
+// loses a lock race anyway is run again, at most TF_TRACK_ATTEMPTS times in
+// all, and never counts twice because a failed attempt is rolled back whole.
 
 declare(strict_types=1);
 
-define('TF_LIBRARY_ONLY', true);
-require __DIR__ . '/actions.php';
+require __DIR__ . '/tracking-lib.php';
 
 const TF_TRACK_ATTEMPTS = 3;
 // The most unique-hit cookies of one browser looked at.
@@ -121,22 +134,24 @@ function tf_track_retry(callable $work)
     }
 }
 
-// Adds to the counters of the affiliate with this link id in one statement,
-// and gives back the affiliate's record id, or null when no affiliate has
-// that link id. $set is fixed text of the callers, never request text.
-function tf_track_bump(PDO $pdo, string $set, string $linkId): ?int
+// Kinds of row in tf_seen.
+const TF_SEEN_VISIT = 1;
+const TF_SEEN_UNIQUE = 2;
+const TF_SEEN_SUBSCRIBE = 3;
+// About one event in this many deletes the rows of tf_seen whose window has
+// ended, at most TF_PRUNE_ROWS of them: far more than are added meanwhile.
+const TF_PRUNE_EVERY = 100;
+const TF_PRUNE_ROWS = 5000;
+
+// Whether the server runs compound statements (BEGIN NOT ATOMIC ... END):
+// MariaDB from 10.1.1; MySQL does not.
+function tf_track_has_compound(PDO $pdo): bool
 {
-    if (tf_is_mysql($pdo)) {
-        // LAST_INSERT_ID(id) hands the row's id back with the update itself.
-        $st = $pdo->prepare("UPDATE tf_affiliates SET $set, id = LAST_INSERT_ID(id) WHERE link_id = ?");
-        $st->execute([$linkId]);
-        return $st->rowCount() === 1 ? (int)$pdo->lastInsertId() : null;
+    if (!tf_is_mysql($pdo)) {
+        return false;
     }
-    $st = $pdo->prepare("UPDATE tf_affiliates SET $set WHERE link_id = ? RETURNING id");
-    $st->execute([$linkId]);
-    $id = $st->fetchColumn();
-    $st->closeCursor();
-    return $id === false ? null : (int)$id;
+    $version = (string)$pdo->getAttribute(PDO::ATTR_SERVER_VERSION);
+    return stripos($version, 'MariaDB') !== false && version_compare($version, '10.1.1', '>=');
 }
 
 function tf_track_is_missing_column(PDOException $e): bool
@@ -151,46 +166,55 @@ function tf_track_is_unique_clash(PDOException $e): bool
     return $code === 1062 || $code === 19 && stripos($e->getMessage(), 'UNIQUE') !== false;
 }
 
-// Inserts the sale; false when its order is recorded already. A database
-// that has not been upgraded has no order_key column: there the sale is
-// recorded without that check.
-function tf_track_insert_sale(PDO $pdo, ?int $affiliateId, string $order): bool
+// ---- sales --------------------------------------------------------------------
+
+// Adds one OTO sale to the affiliate with this link id and gives back its
+// record id, or null when no affiliate has that link id.
+function tf_track_bump_sale(PDO $pdo, string $linkId): ?int
 {
+    if (tf_is_mysql($pdo)) {
+        // LAST_INSERT_ID(id) hands the row's id back with the update itself.
+        $st = $pdo->prepare('UPDATE tf_affiliates SET oto_sales = oto_sales + 1, id = LAST_INSERT_ID(id)'
+            . ' WHERE link_id = ?');
+        $st->execute([$linkId]);
+        return $st->rowCount() === 1 ? (int)$pdo->lastInsertId() : null;
+    }
+    $st = $pdo->prepare('UPDATE tf_affiliates SET oto_sales = oto_sales + 1 WHERE link_id = ? RETURNING id');
+    $st->execute([$linkId]);
+    $id = $st->fetchColumn();
+    $st->closeCursor();
+    return $id === false ? null : (int)$id;
+}
+
+// The sale statement by statement: counter first, which locks the
+// affiliate's row, so that the sale's foreign key check finds the lock held
+// already. An order recorded before fails on its unique key, and the
+// transaction with the counter is rolled back. A database that has not been
+// upgraded has no order_key column: there the sale is recorded without that
+// check.
+function tf_track_sale_steps(PDO $pdo, string $linkId, string $order): void
+{
+    $id = $linkId === '' ? null : tf_track_bump_sale($pdo, $linkId);
     try {
         tf_run($pdo, 'INSERT INTO tf_sales (affiliate_id, sale_order, order_key) VALUES (?, ?, ?)',
-            [$affiliateId, $order, $order]);
-        return true;
+            [$id, $order, $order]);
     } catch (PDOException $e) {
-        if (tf_track_is_unique_clash($e)) {
-            return false;
-        }
         if (!tf_track_is_missing_column($e)) {
             throw $e;
         }
+        tf_run($pdo, 'INSERT INTO tf_sales (affiliate_id, sale_order) VALUES (?, ?)', [$id, $order]);
     }
-    tf_run($pdo, 'INSERT INTO tf_sales (affiliate_id, sale_order) VALUES (?, ?)', [$affiliateId, $order]);
-    return true;
 }
 
-// Whether the server runs compound statements (BEGIN NOT ATOMIC ... END):
-// MariaDB from 10.1.1; MySQL does not.
-function tf_track_has_compound(PDO $pdo): bool
-{
-    $version = (string)$pdo->getAttribute(PDO::ATTR_SERVER_VERSION);
-    return stripos($version, 'MariaDB') !== false && version_compare($version, '10.1.1', '>=');
-}
-
-// MySQL/MariaDB on an upgraded database: the counter, the sale and the
-// commit go to the server at once, so that the affiliate's row stays locked
-// only while the server runs them, not while PHP waits for replies in
-// between: sales through one popular affiliate queue on that lock. On
-// MariaDB they are one compound statement with a single reply; sent as
-// separate statements, the server hands PHP a reply after each one while it
-// still holds the lock, and every such hand-over slows the queue (by about a
-// fifth with 16 clients selling through one affiliate on two cores). False
-// when the order is recorded already; null when the database has no
-// order_key yet.
-function tf_track_sale_batch(PDO $pdo, string $linkId, string $order): ?bool
+// MySQL/MariaDB: the counter, the sale and the commit go to the server at
+// once, so that the affiliate's row stays locked only while the server runs
+// them, not while PHP waits for replies in between: sales through one popular
+// affiliate queue on that lock. On MariaDB they are one compound statement
+// with a single reply; sent as separate statements, the server hands PHP a
+// reply after each one while it still holds the lock, and every such
+// hand-over slows the queue (by about a fifth with 16 clients selling through
+// one affiliate on two cores).
+function tf_track_sale_batch(PDO $pdo, string $linkId, string $order): string
 {
     $quoted = '_binary' . $pdo->quote($order);
     $affiliate = 'NULL';
@@ -202,68 +226,147 @@ function tf_track_sale_batch(PDO $pdo, string $linkId, string $order): ?bool
     }
     $sql .= "INSERT INTO tf_sales (affiliate_id, sale_order, order_key) VALUES ($affiliate, $quoted, $quoted);"
         . 'COMMIT';
-    if (tf_track_has_compound($pdo)) {
-        $sql = "BEGIN NOT ATOMIC $sql; END";
-    }
-    // Begun apart, so that PHP rolls it back should the script die before
-    // the batch has ended it.
-    $pdo->beginTransaction();
-    try {
-        $pdo->exec($sql);
-    } catch (PDOException $e) {
-        // Whatever ran before the failure is undone. A deadlock victim has
-        // been rolled back by the server already, and PHP cannot always tell
-        // from an error whether a transaction is still open, so this is
-        // sent in any case.
-        try {
-            $pdo->exec('ROLLBACK');
-        } catch (Throwable $ignored) {
-            // the connection is gone, and the transaction with it
-        }
-        if (tf_track_is_unique_clash($e)) {
-            return false;
-        }
-        if (tf_track_is_missing_column($e)) {
-            return null;
-        }
-        throw $e;
-    }
-    // The batch has committed; PHP asks the server whether a transaction
-    // is still open, and none is.
-    if ($pdo->inTransaction()) {
-        $pdo->commit();
-    }
-    return true;
+    return tf_track_has_compound($pdo) ? "BEGIN NOT ATOMIC $sql; END" : $sql;
 }
 
 function tf_track_sale(PDO $pdo, string $linkId, string $order): void
 {
-    $mysql = tf_is_mysql($pdo);
-    if ($mysql && tf_track_retry(fn() => tf_track_sale_batch($pdo, $linkId, $order)) !== null) {
-        return;
-    }
-    tf_track_retry(function () use ($pdo, $mysql, $linkId, $order) {
-        // On SQLite the write lock is taken at once, not upgraded later.
-        $mysql ? $pdo->beginTransaction() : $pdo->exec('BEGIN IMMEDIATE');
+    $steps = fn() => tf_transaction($pdo, fn() => tf_track_sale_steps($pdo, $linkId, $order), TF_EVENT);
+    try {
+        if (!tf_is_mysql($pdo)) {
+            tf_track_retry($steps);
+            return;
+        }
         try {
-            // Counter first: this locks the affiliate's row, so that the
-            // sale's foreign key check finds the lock held already.
-            $id = $linkId === '' ? null : tf_track_bump($pdo, 'oto_sales = oto_sales + 1', $linkId);
-            if (tf_track_insert_sale($pdo, $id, $order)) {
-                $mysql ? $pdo->commit() : $pdo->exec('COMMIT');
-            } else {
-                // Recorded before: the counter goes back too.
-                $mysql ? $pdo->rollBack() : $pdo->exec('ROLLBACK');
+            tf_track_retry(fn() => tf_transaction($pdo,
+                fn() => $pdo->exec(tf_track_sale_batch($pdo, $linkId, $order)), TF_EVENT));
+        } catch (PDOException $e) {
+            if (!tf_track_is_missing_column($e)) {
+                throw $e;
             }
-        } catch (Throwable $e) {
-            try {
-                $mysql ? $pdo->rollBack() : $pdo->exec('ROLLBACK');
-            } catch (Throwable $ignored) {
-                // nothing left to undo
-            }
+            tf_track_retry($steps);
+        }
+    } catch (PDOException $e) {
+        // Recorded before (a reloaded thank-you page, a retried request):
+        // answered, counted once.
+        if (!tf_track_is_unique_clash($e)) {
             throw $e;
         }
-    });
+    }
+}
+
+// Whether this sale may count: signed with the site's secret, or unsigned
+// where the operator has chosen to take unsigned sales. Values are checked
+// as they came, before any cleaning, as the shop signed them.
+function tf_track_sale_allowed(array $secret, string $order, string $affid, string $sig): bool
+{
+    if ($sig === '' && $secret['unsigned_sales']) {
+        return true;
+    }
+    return tf_sale_signature_valid($order, $affid, $sig, $secret['secret']);
+}
+
+// ---- visits and subscribes ----------------------------------------------------
+
+// A row of tf_seen for this moment: kind, client key, the window's number
+// since the epoch, and the time it ends.
+function tf_track_seen_row(int $kind, string $client, int $window): array
+{
+    $bucket = intdiv(time(), $window);
+    return [$kind, bin2hex($client), $bucket, ($bucket + 1) * $window];
+}
+
+// One count: the affiliate's $counter + 1 when the client's $gate row is new;
+// then also $bonusCounter + 1 when a $bonus row is given, the affiliate's id
+// is not among $skipIds (the browser's cookies) and that row is new too.
+final class TfCount
+{
+    public function __construct(
+        public string $linkId,
+        public array $gate,
+        public string $counter,
+        public ?array $bonus = null,
+        public string $bonusCounter = '',
+        public array $skipIds = [],
+    ) {
+    }
+}
+
+function tf_track_seen_values(string $affiliate, array $row): string
+{
+    [$kind, $client, $bucket, $expires] = $row;
+    return "(x'$client', $affiliate, $kind, $bucket, $expires)";
+}
+
+const TF_SEEN_COLUMNS = 'tf_seen (client, affiliate_id, kind, bucket, expires)';
+
+// MariaDB: the whole count as one compound statement, in one round trip, that
+// commits and hands back the affiliate's id (NULL: unknown) and whether it
+// counted.
+function tf_track_count_compound(PDO $pdo, TfCount $count): string
+{
+    $sql = 'BEGIN NOT ATOMIC DECLARE a INT UNSIGNED DEFAULT (SELECT id FROM tf_affiliates WHERE link_id = _binary'
+        . $pdo->quote($count->linkId) . '); DECLARE n INT DEFAULT 0; DECLARE u INT DEFAULT 0;'
+        . ' IF a IS NOT NULL THEN INSERT IGNORE INTO ' . TF_SEEN_COLUMNS . ' VALUES '
+        . tf_track_seen_values('a', $count->gate) . '; SET n = ROW_COUNT();';
+    if ($count->bonus !== null) {
+        $skip = $count->skipIds === [] ? '' : ' AND a NOT IN (' . tf_id_list($count->skipIds) . ')';
+        $sql .= " IF n = 1$skip THEN INSERT IGNORE INTO " . TF_SEEN_COLUMNS . ' VALUES '
+            . tf_track_seen_values('a', $count->bonus) . '; SET u = ROW_COUNT(); END IF;';
+    }
+    $set = "{$count->counter} = {$count->counter} + 1"
+        . ($count->bonus === null ? '' : ", {$count->bonusCounter} = {$count->bonusCounter} + u");
+    return $sql . " IF n = 1 THEN UPDATE tf_affiliates SET $set WHERE id = a; END IF; END IF;"
+        . ' COMMIT; SELECT a, n; END';
+}
+
+// Elsewhere: the same statement by statement.
+function tf_track_count_steps(PDO $pdo, TfCount $count): array
+{
+    $rows = tf_query($pdo, 'SELECT id FROM tf_affiliates WHERE link_id = ?', [$count->linkId]);
+    if ($rows === []) {
+        return [null, false];
+    }
+    $id = (string)(int)$rows[0][0];
+    $insert = (tf_is_mysql($pdo) ? 'INSERT IGNORE INTO ' : 'INSERT OR IGNORE INTO ') . TF_SEEN_COLUMNS . ' VALUES ';
+    if (tf_run($pdo, $insert . tf_track_seen_values($id, $count->gate)) !== 1) {
+        return [(int)$id, false];
+    }
+    $set = "{$count->counter} = {$count->counter} + 1";
+    if ($count->bonus !== null && !in_array((int)$id, $count->skipIds, true)
+        && tf_run($pdo, $insert . tf_track_seen_values($id, $count->bonus)) === 1) {
+        $set .= ", {$count->bonusCounter} = {$count->bonusCounter} + 1";
+    }
+    tf_run($pdo, "UPDATE tf_affiliates SET $set WHERE id = $id");
+    return [(int)$id, true];
+}
+
+// The affiliate's record id (null: no affiliate has the link id).
+function tf_track_count(PDO $pdo, TfCount $count): ?int
+{
+    [$id] = tf_track_retry(fn() => tf_transaction($pdo, function () use ($pdo, $count) {
+        if (!tf_track_has_compound($pdo)) {
+            return tf_track_count_steps($pdo, $count);
+        }
+        $st = $pdo->query(tf_track_count_compound($pdo, $count));
+        $row = $st->fetch();
+        $st->closeCursor();
+        return [$row[0] === null ? null : (int)$row[0], (int)$row[1] === 1];
+    }, TF_EVENT));
+    return $id;
+}
+
+// Rows of tf_seen whose window has ended. On MySQL/MariaDB without gap
+// locks, so that it never holds up a count.
+function tf_track_prune(PDO $pdo): void
+{
+    $now = time();
+    if (tf_is_mysql($pdo)) {
+        $pdo->exec('SET TRANSACTION ISOLATION LEVEL READ COMMITTED;'
+            . " DELETE FROM tf_seen WHERE expires <= $now LIMIT " . TF_PRUNE_ROWS);
+    } else {
+        $pdo->exec("DELETE FROM tf_seen WHERE expires <= $now");
+    }
 }
 
 // Record ids of the affiliates this browser has come through already.
@@ -285,53 +388,97 @@ function tf_track_seen(array $cookies): array
     return $seen;
 }
 
-function tf_track(PDO $pdo, string $event, string $linkId, string $order): array
+// The cookie that marks a browser as seen through an affiliate: for this
+// script's folder only, out of reach of the page's scripts, and sent over
+// https only when the page came that way.
+function tf_track_mark_seen(int $id, array $server): void
 {
-    if ($event === 'sale') {
-        tf_track_sale($pdo, $linkId, tf_clean_value($order, TF_MAX_ORDER));
-        return ['OK', 200];
-    }
+    $folder = rtrim(str_replace('\\', '/', dirname((string)($server['SCRIPT_NAME'] ?? '/'))), '/') . '/';
+    $https = strtolower((string)($server['HTTPS'] ?? '')) !== '' && strtolower((string)$server['HTTPS']) !== 'off';
+    setcookie('tf_seen_' . $id, '1', [
+        'expires' => time() + 365 * 86400,
+        'path' => $folder,
+        'secure' => $https,
+        'httponly' => true,
+        'samesite' => 'Lax',
+    ]);
+}
+
+// ---- the request ------------------------------------------------------------
+
+function tf_track(PDO $pdo, array $secret, string $event, string $linkId, array $server): array
+{
     if (!in_array($event, ['', 'visit', 'subscribe'], true)) {
         throw new TfRefused('unknown event');
     }
     if ($linkId === '') {
         return ['UNKNOWN AFFILIATE', 404];
     }
+    $address = (string)($server['REMOTE_ADDR'] ?? '');
+    $client = tf_client_key($address, '', $secret['salt']);
     if ($event === 'subscribe') {
-        $id = tf_track_retry(fn() => tf_track_bump($pdo, 'subscribers = subscribers + 1', $linkId));
+        $id = tf_track_count($pdo, new TfCount($linkId,
+            tf_track_seen_row(TF_SEEN_SUBSCRIBE, $client, $secret['subscribe_window']), 'subscribers'));
         return $id === null ? ['UNKNOWN AFFILIATE', 404] : ['OK', 200];
     }
-    // A unique hit unless the browser carries the cookie of this affiliate;
-    // decided inside the same statement, which knows the row's id.
+    // A unique hit when the browser carries no cookie of this affiliate and
+    // this address and browser have not come through it in unique_window.
     $seen = tf_track_seen($_COOKIE);
-    $unique = $seen === [] ? '1' : 'CASE WHEN id IN (' . tf_id_list($seen) . ') THEN 0 ELSE 1 END';
-    $id = tf_track_retry(fn() => tf_track_bump($pdo, "visitors = visitors + 1, unique_hits = unique_hits + $unique",
-        $linkId));
+    $browser = tf_client_key($address, (string)($server['HTTP_USER_AGENT'] ?? ''), $secret['salt']);
+    $id = tf_track_count($pdo, new TfCount($linkId,
+        tf_track_seen_row(TF_SEEN_VISIT, $client, $secret['visit_window']), 'visitors',
+        tf_track_seen_row(TF_SEEN_UNIQUE, $browser, $secret['unique_window']), 'unique_hits', $seen));
     if ($id === null) {
         return ['UNKNOWN AFFILIATE', 404];
     }
     if (!in_array($id, $seen, true)) {
-        setcookie('tf_seen_' . $id, '1', ['expires' => time() + 365 * 86400, 'path' => '/', 'samesite' => 'Lax']);
+        tf_track_mark_seen($id, $server);
     }
     return ['OK', 200];
 }
 
 function tf_track_main(): void
 {
-    $get = fn(string $name) => is_string($_REQUEST[$name] ?? null) ? $_REQUEST[$name] : '';
+    $get = fn(string $name) => is_string($_GET[$name] ?? null) ? $_GET[$name] : '';
     if (tf_track_is_automatic($_SERVER)) {
         tf_send('OK');
         return;
     }
     try {
+        $secret = tf_load_secret(__DIR__);
+    } catch (Throwable $e) {
+        error_log('track.php: refused: ' . $e->getMessage());
+        tf_send('REFUSED', 403);
+        return;
+    }
+    $event = $get('event');
+    if ($event === 'sale' && !tf_track_sale_allowed($secret, $get('order'), $get('affid'), $get('sig'))) {
+        tf_send('REFUSED', 403);
+        return;
+    }
+    try {
         $pdo = tf_connect(tf_load_config(__DIR__), __DIR__, true);
-        [$text, $status] = tf_track($pdo, $get('event'), $get('affid'), $get('order'));
-        tf_send($text, $status);
+        if ($event === 'sale') {
+            tf_track_sale($pdo, $get('affid'), tf_clean_value($get('order'), TF_MAX_ORDER));
+            tf_send('OK');
+        } else {
+            [$text, $status] = tf_track($pdo, $secret, $event, $get('affid'), $_SERVER);
+            tf_send($text, $status);
+        }
     } catch (TfRefused $e) {
         tf_send('REFUSED', 400);
+        return;
     } catch (Throwable $e) {
         error_log('track.php: ' . get_class($e) . ': ' . $e->getMessage());
         tf_send('SERVER ERROR', 500);
+        return;
+    }
+    if (random_int(1, TF_PRUNE_EVERY) === 1) {
+        try {
+            tf_track_prune($pdo);
+        } catch (Throwable $e) {
+            error_log('track.php: pruning tf_seen: ' . $e->getMessage());
+        }
     }
 }
 

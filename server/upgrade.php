@@ -1,9 +1,15 @@
 <?php
 // upgrade.php - brings a tracking database made by an older schema.sql up to
-// date. Run it once from a shell, in the folder of actions.php and its
-// config.php, after copying in the new scripts:
+// date, and makes the site's secret file. Run it from a shell, in the folder
+// of actions.php and its config.php, after copying in the new scripts:
 //
 //   php upgrade.php
+//   php upgrade.php --make-secret [PATH]
+//
+// --make-secret writes a new tracking-secret.php (beside this script, or at
+// PATH), readable by its owner and group only, and prints the secret as
+// TRACKING_SECRET=... for the shop's server. It never overwrites a file that
+// is there already, and touches no database.
 //
 // The site's own user usually may not change tables; give one that may
 // (ALTER and INDEX) for this run only:
@@ -16,12 +22,20 @@
 // others stay as they are.
 //
 // What it adds: tf_sales.order_key with a unique index, which lets track.php
-// record an order only once.
+// record an order only once; the table tf_seen, with which track.php counts
+// one client once per window.
 
 declare(strict_types=1);
 
-define('TF_LIBRARY_ONLY', true);
-require __DIR__ . '/actions.php';
+require __DIR__ . '/tracking-lib.php';
+
+const TF_SEEN_MYSQL = 'CREATE TABLE tf_seen (client BINARY(16) NOT NULL, affiliate_id INT UNSIGNED NOT NULL,'
+    . ' kind TINYINT UNSIGNED NOT NULL, bucket INT UNSIGNED NOT NULL, expires INT UNSIGNED NOT NULL,'
+    . ' PRIMARY KEY (client, affiliate_id, kind, bucket), KEY ix_tf_seen_expires (expires)) ENGINE=InnoDB';
+const TF_SEEN_SQLITE = 'CREATE TABLE tf_seen (client BLOB NOT NULL, affiliate_id INTEGER NOT NULL,'
+    . ' kind INTEGER NOT NULL, bucket INTEGER NOT NULL, expires INTEGER NOT NULL,'
+    . ' PRIMARY KEY (client, affiliate_id, kind, bucket));'
+    . ' CREATE INDEX IF NOT EXISTS ix_tf_seen_expires ON tf_seen (expires)';
 
 function tf_upgrade_say(string $text): void
 {
@@ -57,6 +71,12 @@ function tf_upgrade_mysql(PDO $pdo): void
         . ' AND NOT EXISTS (SELECT 1 FROM tf_sales k WHERE k.order_key = t.sale_order)'
         . ' GROUP BY t.sale_order) f ON f.id = s.id SET s.order_key = s.sale_order');
     tf_upgrade_say("marked $marked earlier sales with their order");
+    $hasSeen = $has("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE()"
+        . " AND TABLE_NAME = 'tf_seen'");
+    if (!$hasSeen) {
+        $pdo->exec(TF_SEEN_MYSQL);
+        tf_upgrade_say('added the table tf_seen');
+    }
 }
 
 function tf_upgrade_sqlite(PDO $pdo): void
@@ -80,6 +100,39 @@ function tf_upgrade_sqlite(PDO $pdo): void
         . " (SELECT MIN(t.id) FROM tf_sales t WHERE t.order_key IS NULL AND t.sale_order <> ''"
         . ' AND NOT EXISTS (SELECT 1 FROM tf_sales k WHERE k.order_key = t.sale_order) GROUP BY t.sale_order)');
     tf_upgrade_say("marked $marked earlier sales with their order");
+    if (tf_query($pdo, "SELECT name FROM sqlite_master WHERE type = 'table' AND name = 'tf_seen'") === []) {
+        $pdo->exec(TF_SEEN_SQLITE);
+        tf_upgrade_say('added the table tf_seen');
+    }
+}
+
+// A new secret file at $path, never over one that is there: written in full
+// beside it under another name, then linked into place, which fails when
+// the name is taken.
+function tf_make_secret(string $path): int
+{
+    if (file_exists($path) || is_link($path)) {
+        fwrite(STDERR, "upgrade: $path is there already; it is left as it is\n");
+        return 1;
+    }
+    $text = tf_secret_file_text();
+    $temp = $path . '.new-' . bin2hex(random_bytes(6));
+    $file = @fopen($temp, 'x');
+    if ($file === false) {
+        fwrite(STDERR, "upgrade: cannot create $temp\n");
+        return 1;
+    }
+    $written = chmod($temp, 0640) && fwrite($file, $text) === strlen($text) && fflush($file) && fsync($file);
+    fclose($file);
+    $linked = $written && @link($temp, $path);
+    unlink($temp);
+    if (!$linked) {
+        fwrite(STDERR, "upgrade: cannot write $path\n");
+        return 1;
+    }
+    preg_match("/'secret' => '([0-9a-f]{64})'/", $text, $m);
+    fwrite(STDOUT, "TRACKING_SECRET={$m[1]}\n");
+    return 0;
 }
 
 function tf_upgrade_main(): int
@@ -88,6 +141,14 @@ function tf_upgrade_main(): int
         http_response_code(403);
         echo "Run upgrade.php from a shell: php upgrade.php\n";
         return 1;
+    }
+    $args = array_slice($_SERVER['argv'] ?? [], 1);
+    if (($args[0] ?? '') === '--make-secret' && count($args) <= 2) {
+        return tf_make_secret($args[1] ?? __DIR__ . '/' . TF_SECRET_FILE);
+    }
+    if ($args !== []) {
+        fwrite(STDERR, "usage: php upgrade.php [--make-secret [PATH]]\n");
+        return 2;
     }
     try {
         $cfg = tf_load_config(__DIR__);
