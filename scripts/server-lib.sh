@@ -161,33 +161,37 @@ tf_record() {
 }
 
 # Prints the recorded process id when that process still runs EXE, was
-# started at the recorded time and has the recorded command line (which
-# names the folder); prints nothing otherwise.
+# started at the recorded time, has the recorded command line, and that
+# command line holds ARGS, the arguments this script gives the server for
+# this folder (so a record, however it came there, names no other process);
+# prints nothing otherwise.
 tf_recorded_pid() {
-  local record=$1 exe=$2 pid started digest
+  local record=$1 exe=$2 args=$3 pid started digest cmdline
   [ -f "$record" ] && [ ! -L "$record" ] || return 0
   read -r pid started digest <"$record" || return 0
   case "$pid" in '' | *[!0-9]*) return 0 ;; esac
   [ "$(tf_start_time "$pid")" = "$started" ] || return 0
   [ "$(readlink "/proc/$pid/exe" 2>/dev/null)" = "$exe" ] || return 0
   [ "$(tf_cmdline_digest "$pid")" = "$digest" ] || return 0
+  cmdline="$(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null) "
+  [[ $cmdline == *" $args "* ]] || return 0
   echo "$pid"
 }
 
-# Stops the process RECORD names, if it is still the EXE started then (see
-# tf_recorded_pid), and removes the record.
+# Stops the process RECORD names, if it is still the EXE started then with
+# ARGS (see tf_recorded_pid), and removes the record.
 tf_stop_recorded() {
-  local name=$1 record=$2 exe=$3 pid
-  pid=$(tf_recorded_pid "$record" "$exe")
+  local name=$1 record=$2 exe=$3 args=$4 pid
+  pid=$(tf_recorded_pid "$record" "$exe" "$args")
   if [ -n "$pid" ]; then
     kill "$pid" 2>/dev/null || true
     # Each server ends its own workers on TERM; wait until it is gone, so
     # that its ports and files are free again.
     for _ in $(seq 1 150); do
-      [ -n "$(tf_recorded_pid "$record" "$exe")" ] || break
+      [ -n "$(tf_recorded_pid "$record" "$exe" "$args")" ] || break
       sleep 0.1
     done
-    if [ -n "$(tf_recorded_pid "$record" "$exe")" ]; then
+    if [ -n "$(tf_recorded_pid "$record" "$exe" "$args")" ]; then
       kill -9 "$pid" 2>/dev/null || true
       echo "$TF_NAME: $name ($pid) did not stop in time and was killed" >&2
     fi

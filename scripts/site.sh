@@ -27,8 +27,11 @@ usage() {
   exit 2
 }
 
+# What the server's command line ends with, for FOLDER.
+server_args() { echo "-t $1/www $1/conf/router.php"; }
+
 stop_server() {
-  tf_stop_recorded server "$1/server.pid" "$(tf_tool php)"
+  tf_stop_recorded server "$1/server.pid" "$(tf_tool php)" "$(server_args "$1")"
 }
 
 [ $# -ge 1 ] || usage
@@ -101,7 +104,7 @@ tf_as_server "$php" -r '
 
 URL="http://127.0.0.1:$PORT"
 tf_write "$FOLDER/server.log" </dev/null
-tf_spawn "$php" -S "127.0.0.1:$PORT" -t "$WWW" "$FOLDER/conf/router.php" >>"$FOLDER/server.log" 2>&1 &
+tf_spawn "$php" -S "127.0.0.1:$PORT" -t "$FOLDER/www" "$FOLDER/conf/router.php" >>"$FOLDER/server.log" 2>&1 &
 PID=$!
 for _ in $(seq 1 50); do
   if tf_port_open "$PORT"; then

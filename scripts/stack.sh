@@ -76,12 +76,23 @@ program() {
     mariadb) tf_tool mariadbd mysqld ;;
   esac
 }
-recorded() { tf_recorded_pid "$(record "$1")" "$(program "$1" 2>/dev/null)"; }
+# What each server's command line (or the title its master process takes)
+# holds for this folder.
+own_args() {
+  case "$1" in
+    nginx) echo "-c $FOLDER/conf/nginx.conf" ;;
+    php-fpm) echo "($FOLDER/conf/php-fpm.conf)" ;;
+    mariadb) echo "--datadir=$FOLDER/db" ;;
+  esac
+}
+recorded() { tf_recorded_pid "$(record "$1")" "$(program "$1" 2>/dev/null)" "$(own_args "$1")"; }
 
 stop_all() {
   [ -d "$STATE" ] || return 0
   local name
-  for name in "${PROCESSES[@]}"; do tf_stop_recorded "$name" "$(record "$name")" "$(program "$name" 2>/dev/null)"; done
+  for name in "${PROCESSES[@]}"; do
+    tf_stop_recorded "$name" "$(record "$name")" "$(program "$name" 2>/dev/null)" "$(own_args "$name")"
+  done
 }
 
 # wait_port NAME PID PORT LOG

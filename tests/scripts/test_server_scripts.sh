@@ -31,10 +31,10 @@ status_of() { curl -s -o /dev/null -w '%{http_code}' "$@"; }
 free_port() { php -r '$s = stream_socket_server("tcp://127.0.0.1:0"); $n = stream_socket_get_name($s, false); echo substr($n, strrpos($n, ":") + 1);'; }
 server_uid() { awk '/^Uid:/ { print $2 }' "/proc/$1/status"; }
 
-# A process of ours whose command line names the folder, as a planted
-# record would point at.
+# A process of ours that a planted record points at: the same executable
+# as site.sh's server, its command line naming the folder.
 bystander() {
-  bash -c 'sleep 120; : "$0"' "$1" &
+  php -r 'sleep(120);' "$1" </dev/null >/dev/null 2>&1 &
   PIDS+=($!)
   BYSTANDER=$!
   sleep 0.2
