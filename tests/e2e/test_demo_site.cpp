@@ -45,6 +45,10 @@ protected:
         Port = FreePort();
         ASSERT_NE(Port, 0);
         Folder = Parent.File("site");
+        // Started by root, the site runs as another user, who must pass
+        // through the folder above it.
+        QFile::setPermissions(Parent.Path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                 QFile::ExeGroup | QFile::ExeOther);
         QProcess script;
         script.setProcessChannelMode(QProcess::MergedChannels);
         script.start("bash", {SourceDir() + "/scripts/site.sh", Folder, QString::number(Port)});

@@ -16,6 +16,7 @@
 #include <QTcpSocket>
 #include <QThread>
 #include <csignal>
+#include <pwd.h>
 #include <unistd.h>
 #ifdef Q_OS_LINUX
 #include <sys/prctl.h>
@@ -223,55 +224,17 @@ bool TSiteServer::StartSqlite()
 
 bool TSiteServer::StartMariaDb()
 {
-    const QString installer = FindTool("mariadb-install-db");
-    const QString daemon = FindTool("mariadbd");
-    if (installer.isEmpty() || daemon.isEmpty())
-        return Fail("mariadb-install-db or mariadbd not found (install mariadb-server, see scripts/deps.sh)");
-
-    const QString data = Dir.filePath("mysql");
-    // A private tmpdir: servers started side by side in the shared /tmp
-    // collide on the names of their temporary tables.
-    const QString tmp = Dir.filePath("mysql-tmp");
-    if (!QDir().mkpath(tmp))
-        return Fail("cannot create " + tmp);
-    const bool root = ::geteuid() == 0;
-    QStringList installArgs = {"--no-defaults",   "--datadir=" + data,
-                               "--tmpdir=" + tmp, "--auth-root-authentication-method=normal",
-                               "--skip-test-db",  "--skip-name-resolve"};
-    if (root)
-        installArgs << "--user=root";
-    QProcess install;
-    install.setProcessChannelMode(QProcess::MergedChannels);
-    install.start(installer, installArgs);
-    if (!install.waitForFinished(kInstallTimeoutMs) || install.exitStatus() != QProcess::NormalExit ||
-        install.exitCode() != 0) {
-        install.kill();
-        return Fail("mariadb-install-db failed: " + QString::fromLocal8Bit(install.readAll().right(2000)));
-    }
-
+    // The same server as scripts/stack.sh runs, started by the same script:
+    // it makes the data folder on first use and then becomes mariadbd.
     DbPort = FreePort();
     if (DbPort == 0)
         return Fail("no free port for MariaDB");
-    const QString log = Dir.filePath("mariadb.log");
-    QStringList args = {"--no-defaults",
-                        "--datadir=" + data,
-                        "--tmpdir=" + tmp,
-                        "--socket=" + Dir.filePath("mysql.sock"),
-                        "--port=" + QString::number(DbPort),
-                        "--bind-address=127.0.0.1",
-                        "--pid-file=" + Dir.filePath("mysql.pid"),
-                        "--log-error=" + log,
-                        "--skip-name-resolve",
-                        "--skip-log-bin",
-                        "--innodb-buffer-pool-size=16M",
-                        "--innodb-log-file-size=8M",
-                        "--max-connections=50"};
-    if (root)
-        args << "--user=root";
     DbProcess = NewServerProcess();
     DbProcess->setStandardOutputFile(Dir.filePath("mariadb.out"));
-    DbProcess->start(daemon, args);
-    if (!WaitForPort(*DbProcess, DbPort, kStartTimeoutMs, log))
+    DbProcess->start("bash", {SourceDir() + "/scripts/mariadb.sh", Dir.filePath("mysql"), Dir.path(),
+                              QString::number(DbPort), "--innodb-buffer-pool-size=16M",
+                              "--innodb-log-file-size=8M", "--max-connections=50"});
+    if (!WaitForPort(*DbProcess, DbPort, kInstallTimeoutMs + kStartTimeoutMs, Dir.filePath("mariadb.log")))
         return false;
 
     const QByteArray database = DbName().toLatin1();
@@ -395,10 +358,12 @@ bool TSiteServer::RunSqlTool(const QString& sql, const QList<QByteArray>& params
     if (Db == TSiteDb::MariaDb) {
         if (!DbProcess)
             return Fail("MariaDB is not running");
-        dsn = "mysql:unix_socket=" + Dir.filePath("mysql.sock") + ";charset=utf8mb4";
+        dsn = "mysql:unix_socket=" + DbSocket() + ";charset=utf8mb4";
         if (!sql.startsWith("CREATE DATABASE"))
             dsn += ";dbname=" + DbName();
-        user = "root";
+        // The database's owner is whoever started it, by socket authentication.
+        if (const passwd* me = ::getpwuid(::geteuid()))
+            user = QString::fromLocal8Bit(me->pw_name);
     } else {
         dsn = "sqlite:" + Dir.filePath("data/tallyfair.db");
     }

@@ -75,7 +75,7 @@ public:
     QString DbHost() const;
     QString DbName() const { return Db == TSiteDb::MariaDb ? QStringLiteral("tallyfair") : QString(); }
     // MariaDB's Unix socket, which actions.php also takes as a host.
-    QString DbSocket() const { return Dir.filePath("mysql.sock"); }
+    QString DbSocket() const { return Dir.filePath("mariadb.sock"); }
     QString DbUser() const { return SiteUser; }
     QString DbPassword() const { return SitePassword; }
     QByteArray ConfigPhp() const { return ConfigPhpText(DbHost(), DbName(), DbUser(), DbPassword()); }
