@@ -23,7 +23,7 @@
 
 declare(strict_types=1);
 
-if (get_included_files()[0] === __FILE__) {
+if (PHP_SAPI !== 'cli' && get_included_files()[0] === __FILE__) {
     return;
 }
 
