@@ -469,7 +469,8 @@ function tf_track_main(): void
         tf_send('REFUSED', 400);
         return;
     } catch (Throwable $e) {
-        error_log('track.php: ' . get_class($e) . ': ' . $e->getMessage());
+        $hint = stripos($e->getMessage(), 'tf_seen') !== false ? ' (run php upgrade.php, which adds it)' : '';
+        error_log('track.php: ' . get_class($e) . ': ' . $e->getMessage() . $hint);
         tf_send('SERVER ERROR', 500);
         return;
     }
