@@ -13,6 +13,7 @@
 declare(strict_types=1);
 
 require __DIR__ . '/tracking-lib.php';
+tf_quiet_errors();
 
 // ---- who may act ------------------------------------------------------------
 

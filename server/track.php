@@ -45,6 +45,7 @@
 declare(strict_types=1);
 
 require __DIR__ . '/tracking-lib.php';
+tf_quiet_errors();
 
 const TF_TRACK_ATTEMPTS = 3;
 // The most unique-hit cookies of one browser looked at.

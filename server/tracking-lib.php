@@ -27,11 +27,6 @@ if (PHP_SAPI !== 'cli' && get_included_files()[0] === __FILE__) {
     return;
 }
 
-// A warning printed into a reply would make it unreadable to the control
-// panel; problems go to the server's error log instead.
-ini_set('display_errors', '0');
-ini_set('log_errors', '1');
-
 const TF_MAX_NAME = 255;
 const TF_MAX_LINK_ID = 100;
 const TF_MAX_ORDER = 255;
@@ -68,6 +63,15 @@ final class TfRefused extends Exception
 }
 
 // ---- replies ----------------------------------------------------------------
+
+// For the entry points, not for a shop's page that includes this file: a
+// warning printed into a reply would make it unreadable to the control
+// panel, so problems go to the server's error log instead.
+function tf_quiet_errors(): void
+{
+    ini_set('display_errors', '0');
+    ini_set('log_errors', '1');
+}
 
 // Set once the first byte of a reply has gone out: from then on nothing else
 // may be written, not even an error text, or it would become part of it.
