@@ -115,7 +115,7 @@ TEST_F(DemoSite, PrintsItsAddressAndServesTheSeededAffiliatesAndSales)
 TEST_F(DemoSite, ThankYouPageReportsASignedSale)
 {
     const QByteArray page = Http.Get(Url + "/thank-you.php?order=DEMO-77&affid=annb").Body;
-    const auto m = QRegularExpression(R"(<img src="([^"]+)")").match(QString::fromUtf8(page));
+    const auto m = QRegularExpression(R"re(<img src="([^"]+)")re").match(QString::fromUtf8(page));
     ASSERT_TRUE(m.hasMatch()) << page.toStdString();
     const QString sale = Url + "/" + m.captured(1).replace("&amp;", "&");
     EXPECT_EQ(Http.Get(sale).Body, "OK");

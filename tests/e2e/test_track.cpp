@@ -110,7 +110,7 @@ TEST_P(Track, OnlyASaleSignedWithTheSiteSecretCounts)
 TEST_P(Track, PhpHelperSignsAsOpensslDoes)
 {
     const QByteArray ann = Add("Ann", "annb");
-    const QString order = QStringLiteral("ORD 7/\u00fc&x=1");
+    const QString order = QStringLiteral("O'R\\D 7/\u00fc&x=1+2");
     QProcess php;
     php.setWorkingDirectory(Site->DocRoot());
     php.start(QStandardPaths::findExecutable("php"),
@@ -129,6 +129,30 @@ TEST_P(Track, PhpHelperSignsAsOpensslDoes)
     EXPECT_TRUE(url.endsWith("&affid=annb&sig=" + QString::fromLatin1(signature))) << url.toStdString();
     EXPECT_EQ(Http.Get(url).Body, "OK");
     EXPECT_EQ(Site->Rows("SELECT sale_order FROM tf_sales"), QList<TDbRow>{{order.toUtf8()}});
+}
+
+// The client as the library names it: IPv4 whole, IPv6 by its /64, an
+// IPv4 address mapped into IPv6 as itself; the salt changes every key.
+TEST_P(Track, ClientAddressesAreGroupedAndHashed)
+{
+    QProcess php;
+    php.setWorkingDirectory(Site->DocRoot());
+    php.start(
+        QStandardPaths::findExecutable("php"),
+        {"-r",
+         "require 'tracking-lib.php'; foreach (array_slice($argv, 1) as $a) {"
+         " [$address, $salt] = explode(' ', $a); echo bin2hex(tf_client_key($address, '', $salt)), ' '; }",
+         "2001:db8:0:1::a s", "2001:db8:0:1:ffff:1:2:3 s", "2001:db8:0:2::a s", "127.0.0.1 s",
+         "::ffff:127.0.0.1 s", "127.0.0.2 s", "127.0.0.1 t"});
+    ASSERT_TRUE(php.waitForFinished(15000));
+    const QList<QByteArray> keys = php.readAllStandardOutput().trimmed().split(' ');
+    ASSERT_EQ(keys.size(), 7);
+    EXPECT_EQ(keys[0].size(), 32);
+    EXPECT_EQ(keys[0], keys[1]);
+    EXPECT_NE(keys[0], keys[2]);
+    EXPECT_EQ(keys[3], keys[4]);
+    EXPECT_NE(keys[3], keys[5]);
+    EXPECT_NE(keys[3], keys[6]);
 }
 
 TEST_P(Track, SecretFileDecidesWhatIsTaken)
@@ -178,6 +202,10 @@ TEST_P(Track, UnknownAffiliatesAndBadOrdersChangeNothing)
     EXPECT_EQ(Hit(browser, {{"affid", "annb"}, {"event", "refund"}}).Status, 400);
     EXPECT_EQ(Counters(ann), (QList<QByteArray>{"0", "0", "0", "0"}));
     EXPECT_EQ(Count("tf_sales"), 0);
+    // Quotes and backslashes are a link id like any other.
+    const QByteArray odd = Add("Odd", "o'm\\r");
+    EXPECT_EQ(Hit(browser, {{"affid", "o'm\\r"}}).Body, "OK");
+    EXPECT_EQ(Counters(odd), (QList<QByteArray>{"1", "1", "0", "0"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Db, Track, ::testing::Values(TSiteDb::Sqlite, TSiteDb::MariaDb), SiteDbParamName);
