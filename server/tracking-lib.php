@@ -97,22 +97,6 @@ function tf_send(string $text, int $status = 200): void
     echo $text;
 }
 
-// Values written by other parts of the site are not checked on the way in,
-// so separators are blanked here to keep every record whole.
-function tf_field(?string $value): string
-{
-    return '"' . strtr((string)$value, [',' => ' ', '^' => ' ', '"' => ' ', "\r" => ' ', "\n" => ' ']) . '"';
-}
-
-function tf_records(array $rows): string
-{
-    $out = '';
-    foreach ($rows as $row) {
-        $out .= implode(',', array_map('tf_field', $row)) . '^';
-    }
-    return $out;
-}
-
 // ---- the site's files -------------------------------------------------------
 
 // Includes a PHP file of the site and gives back what it returns. Whatever it
