@@ -10,7 +10,7 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core
-  php-cli php-sqlite3 php-mysql mariadb-server mariadb-client curl
+  php-cli php-cgi php-sqlite3 php-mysql mariadb-server mariadb-client curl
   openssl ca-certificates
   nginx php-fpm wrk
   dpkg-dev file lintian desktop-file-utils appstream librsvg2-bin

@@ -13,6 +13,7 @@
 declare(strict_types=1);
 
 require __DIR__ . '/tracking-lib.php';
+tf_quiet_errors();
 
 // ---- who may act ------------------------------------------------------------
 
@@ -95,7 +96,9 @@ function tf_parse_record_id(string $text): int
 
 // ---- the eight actions ------------------------------------------------------
 
-const TF_AFFILIATE_COLUMNS = 'id, name, link_id, oto_sales, subscribers, visitors, unique_hits';
+// An affiliate's record: its fields, and which of them are text.
+const TF_AFFILIATE_FIELDS = ['id', 'name', 'link_id', 'oto_sales', 'subscribers', 'visitors', 'unique_hits'];
+const TF_AFFILIATE_TEXT = [1, 2];
 
 // ---- the eight actions ------------------------------------------------------
 
@@ -139,8 +142,7 @@ function tf_delete_affiliates(PDO $pdo, string $idsText): string
 
 function tf_list_affiliates(PDO $pdo): ?string
 {
-    tf_send_list($pdo, ['id', 'name', 'link_id', 'oto_sales', 'subscribers', 'visitors', 'unique_hits'], [1, 2],
-        'id', 'tf_affiliates', '');
+    tf_send_list($pdo, TF_AFFILIATE_FIELDS, TF_AFFILIATE_TEXT, 'id', 'tf_affiliates', '');
     return null;
 }
 
@@ -256,11 +258,12 @@ function tf_add_affiliate(PDO $pdo, string $name, string $linkId): string
     return 'OK';
 }
 
-function tf_get_affiliate(PDO $pdo, string $recordId): string
+// A list of one record (or none), built like every list.
+function tf_get_affiliate(PDO $pdo, string $recordId): ?string
 {
-    $rows = tf_query($pdo, 'SELECT ' . TF_AFFILIATE_COLUMNS . ' FROM tf_affiliates WHERE id = ?',
-        [tf_parse_record_id($recordId)]);
-    return tf_records($rows) . 'OK';
+    $id = tf_parse_record_id($recordId);
+    tf_send_list($pdo, TF_AFFILIATE_FIELDS, TF_AFFILIATE_TEXT, 'id', 'tf_affiliates', "id = $id");
+    return null;
 }
 
 function tf_edit_affiliate(PDO $pdo, string $recordId, string $name, string $linkId): string

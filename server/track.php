@@ -45,6 +45,7 @@
 declare(strict_types=1);
 
 require __DIR__ . '/tracking-lib.php';
+tf_quiet_errors();
 
 const TF_TRACK_ATTEMPTS = 3;
 // The most unique-hit cookies of one browser looked at.
@@ -437,43 +438,48 @@ function tf_track(PDO $pdo, array $secret, string $event, string $linkId, array 
     return ['OK', 200];
 }
 
-function tf_track_main(): void
+// The reply to one event, and the connection when one was opened.
+function tf_track_request(array $get, array $server): array
 {
-    $get = fn(string $name) => is_string($_GET[$name] ?? null) ? $_GET[$name] : '';
-    if (tf_track_is_automatic($_SERVER)) {
-        tf_send('OK');
-        return;
-    }
     try {
         $secret = tf_load_secret(__DIR__);
     } catch (Throwable $e) {
         error_log('track.php: refused: ' . $e->getMessage());
-        tf_send('REFUSED', 403);
-        return;
+        return ['REFUSED', 403, null];
     }
-    $event = $get('event');
-    if ($event === 'sale' && !tf_track_sale_allowed($secret, $get('order'), $get('affid'), $get('sig'))) {
-        tf_send('REFUSED', 403);
-        return;
+    $event = $get['event'];
+    if ($event === 'sale' && !tf_track_sale_allowed($secret, $get['order'], $get['affid'], $get['sig'])) {
+        return ['REFUSED', 403, null];
     }
     try {
         $pdo = tf_connect(tf_load_config(__DIR__), __DIR__, true);
-        if ($event === 'sale') {
-            tf_track_sale($pdo, $get('affid'), tf_clean_value($get('order'), TF_MAX_ORDER));
-            tf_send('OK');
-        } else {
-            [$text, $status] = tf_track($pdo, $secret, $event, $get('affid'), $_SERVER);
-            tf_send($text, $status);
+        if ($event !== 'sale') {
+            return [...tf_track($pdo, $secret, $event, $get['affid'], $server), $pdo];
         }
+        tf_track_sale($pdo, $get['affid'], tf_clean_value($get['order'], TF_MAX_ORDER));
+        return ['OK', 200, $pdo];
     } catch (TfRefused $e) {
-        tf_send('REFUSED', 400);
-        return;
+        return ['REFUSED', 400, null];
     } catch (Throwable $e) {
-        error_log('track.php: ' . get_class($e) . ': ' . $e->getMessage());
-        tf_send('SERVER ERROR', 500);
+        $hint = stripos($e->getMessage(), 'tf_seen') !== false ? ' (run php upgrade.php, which adds it)' : '';
+        error_log('track.php: ' . get_class($e) . ': ' . $e->getMessage() . $hint);
+        return ['SERVER ERROR', 500, null];
+    }
+}
+
+function tf_track_main(): void
+{
+    if (tf_track_is_automatic($_SERVER)) {
+        tf_send('OK');
         return;
     }
-    if (random_int(1, TF_PRUNE_EVERY) === 1) {
+    $get = [];
+    foreach (['event', 'affid', 'order', 'sig'] as $name) {
+        $get[$name] = is_string($_GET[$name] ?? null) ? $_GET[$name] : '';
+    }
+    [$text, $status, $pdo] = tf_track_request($get, $_SERVER);
+    tf_send($text, $status);
+    if ($pdo !== null && random_int(1, TF_PRUNE_EVERY) === 1) {
         try {
             tf_track_prune($pdo);
         } catch (Throwable $e) {

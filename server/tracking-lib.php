@@ -23,14 +23,9 @@
 
 declare(strict_types=1);
 
-if (get_included_files()[0] === __FILE__) {
+if (PHP_SAPI !== 'cli' && get_included_files()[0] === __FILE__) {
     return;
 }
-
-// A warning printed into a reply would make it unreadable to the control
-// panel; problems go to the server's error log instead.
-ini_set('display_errors', '0');
-ini_set('log_errors', '1');
 
 const TF_MAX_NAME = 255;
 const TF_MAX_LINK_ID = 100;
@@ -69,6 +64,15 @@ final class TfRefused extends Exception
 
 // ---- replies ----------------------------------------------------------------
 
+// For the entry points, not for a shop's page that includes this file: a
+// warning printed into a reply would make it unreadable to the control
+// panel, so problems go to the server's error log instead.
+function tf_quiet_errors(): void
+{
+    ini_set('display_errors', '0');
+    ini_set('log_errors', '1');
+}
+
 // Set once the first byte of a reply has gone out: from then on nothing else
 // may be written, not even an error text, or it would become part of it.
 $tf_reply_started = false;
@@ -91,22 +95,6 @@ function tf_send(string $text, int $status = 200): void
 {
     tf_send_headers($status, strlen($text));
     echo $text;
-}
-
-// Values written by other parts of the site are not checked on the way in,
-// so separators are blanked here to keep every record whole.
-function tf_field(?string $value): string
-{
-    return '"' . strtr((string)$value, [',' => ' ', '^' => ' ', '"' => ' ', "\r" => ' ', "\n" => ' ']) . '"';
-}
-
-function tf_records(array $rows): string
-{
-    $out = '';
-    foreach ($rows as $row) {
-        $out .= implode(',', array_map('tf_field', $row)) . '^';
-    }
-    return $out;
 }
 
 // ---- the site's files -------------------------------------------------------

@@ -114,6 +114,20 @@ TEST_F(DemoSite, PrintsItsAddressAndServesTheSeededAffiliatesAndSales)
     EXPECT_EQ(all.count('^'), direct.count('^') + referred.count('^'));
 }
 
+// The demo shop's thank-you page reports its sale as an operator's shop
+// does: signed, so that the address works for that affiliate only.
+TEST_F(DemoSite, ThankYouPageReportsASignedSale)
+{
+    const QByteArray page = Http.Get(Url + "/thank-you.php?order=DEMO-77&affid=annb").Body;
+    const auto m = QRegularExpression(R"re(<img src="([^"]+)")re").match(QString::fromUtf8(page));
+    ASSERT_TRUE(m.hasMatch()) << page.toStdString();
+    const QString sale = Url + "/" + m.captured(1).replace("&amp;", "&");
+    EXPECT_EQ(Http.Get(sale).Body, "OK");
+    const QByteArray referred = Actions({{"action", "4"}, {"querytype", "1"}, {"reftype", ""}, {"end", ""}});
+    EXPECT_TRUE(referred.contains("\"Ann Baker\",\"DEMO-77\"^")) << referred.toStdString();
+    EXPECT_EQ(Http.Get(QString(sale).replace("affid=annb", "affid=carlos")).Body, "REFUSED");
+}
+
 TEST_F(DemoSite, WritesOnlyInsideItsFolderAndStops)
 {
     EXPECT_EQ(Parent.Entries(), QStringList{"site"});

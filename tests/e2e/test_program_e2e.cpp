@@ -15,8 +15,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
-#include <QToolButton>
 #include <QTest>
+#include <QToolButton>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -297,7 +297,8 @@ TEST_F(ProgramOnSite, AWholeSessionLeavesNothingBehind)
 {
     ASSERT_NO_FATAL_FAILURE(Connect());
     SeedAffiliate("Ann", "ann-1", {"1", "2", "3", "4"});
-    ASSERT_TRUE(Site->Exec("INSERT INTO tf_sales (affiliate_id, sale_order) VALUES (?, 'ord-a')", {IdOf("ann-1")}));
+    ASSERT_TRUE(
+        Site->Exec("INSERT INTO tf_sales (affiliate_id, sale_order) VALUES (?, 'ord-a')", {IdOf("ann-1")}));
     Refresh();
     ASSERT_EQ(Affiliates()->model()->rowCount(), 1);
     Affiliates()->selectRow(0);

@@ -9,12 +9,14 @@
 #include <QHttpMultiPart>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QMessageAuthenticationCode>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <QUrlQuery>
 #include <csignal>
 #include <pwd.h>
 #include <unistd.h>
@@ -32,7 +34,7 @@ constexpr int kInstallTimeoutMs = 60000;
 constexpr int kStartTimeoutMs = 30000;
 constexpr int kToolTimeoutMs = 30000;
 
-const char* const kSiteScripts[] = {"actions.php", "track.php", "upgrade.php"};
+const char* const kSiteScripts[] = {"actions.php", "track.php", "tracking-lib.php", "upgrade.php"};
 
 quint16 FreePort()
 {
@@ -168,6 +170,38 @@ THttpReply THttpSession::Wait(QNetworkReply* reply)
     return result;
 }
 
+TRawReply RawRequest(const QString& url, const QByteArray& fromAddress,
+                     const QList<QPair<QByteArray, QByteArray>>& headers, const QByteArray& method,
+                     const QByteArray& body)
+{
+    const QUrl target(url);
+    QTcpSocket socket;
+    TRawReply reply;
+    if (!socket.bind(QHostAddress(QString::fromLatin1(fromAddress))))
+        return reply;
+    socket.connectToHost(QHostAddress(target.host()), quint16(target.port()));
+    if (!socket.waitForConnected(5000))
+        return reply;
+    QByteArray request = method + ' ' + target.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority) +
+                         " HTTP/1.0\r\nHost: " + target.host().toLatin1() + "\r\n";
+    for (const auto& [name, value] : headers)
+        request += name + ": " + value + "\r\n";
+    if (!body.isEmpty())
+        request += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    socket.write(request + "\r\n" + body);
+    QByteArray raw;
+    while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(15000))
+        raw += socket.readAll();
+    raw += socket.readAll();
+    const qsizetype end = raw.indexOf("\r\n\r\n");
+    if (end < 0)
+        return reply;
+    reply.Head = raw.left(end);
+    reply.Body = raw.mid(end + 4);
+    reply.Status = reply.Head.mid(9, 3).toInt();
+    return reply;
+}
+
 // ---- the site ------------------------------------------------------------------
 
 TSiteServer::TSiteServer(TSiteDb db) : Db(db) {}
@@ -301,6 +335,8 @@ bool TSiteServer::StartWeb(const QByteArray& configPhp)
     const QString php = FindTool("php");
     if (php.isEmpty())
         return Fail("php not found (install php-cli, see scripts/deps.sh)");
+    if (Secret.isEmpty() && !MakeSecret())
+        return false;
     WebPort = FreePort();
     if (WebPort == 0)
         return Fail("no free port for PHP");
@@ -317,6 +353,22 @@ bool TSiteServer::StartWeb(const QByteArray& configPhp)
     args << "-S" << QStringLiteral("127.0.0.1:%1").arg(WebPort) << "-t" << www;
     WebProcess->start(php, args);
     return WaitForPort(*WebProcess, WebPort, kStartTimeoutMs, Dir.filePath("php.log"));
+}
+
+// Once per site: later starts keep the file, as a site keeps its secret.
+bool TSiteServer::MakeSecret()
+{
+    QProcess upgrade;
+    upgrade.setWorkingDirectory(DocRoot());
+    upgrade.start(FindTool("php"), {"upgrade.php", "--make-secret"});
+    if (!upgrade.waitForFinished(kToolTimeoutMs) || upgrade.exitCode() != 0)
+        return Fail("upgrade.php --make-secret failed: " +
+                    QString::fromLocal8Bit(upgrade.readAllStandardError()));
+    const QByteArray line = upgrade.readAllStandardOutput().trimmed();
+    if (!line.startsWith("TRACKING_SECRET=") || line.size() != 16 + 64)
+        return Fail("upgrade.php --make-secret printed: " + QString::fromLocal8Bit(line));
+    Secret = line.mid(16);
+    return true;
 }
 
 bool TSiteServer::WriteConfig(const QByteArray& configPhp)
@@ -344,6 +396,28 @@ QString TSiteServer::ActionsUrl() const
 QString TSiteServer::DocRoot() const
 {
     return Dir.filePath("www");
+}
+
+QString TSiteServer::TrackUrl(const QList<QPair<QString, QString>>& query) const
+{
+    QUrl url(SiteUrl() + "/track.php");
+    QUrlQuery q;
+    q.setQueryItems(query);
+    url.setQuery(q);
+    return url.toString(QUrl::FullyEncoded);
+}
+
+QByteArray TSiteServer::SaleSignature(const QByteArray& order, const QByteArray& affid) const
+{
+    return QMessageAuthenticationCode::hash(order + '\n' + affid, Secret, QCryptographicHash::Sha256).toHex();
+}
+
+QString TSiteServer::SignedSaleUrl(const QString& order, const QString& affid) const
+{
+    return TrackUrl({{"event", "sale"},
+                     {"order", order},
+                     {"affid", affid},
+                     {"sig", QString::fromLatin1(SaleSignature(order.toUtf8(), affid.toUtf8()))}});
 }
 
 QString TSiteServer::WebLog() const
@@ -407,7 +481,7 @@ QList<TDbRow> TSiteServer::Rows(const QString& sql, const QList<QByteArray>& par
 
 bool TSiteServer::Reset()
 {
-    return Exec("DELETE FROM tf_sales; DELETE FROM tf_affiliates");
+    return Exec("DELETE FROM tf_sales; DELETE FROM tf_affiliates; DELETE FROM tf_seen");
 }
 
 } // namespace tftest

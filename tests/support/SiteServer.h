@@ -2,7 +2,8 @@
 // A real site for end-to-end tests: the reference actions.php (and track.php)
 // on PHP's built-in server, over a private MariaDB server started in a
 // temporary folder, or over an SQLite file for speed. Everything listens on
-// 127.0.0.1 on free ports and is killed by Stop() or the destructor.
+// 127.0.0.1 on free ports and is killed by Stop() or the destructor. The
+// site's secret file is made by its own upgrade.php, as an operator makes it.
 #include <QByteArray>
 #include <QList>
 #include <QNetworkAccessManager>
@@ -51,6 +52,18 @@ private:
     QNetworkAccessManager Manager;
 };
 
+// One request on a connection of its own from a chosen loopback address
+// (127.0.0.2 is another client to the site), HTTP/1.0 so that the reply ends
+// with the connection. Head holds the status line and headers.
+struct TRawReply {
+    int Status = 0;
+    QByteArray Head;
+    QByteArray Body;
+};
+TRawReply RawRequest(const QString& url, const QByteArray& fromAddress,
+                     const QList<QPair<QByteArray, QByteArray>>& headers = {},
+                     const QByteArray& method = "GET", const QByteArray& body = {});
+
 // A database row as text; NULL comes back empty.
 using TDbRow = QList<QByteArray>;
 
@@ -98,11 +111,20 @@ public:
     QString ActionsUrl() const; // SiteUrl() + "/actions.php"
     QString DocRoot() const;
 
+    // track.php with this query, encoded.
+    QString TrackUrl(const QList<QPair<QString, QString>>& query) const;
+    // A sale as the shop's server reports it: signed with the site's secret.
+    QString SignedSaleUrl(const QString& order, const QString& affid) const;
+    // The signature of a sale, lowercase hex; computed here, not by the site.
+    QByteArray SaleSignature(const QByteArray& order, const QByteArray& affid) const;
+    // The secret that upgrade.php printed when it made the secret file.
+    QByteArray TrackingSecret() const { return Secret; }
+
     // Direct access for arranging and checking, as the database's owner.
     // With params, sql is one statement with ? placeholders.
     bool Exec(const QString& sql, const QList<QByteArray>& params = {});
     QList<TDbRow> Rows(const QString& sql, const QList<QByteArray>& params = {});
-    // Empties both tables.
+    // Empties the tables.
     bool Reset();
 
     TSiteDb Backend() const { return Db; }
@@ -118,6 +140,7 @@ private:
     bool RunSqlTool(const QString& sql, const QList<QByteArray>& params, QByteArray* out);
     bool Fail(const QString& what);
     bool WaitForPort(QProcess& process, quint16 port, int timeoutMs, const QString& logFile);
+    bool MakeSecret();
 
     TSiteDb Db;
     QTemporaryDir Dir;
@@ -129,6 +152,7 @@ private:
     QString SitePassword;
     QStringList WebIni;
     int WebWorkers = 0;
+    QByteArray Secret;
     QString LastError;
 };
 
