@@ -6,6 +6,7 @@
 # FOLDER must be new, or one of the caller's that no one else can write
 # (FOLDER=$(mktemp -d) is a good one). It gets www/ (the document root:
 # actions.php, track.php, tracking-lib.php, config.php, tracking-secret.php,
+# the demo shop's thank-you.php (thank-you.php?order=ORDER&affid=LINKID),
 # the demo news service under news/ and the live-update descriptor under
 # liveupdate/tallyfair/), data/tallyfair.db (SQLite, outside the document
 # root), conf/router.php, server.log, server.pid and site.env, which names
@@ -65,6 +66,8 @@ tf_server_folder "$DATA"
 for name in actions.php track.php tracking-lib.php; do
   [ -f "$SERVER/$name" ] && tf_copy "$SERVER/$name" "$WWW/$name"
 done
+# The demo shop's thank-you page, which reports a signed sale.
+[ -f "$SERVER/demo/thank-you.php" ] && tf_copy "$SERVER/demo/thank-you.php" "$WWW/thank-you.php"
 for name in getlastnews.php getnewsdetails.php news-items.php; do
   tf_copy "$SERVER/demo/$name" "$WWW/news/$name"
 done

@@ -107,6 +107,19 @@ else
   check "the public folder serves no config.php" test "$(status_of "http://127.0.0.1:$PORT/track/config.php")" = 404
   check "the public folder serves no secret" test "$(status_of "http://127.0.0.1:$PORT/track/tracking-secret.php")" = 404
   check "the public folder serves no editor's copy" test "$(status_of "http://127.0.0.1:$PORT/track/track.php~")" = 404
+
+  # The client's address comes from X-Forwarded-For, and track.php has the
+  # secret beside it: a load balancer's visitors count apart, signed sales only.
+  sql() { mariadb --no-defaults --socket="$DB_SOCKET" -u "$(id -un)" --batch --skip-column-names tallyfair -e "$1"; }
+  sql "INSERT INTO tf_affiliates (name, link_id) VALUES ('Ann', 'ann')"
+  for address in 10.1.1.1 10.1.1.1 10.1.1.2; do
+    curl -s -o /dev/null -H "X-Forwarded-For: $address" "$TRACK_URL?affid=ann"
+  done
+  check "visits count once per forwarded client address" test "$(sql "SELECT visitors FROM tf_affiliates")" = 2
+  sig=$(printf '%s\n%s' O-1 ann | openssl dgst -sha256 -hmac "$TRACKING_SECRET" | sed 's/.*= //')
+  check "a sale signed with stack.env's secret counts" test "$(curl -s "$TRACK_URL?event=sale&order=O-1&affid=ann&sig=$sig")" = OK
+  check "an unsigned sale is refused" test "$(curl -s "$TRACK_URL?event=sale&order=O-2&affid=ann")" = REFUSED
+  check "and only the signed one is recorded" test "$(sql "SELECT COUNT(*) FROM tf_sales")" = 1
 fi
 check "the server does not run as root" test "$(server_uid "$SERVER_PID")" -ne 0
 
