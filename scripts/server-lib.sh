@@ -71,10 +71,16 @@ tf_pick_user() {
     TF_RUN_USER=$SUDO_USER
   else
     TF_RUN_USER=tallyfair-site
-    if ! id -u "$TF_RUN_USER" >/dev/null 2>&1; then
+    # Another script starting at the same moment may hold the lock on
+    # /etc/passwd, or make the user first.
+    local try
+    for try in 1 2 3 4 5; do
+      id -u "$TF_RUN_USER" >/dev/null 2>&1 && break
       useradd --system --user-group --no-create-home --home-dir /nonexistent \
-        --shell /usr/sbin/nologin "$TF_RUN_USER" || tf_die "cannot create the system user $TF_RUN_USER"
-    fi
+        --shell /usr/sbin/nologin "$TF_RUN_USER" 2>/dev/null && break
+      sleep "0.$try"
+    done
+    id -u "$TF_RUN_USER" >/dev/null 2>&1 || tf_die "cannot create the system user $TF_RUN_USER"
   fi
   TF_RUN_UID=$(id -u -- "$TF_RUN_USER")
   TF_RUN_GID=$(id -g -- "$TF_RUN_USER")

@@ -1,5 +1,6 @@
 <?php
-// Router for PHP's built-in server (scripts/site.sh): the site answers only
+// Router for PHP's built-in server (scripts/site.sh, and the tests' site
+// fixture, tests/support/SiteServer.cpp): the site answers only
 // requests addressed to this machine as 127.0.0.1 or localhost, on its own
 // port. A page whose host name was rebound to 127.0.0.1 sends its own name
 // as Host and is turned away before any script runs.

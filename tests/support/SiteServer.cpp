@@ -350,7 +350,10 @@ bool TSiteServer::StartWeb(const QByteArray& configPhp)
     QStringList args;
     for (const QString& setting : WebIni)
         args << "-d" << setting;
-    args << "-S" << QStringLiteral("127.0.0.1:%1").arg(WebPort) << "-t" << www;
+    // With scripts/site.sh's router, so that the tests meet the demo's
+    // server as it is: only Host 127.0.0.1 and localhost are answered.
+    args << "-S" << QStringLiteral("127.0.0.1:%1").arg(WebPort) << "-t" << www
+         << SourceDir() + "/scripts/site-router.php";
     WebProcess->start(php, args);
     return WaitForPort(*WebProcess, WebPort, kStartTimeoutMs, Dir.filePath("php.log"));
 }
