@@ -13,7 +13,9 @@
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
@@ -84,18 +86,21 @@ protected:
     // Types the settings into the dialog as the operator would and confirms.
     void EnterSettings(TModalPilot& pilot)
     {
-        pilot.Handle([this](QWidget* dialog) {
-            const auto type = [dialog](const char* name, const QString& text) {
-                auto* edit = dialog->findChild<QLineEdit*>(QString::fromLatin1(name));
-                ASSERT_NE(edit, nullptr) << name;
+        EnterSettings(pilot,
+                      {Site->SiteUrl(), Site->DbHost(), Site->DbName(), Site->DbUser(), Site->DbPassword()});
+    }
+    // Site URL, host, database, user and password.
+    void EnterSettings(TModalPilot& pilot, const QStringList& values)
+    {
+        pilot.Handle([values](QWidget* dialog) {
+            const char* const fields[] = {"edtSite", "edtHostname", "edtDatabase", "edtUsername",
+                                          "edtPassword"};
+            for (int i = 0; i < 5; ++i) {
+                auto* edit = dialog->findChild<QLineEdit*>(QString::fromLatin1(fields[i]));
+                ASSERT_NE(edit, nullptr) << fields[i];
                 edit->clear();
-                QTest::keyClicks(edit, text);
-            };
-            type("edtSite", Site->SiteUrl());
-            type("edtHostname", Site->DbHost());
-            type("edtDatabase", Site->DbName());
-            type("edtUsername", Site->DbUser());
-            type("edtPassword", Site->DbPassword());
+                QTest::keyClicks(edit, values.value(i));
+            }
             Click(dialog->findChild<QPushButton*>(QStringLiteral("btnOk")));
         });
         Click(Control<QPushButton>("btnSimple"));
@@ -237,6 +242,53 @@ TEST_F(ProgramOnSite, AddEditAndDeleteChangeTheDatabase)
     EXPECT_EQ(pilot.Messages.size(), 3);
     EXPECT_TRUE(pilot.Unexpected.isEmpty()) << pilot.Unexpected.join(QLatin1Char('|')).toStdString();
     EXPECT_EQ(pilot.Pending(), 0);
+}
+
+// The stack as an operator runs it (scripts/stack.sh): actions.php in nginx's
+// protected folder behind HTTP Basic, the credentials in the site URL as
+// stack.env gives it.
+TEST_F(ProgramOnSite, WorksThroughTheStacksProtectedFolderWithCredentialsInTheSiteUrl)
+{
+    TDataFolder parent;
+    // Started by root, the stack's servers run as another user, who must
+    // pass through the folder above it.
+    QFile::setPermissions(parent.Path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                             QFile::ExeGroup | QFile::ExeOther);
+    const QString folder = parent.File("stack");
+    const QString script = SourceDir() + "/scripts/stack.sh";
+    QProcess start;
+    start.setProcessChannelMode(QProcess::MergedChannels);
+    start.start("bash", {script, "start", folder});
+    const bool started = start.waitForFinished(180000) && start.exitCode() == 0;
+    const auto stop = qScopeGuard([&] { QProcess::execute("bash", {script, "stop", folder}); });
+    ASSERT_TRUE(started) << start.readAll().toStdString();
+    QMap<QString, QString> env;
+    for (const QByteArray& line : parent.Read("stack/stack.env").split('\n'))
+        if (const qsizetype eq = line.indexOf('='); eq > 0)
+            env[QString::fromUtf8(line.left(eq))] = QString::fromUtf8(line.mid(eq + 1));
+    const auto sql = [&](const QString& statement) {
+        QProcess client;
+        client.start("bash",
+                     {"-c", R"sh(mariadb --no-defaults --socket="$1" -u "$(id -un)" -N tallyfair -e "$2")sh",
+                      "-", env["DB_SOCKET"], statement});
+        client.waitForFinished(30000);
+        return client.readAllStandardOutput();
+    };
+    sql("INSERT INTO tf_affiliates (name, link_id) VALUES ('Ann', 'ann-1')");
+
+    TModalPilot pilot;
+    EnterSettings(pilot,
+                  {env["SITE_URL"], env["DB_SOCKET"], env["DB_NAME"], env["DB_USER"], env["DB_PASSWORD"]});
+    ASSERT_TRUE(env["SITE_URL"].startsWith("http://operator:"));
+    Refresh();
+    ASSERT_EQ(Affiliates()->model()->rowCount(), 1);
+    EXPECT_EQ(Cell(Affiliates(), 0, 0), QStringLiteral("Ann"));
+    FillAffiliateDialog(pilot, QStringLiteral("Bea"), QStringLiteral("bea-2"));
+    Click(Control<QPushButton>("bsSkinButton2"));
+    Settle();
+    EXPECT_EQ(sql("SELECT link_id FROM tf_affiliates ORDER BY id"), "ann-1\nbea-2\n");
+    EXPECT_TRUE(pilot.Messages.isEmpty()) << pilot.Messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(pilot.Unexpected.isEmpty()) << pilot.Unexpected.join(QLatin1Char('|')).toStdString();
 }
 
 TEST_F(ProgramOnSite, TheShowBoxPicksWhichSalesAreListed)
