@@ -29,13 +29,10 @@ declare(strict_types=1);
 
 require __DIR__ . '/tracking-lib.php';
 
-const TF_SEEN_MYSQL = 'CREATE TABLE tf_seen (client BINARY(16) NOT NULL, affiliate_id INT UNSIGNED NOT NULL,'
-    . ' kind TINYINT UNSIGNED NOT NULL, bucket INT UNSIGNED NOT NULL, expires INT UNSIGNED NOT NULL,'
-    . ' PRIMARY KEY (client, affiliate_id, kind, bucket), KEY ix_tf_seen_expires (expires)) ENGINE=InnoDB';
-const TF_SEEN_SQLITE = 'CREATE TABLE tf_seen (client BLOB NOT NULL, affiliate_id INTEGER NOT NULL,'
-    . ' kind INTEGER NOT NULL, bucket INTEGER NOT NULL, expires INTEGER NOT NULL,'
-    . ' PRIMARY KEY (client, affiliate_id, kind, bucket));'
-    . ' CREATE INDEX IF NOT EXISTS ix_tf_seen_expires ON tf_seen (expires)';
+const TF_SEEN_MYSQL = 'CREATE TABLE tf_seen (expires INT UNSIGNED NOT NULL, kind TINYINT UNSIGNED NOT NULL,'
+    . ' client BINARY(16) NOT NULL, PRIMARY KEY (expires, kind, client)) ENGINE=InnoDB';
+const TF_SEEN_SQLITE = 'CREATE TABLE tf_seen (expires INTEGER NOT NULL, kind INTEGER NOT NULL,'
+    . ' client BLOB NOT NULL, PRIMARY KEY (expires, kind, client)) WITHOUT ROWID';
 
 function tf_upgrade_say(string $text): void
 {

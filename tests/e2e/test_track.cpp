@@ -132,27 +132,29 @@ TEST_P(Track, PhpHelperSignsAsOpensslDoes)
 }
 
 // The client as the library names it: IPv4 whole, IPv6 by its /64, an
-// IPv4 address mapped into IPv6 as itself; the salt changes every key.
+// IPv4 address mapped into IPv6 as itself; the salt and the affiliate's link
+// id change every key.
 TEST_P(Track, ClientAddressesAreGroupedAndHashed)
 {
     QProcess php;
     php.setWorkingDirectory(Site->DocRoot());
-    php.start(
-        QStandardPaths::findExecutable("php"),
-        {"-r",
-         "require 'tracking-lib.php'; foreach (array_slice($argv, 1) as $a) {"
-         " [$address, $salt] = explode(' ', $a); echo bin2hex(tf_client_key($address, '', $salt)), ' '; }",
-         "2001:db8:0:1::a s", "2001:db8:0:1:ffff:1:2:3 s", "2001:db8:0:2::a s", "127.0.0.1 s",
-         "::ffff:127.0.0.1 s", "127.0.0.2 s", "127.0.0.1 t"});
+    php.start(QStandardPaths::findExecutable("php"),
+              {"-r",
+               "require 'tracking-lib.php'; foreach (array_slice($argv, 1) as $a) {"
+               " [$address, $salt, $link] = explode(' ', $a);"
+               " echo bin2hex(tf_client_key($address, '', $link, $salt)), ' '; }",
+               "2001:db8:0:1::a s annb", "2001:db8:0:1:ffff:1:2:3 s annb", "2001:db8:0:2::a s annb",
+               "127.0.0.1 s annb", "::ffff:127.0.0.1 s annb", "127.0.0.2 s annb", "127.0.0.1 t annb",
+               "127.0.0.1 s bob7"});
     ASSERT_TRUE(php.waitForFinished(15000));
     const QList<QByteArray> keys = php.readAllStandardOutput().trimmed().split(' ');
-    ASSERT_EQ(keys.size(), 7);
+    ASSERT_EQ(keys.size(), 8);
     EXPECT_EQ(keys[0].size(), 32);
     EXPECT_EQ(keys[0], keys[1]);
     EXPECT_NE(keys[0], keys[2]);
     EXPECT_EQ(keys[3], keys[4]);
-    EXPECT_NE(keys[3], keys[5]);
-    EXPECT_NE(keys[3], keys[6]);
+    for (int other : {5, 6, 7})
+        EXPECT_NE(keys[3], keys[other]) << other;
 }
 
 TEST_P(Track, SecretFileDecidesWhatIsTaken)
