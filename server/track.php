@@ -311,8 +311,8 @@ final class TfCount
 }
 
 // MySQL/MariaDB: the whole count as one batch of plain statements in one
-// round trip, which commits and ends with the affiliate's id (NULL: unknown)
-// and whether it counted. No statement reads before it writes: the rows of
+// round trip, which hands back the affiliate's id (NULL: unknown) and whether
+// it counted, and commits. No statement reads before it writes: the rows of
 // tf_seen are keyed by the link id itself, so they need no lookup of the
 // affiliate first, and the counter's row is locked only by the UPDATE, just
 // before the commit. (A compound statement would do the same, but the server
@@ -327,8 +327,9 @@ function tf_track_count_batch(PDO $pdo, TfCount $count): string
             . ' FROM DUAL WHERE @tf_n = 1; SET @tf_u = ROW_COUNT();';
     }
     return $sql . ' UPDATE tf_affiliates SET ' . $count->set('@tf_u') . ', id = LAST_INSERT_ID(id)'
-        . " WHERE link_id = $link AND @tf_n = 1; SET @tf_c = ROW_COUNT(); COMMIT;"
-        . " SELECT IF(@tf_c = 1, LAST_INSERT_ID(), (SELECT id FROM tf_affiliates WHERE link_id = $link)), @tf_c";
+        . " WHERE link_id = $link AND @tf_n = 1;"
+        . " SELECT IF(ROW_COUNT() = 1, LAST_INSERT_ID(), (SELECT id FROM tf_affiliates WHERE link_id = $link)),"
+        . ' ROW_COUNT(); COMMIT';
 }
 
 // SQLite: the same statement by statement.
@@ -359,6 +360,8 @@ function tf_track_count(PDO $pdo, TfCount $count): ?int
             // the replies of the writes, up to the closing SELECT
         }
         $row = $st->fetch();
+        // Reads the COMMIT's reply too; should it have failed, the
+        // transaction is still open and is committed once more.
         $st->closeCursor();
         return [$row[0] === null ? null : (int)$row[0], (int)$row[1] === 1];
     }, TF_EVENT));
