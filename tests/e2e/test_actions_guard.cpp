@@ -71,6 +71,12 @@ TEST_P(ActionsGuard, UnprotectedFolderRefusesEveryActionAndChangesNothing)
         }
     }
     EXPECT_EQ(Everything(), before);
+    // Refused before the database is opened: no config.php makes no
+    // difference (with the marker it is a SERVER ERROR).
+    ASSERT_TRUE(Site->WriteConfig(QByteArray()));
+    EXPECT_EQ(Cgi(kEveryAction[2], {}).Body, "REFUSED");
+    EXPECT_EQ(Cgi(kEveryAction[2], {"TALLYFAIR_PROTECTED=1"}).Body, "SERVER ERROR");
+    ASSERT_TRUE(Site->WriteConfig(Site->ConfigPhp()));
     // The same script and requests act once the web server sets the marker.
     EXPECT_EQ(Cgi({}, {"TALLYFAIR_PROTECTED=1"}).Body, "READY");
     EXPECT_EQ(Cgi({{"action", "3"}}, {"REDIRECT_TALLYFAIR_PROTECTED=1"}).Body, Body("3"));

@@ -2,10 +2,13 @@
 // one count per client and window, sales only with the site's signature.
 #include "SiteFixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QMessageAuthenticationCode>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace tftest;
@@ -142,6 +145,40 @@ TEST_P(Track, PhpHelperSignsAsOpensslDoes)
     EXPECT_TRUE(url.endsWith("&affid=annb&sig=" + QString::fromLatin1(signature))) << url.toStdString();
     EXPECT_EQ(Http.Get(url).Body, "OK");
     EXPECT_EQ(Site->Rows("SELECT sale_order FROM tf_sales"), QList<TDbRow>{{order.toUtf8()}});
+}
+
+TEST_P(Track, MakeSecretWritesOnceAndPrivately)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("tracking-secret.php");
+    auto make = [&](QByteArray* out) {
+        QProcess php;
+        php.start(QStandardPaths::findExecutable("php"),
+                  {Site->DocRoot() + "/upgrade.php", "--make-secret", path});
+        EXPECT_TRUE(php.waitForFinished(15000));
+        *out = php.readAllStandardOutput();
+        return php.exitCode();
+    };
+    QByteArray printed;
+    ASSERT_EQ(make(&printed), 0);
+    ASSERT_TRUE(
+        QRegularExpression("^TRACKING_SECRET=[0-9a-f]{64}\n$").match(QString::fromLatin1(printed)).hasMatch())
+        << printed.toStdString();
+    QFile file(path);
+    // 0640: the owner's group may be the web server's.
+    EXPECT_EQ(int(file.permissions() & 0x7077), int(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    file.close();
+    EXPECT_TRUE(text.contains("'secret' => '" + printed.mid(16, 64) + "'"));
+    EXPECT_EQ(text.count(printed.mid(16, 64)), 1); // the salt is another
+    // Never over a secret that is there.
+    QByteArray again;
+    EXPECT_NE(make(&again), 0);
+    EXPECT_TRUE(again.isEmpty());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), text);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{"tracking-secret.php"});
 }
 
 // The client as the library names it: IPv4 whole, IPv6 by its /64, an
