@@ -314,12 +314,13 @@ function tf_main(): void
     }
     // The control panel sends a plain GET before it adds or edits; it must
     // succeed, and it touches nothing.
-    if (($_SERVER['REQUEST_METHOD'] ?? 'GET') !== 'POST' || !isset($_POST['action'])) {
-        tf_send('READY');
+    $method = $_SERVER['REQUEST_METHOD'] ?? 'GET';
+    if ($method !== 'GET' && $method !== 'HEAD' && tf_is_from_browser($_SERVER)) {
+        tf_send('REFUSED', 403);
         return;
     }
-    if (tf_is_from_browser($_SERVER)) {
-        tf_send('REFUSED', 403);
+    if ($method !== 'POST' || !isset($_POST['action'])) {
+        tf_send('READY');
         return;
     }
     global $tf_reply_started;

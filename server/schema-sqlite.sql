@@ -23,12 +23,8 @@ CREATE INDEX IF NOT EXISTS ix_tf_sales_affiliate ON tf_sales (affiliate_id);
 CREATE UNIQUE INDEX IF NOT EXISTS uq_tf_sales_order_key ON tf_sales (order_key);
 
 CREATE TABLE IF NOT EXISTS tf_seen (
-  client       BLOB    NOT NULL,
-  affiliate_id INTEGER NOT NULL,
-  kind         INTEGER NOT NULL,
-  bucket       INTEGER NOT NULL,
-  expires      INTEGER NOT NULL,
-  PRIMARY KEY (client, affiliate_id, kind, bucket)
-);
-
-CREATE INDEX IF NOT EXISTS ix_tf_seen_expires ON tf_seen (expires);
+  expires INTEGER NOT NULL,
+  kind    INTEGER NOT NULL,
+  client  BLOB    NOT NULL,
+  PRIMARY KEY (expires, kind, client)
+) WITHOUT ROWID;

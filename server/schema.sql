@@ -36,17 +36,15 @@ CREATE TABLE IF NOT EXISTS tf_sales (
 ) ENGINE=InnoDB;
 
 -- What track.php has counted lately, so that one client counts once per
--- affiliate and window: client is a keyed hash of the address (and, for a
--- unique hit, the browser), never the address; kind 1 a visit, 2 a unique
--- hit, 3 a subscribe; bucket the window's number, expires its end (Unix
--- time), after which the row is deleted. No foreign key: its check would
--- share-lock the affiliate's row that the same count then updates.
+-- affiliate and window: client is a keyed hash of the address (for a unique
+-- hit, also of the browser) and the affiliate's link id, never the address
+-- itself; kind 1 a visit, 2 a unique hit, 3 a subscribe; expires the end of
+-- the window (Unix time), after which the row is deleted. The key starts with
+-- expires, so that old rows are deleted from one end of it while new ones
+-- are added at the other.
 CREATE TABLE IF NOT EXISTS tf_seen (
-  client       BINARY(16)       NOT NULL,
-  affiliate_id INT UNSIGNED     NOT NULL,
-  kind         TINYINT UNSIGNED NOT NULL,
-  bucket       INT UNSIGNED     NOT NULL,
-  expires      INT UNSIGNED     NOT NULL,
-  PRIMARY KEY (client, affiliate_id, kind, bucket),
-  KEY ix_tf_seen_expires (expires)
+  expires INT UNSIGNED     NOT NULL,
+  kind    TINYINT UNSIGNED NOT NULL,
+  client  BINARY(16)       NOT NULL,
+  PRIMARY KEY (expires, kind, client)
 ) ENGINE=InnoDB;

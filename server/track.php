@@ -269,17 +269,22 @@ function tf_track_sale_allowed(array $secret, string $order, string $affid, stri
 
 // ---- visits and subscribes ----------------------------------------------------
 
-// A row of tf_seen for this moment: kind, client key, the window's number
-// since the epoch, and the time it ends.
+// A row of tf_seen: the end of the window that the moment falls in, the
+// kind, and the client's key (hex) for the affiliate's link id.
 function tf_track_seen_row(int $kind, string $client, int $window): array
 {
-    $bucket = intdiv(time(), $window);
-    return [$kind, bin2hex($client), $bucket, ($bucket + 1) * $window];
+    return [(intdiv(time(), $window) + 1) * $window, $kind, bin2hex($client)];
+}
+
+function tf_track_seen_values(array $row): string
+{
+    [$expires, $kind, $client] = $row;
+    return "$expires, $kind, x'$client'";
 }
 
 // One count: the affiliate's $counter + 1 when the client's $gate row is new;
-// then also $bonusCounter + 1 when a $bonus row is given, the affiliate's id
-// is not among $skipIds (the browser's cookies) and that row is new too.
+// then also $bonusCounter + 1 when a $bonus row is given and new too, unless
+// the affiliate's id is among $skipIds (the browser's cookies).
 final class TfCount
 {
     public function __construct(
@@ -291,66 +296,72 @@ final class TfCount
         public array $skipIds = [],
     ) {
     }
-}
 
-function tf_track_seen_values(string $affiliate, array $row): string
-{
-    [$kind, $client, $bucket, $expires] = $row;
-    return "(x'$client', $affiliate, $kind, $bucket, $expires)";
-}
-
-const TF_SEEN_COLUMNS = 'tf_seen (client, affiliate_id, kind, bucket, expires)';
-
-// MariaDB: the whole count as one compound statement, in one round trip, that
-// commits and hands back the affiliate's id (NULL: unknown) and whether it
-// counted.
-function tf_track_count_compound(PDO $pdo, TfCount $count): string
-{
-    $sql = 'BEGIN NOT ATOMIC DECLARE a INT UNSIGNED DEFAULT (SELECT id FROM tf_affiliates WHERE link_id = _binary'
-        . $pdo->quote($count->linkId) . '); DECLARE n INT DEFAULT 0; DECLARE u INT DEFAULT 0;'
-        . ' IF a IS NOT NULL THEN INSERT IGNORE INTO ' . TF_SEEN_COLUMNS . ' VALUES '
-        . tf_track_seen_values('a', $count->gate) . '; SET n = ROW_COUNT();';
-    if ($count->bonus !== null) {
-        $skip = $count->skipIds === [] ? '' : ' AND a NOT IN (' . tf_id_list($count->skipIds) . ')';
-        $sql .= " IF n = 1$skip THEN INSERT IGNORE INTO " . TF_SEEN_COLUMNS . ' VALUES '
-            . tf_track_seen_values('a', $count->bonus) . '; SET u = ROW_COUNT(); END IF;';
+    // The SET clause, given the SQL of "the bonus row was new" (1 or 0).
+    public function set(string $bonusNew): string
+    {
+        $set = "{$this->counter} = {$this->counter} + 1";
+        if ($this->bonus !== null) {
+            $add = $this->skipIds === [] ? $bonusNew
+                : 'CASE WHEN id IN (' . tf_id_list($this->skipIds) . ") THEN 0 ELSE $bonusNew END";
+            $set .= ", {$this->bonusCounter} = {$this->bonusCounter} + $add";
+        }
+        return $set;
     }
-    $set = "{$count->counter} = {$count->counter} + 1"
-        . ($count->bonus === null ? '' : ", {$count->bonusCounter} = {$count->bonusCounter} + u");
-    return $sql . " IF n = 1 THEN UPDATE tf_affiliates SET $set WHERE id = a; END IF; END IF;"
-        . ' COMMIT; SELECT a, n; END';
 }
 
-// Elsewhere: the same statement by statement.
+// MySQL/MariaDB: the whole count as one batch of plain statements in one
+// round trip, which hands back the affiliate's id (NULL: unknown) and whether
+// it counted, and commits. No statement reads before it writes: the rows of
+// tf_seen are keyed by the link id itself, so they need no lookup of the
+// affiliate first, and the counter's row is locked only by the UPDATE, just
+// before the commit. (A compound statement would do the same, but the server
+// spends far more time parsing it than running these.)
+function tf_track_count_batch(PDO $pdo, TfCount $count): string
+{
+    $link = '_binary' . $pdo->quote($count->linkId);
+    $sql = 'INSERT IGNORE INTO tf_seen (expires, kind, client) VALUES (' . tf_track_seen_values($count->gate) . ');'
+        . ' SET @tf_n = ROW_COUNT(), @tf_u = 0;';
+    if ($count->bonus !== null) {
+        $sql .= ' INSERT IGNORE INTO tf_seen (expires, kind, client) SELECT ' . tf_track_seen_values($count->bonus)
+            . ' FROM DUAL WHERE @tf_n = 1; SET @tf_u = ROW_COUNT();';
+    }
+    return $sql . ' UPDATE tf_affiliates SET ' . $count->set('@tf_u') . ', id = LAST_INSERT_ID(id)'
+        . " WHERE link_id = $link AND @tf_n = 1;"
+        . " SELECT IF(ROW_COUNT() = 1, LAST_INSERT_ID(), (SELECT id FROM tf_affiliates WHERE link_id = $link)),"
+        . ' ROW_COUNT(); COMMIT';
+}
+
+// SQLite: the same statement by statement.
 function tf_track_count_steps(PDO $pdo, TfCount $count): array
 {
-    $rows = tf_query($pdo, 'SELECT id FROM tf_affiliates WHERE link_id = ?', [$count->linkId]);
-    if ($rows === []) {
-        return [null, false];
+    $insert = 'INSERT OR IGNORE INTO tf_seen (expires, kind, client) VALUES (';
+    if (tf_run($pdo, $insert . tf_track_seen_values($count->gate) . ')') !== 1) {
+        $rows = tf_query($pdo, 'SELECT id FROM tf_affiliates WHERE link_id = ?', [$count->linkId]);
+        return [$rows === [] ? null : (int)$rows[0][0], false];
     }
-    $id = (string)(int)$rows[0][0];
-    $insert = (tf_is_mysql($pdo) ? 'INSERT IGNORE INTO ' : 'INSERT OR IGNORE INTO ') . TF_SEEN_COLUMNS . ' VALUES ';
-    if (tf_run($pdo, $insert . tf_track_seen_values($id, $count->gate)) !== 1) {
-        return [(int)$id, false];
-    }
-    $set = "{$count->counter} = {$count->counter} + 1";
-    if ($count->bonus !== null && !in_array((int)$id, $count->skipIds, true)
-        && tf_run($pdo, $insert . tf_track_seen_values($id, $count->bonus)) === 1) {
-        $set .= ", {$count->bonusCounter} = {$count->bonusCounter} + 1";
-    }
-    tf_run($pdo, "UPDATE tf_affiliates SET $set WHERE id = $id");
-    return [(int)$id, true];
+    $new = $count->bonus !== null && tf_run($pdo, $insert . tf_track_seen_values($count->bonus) . ')') === 1;
+    $rows = tf_query($pdo, 'UPDATE tf_affiliates SET ' . $count->set($new ? '1' : '0')
+        . ' WHERE link_id = ? RETURNING id', [$count->linkId]);
+    return $rows === [] ? [null, false] : [(int)$rows[0][0], true];
 }
 
-// The affiliate's record id (null: no affiliate has the link id).
+// The affiliate's record id (null: no affiliate has the link id). The rows
+// of tf_seen of a link id that no affiliate has are kept like any other, and
+// go when their window ends.
 function tf_track_count(PDO $pdo, TfCount $count): ?int
 {
     [$id] = tf_track_retry(fn() => tf_transaction($pdo, function () use ($pdo, $count) {
-        if (!tf_track_has_compound($pdo)) {
+        if (!tf_is_mysql($pdo)) {
             return tf_track_count_steps($pdo, $count);
         }
-        $st = $pdo->query(tf_track_count_compound($pdo, $count));
+        $st = $pdo->query(tf_track_count_batch($pdo, $count));
+        while ($st->columnCount() === 0 && $st->nextRowset()) {
+            // the replies of the writes, up to the closing SELECT
+        }
         $row = $st->fetch();
+        // Reads the COMMIT's reply too; should it have failed, the
+        // transaction is still open and is committed once more.
         $st->closeCursor();
         return [$row[0] === null ? null : (int)$row[0], (int)$row[1] === 1];
     }, TF_EVENT));
@@ -364,7 +375,7 @@ function tf_track_prune(PDO $pdo): void
     $now = time();
     if (tf_is_mysql($pdo)) {
         $pdo->exec('SET TRANSACTION ISOLATION LEVEL READ COMMITTED;'
-            . " DELETE FROM tf_seen WHERE expires <= $now LIMIT " . TF_PRUNE_ROWS);
+            . " DELETE FROM tf_seen WHERE expires <= $now ORDER BY expires LIMIT " . TF_PRUNE_ROWS);
     } else {
         $pdo->exec("DELETE FROM tf_seen WHERE expires <= $now");
     }
@@ -416,7 +427,7 @@ function tf_track(PDO $pdo, array $secret, string $event, string $linkId, array 
         return ['UNKNOWN AFFILIATE', 404];
     }
     $address = (string)($server['REMOTE_ADDR'] ?? '');
-    $client = tf_client_key($address, '', $secret['salt']);
+    $client = tf_client_key($address, '', $linkId, $secret['salt']);
     if ($event === 'subscribe') {
         $id = tf_track_count($pdo, new TfCount($linkId,
             tf_track_seen_row(TF_SEEN_SUBSCRIBE, $client, $secret['subscribe_window']), 'subscribers'));
@@ -425,7 +436,7 @@ function tf_track(PDO $pdo, array $secret, string $event, string $linkId, array 
     // A unique hit when the browser carries no cookie of this affiliate and
     // this address and browser have not come through it in unique_window.
     $seen = tf_track_seen($_COOKIE);
-    $browser = tf_client_key($address, (string)($server['HTTP_USER_AGENT'] ?? ''), $secret['salt']);
+    $browser = tf_client_key($address, (string)($server['HTTP_USER_AGENT'] ?? ''), $linkId, $secret['salt']);
     $id = tf_track_count($pdo, new TfCount($linkId,
         tf_track_seen_row(TF_SEEN_VISIT, $client, $secret['visit_window']), 'visitors',
         tf_track_seen_row(TF_SEEN_UNIQUE, $browser, $secret['unique_window']), 'unique_hits', $seen));

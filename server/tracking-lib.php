@@ -232,11 +232,12 @@ function tf_client_network(string $address): string
     return $bytes;
 }
 
-// 16 bytes naming the client (and $more, such as its browser) for one kind
-// of count, keyed with the site's salt: the address itself is never stored.
-function tf_client_key(string $address, string $more, string $salt): string
+// 16 bytes naming the client (and $more, such as its browser) as it comes
+// through one affiliate's link id, keyed with the site's salt: neither the
+// address nor anything else of the client is stored.
+function tf_client_key(string $address, string $more, string $linkId, string $salt): string
 {
-    return substr(hash_hmac('sha256', tf_client_network($address) . "\0" . $more, $salt, true), 0, 16);
+    return substr(hash_hmac('sha256', tf_client_network($address) . "\0" . $more . "\0" . $linkId, $salt, true), 0, 16);
 }
 
 // ---- the database ---------------------------------------------------------

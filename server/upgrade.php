@@ -29,13 +29,10 @@ declare(strict_types=1);
 
 require __DIR__ . '/tracking-lib.php';
 
-const TF_SEEN_MYSQL = 'CREATE TABLE tf_seen (client BINARY(16) NOT NULL, affiliate_id INT UNSIGNED NOT NULL,'
-    . ' kind TINYINT UNSIGNED NOT NULL, bucket INT UNSIGNED NOT NULL, expires INT UNSIGNED NOT NULL,'
-    . ' PRIMARY KEY (client, affiliate_id, kind, bucket), KEY ix_tf_seen_expires (expires)) ENGINE=InnoDB';
-const TF_SEEN_SQLITE = 'CREATE TABLE tf_seen (client BLOB NOT NULL, affiliate_id INTEGER NOT NULL,'
-    . ' kind INTEGER NOT NULL, bucket INTEGER NOT NULL, expires INTEGER NOT NULL,'
-    . ' PRIMARY KEY (client, affiliate_id, kind, bucket));'
-    . ' CREATE INDEX IF NOT EXISTS ix_tf_seen_expires ON tf_seen (expires)';
+const TF_SEEN_MYSQL = 'CREATE TABLE tf_seen (expires INT UNSIGNED NOT NULL, kind TINYINT UNSIGNED NOT NULL,'
+    . ' client BINARY(16) NOT NULL, PRIMARY KEY (expires, kind, client)) ENGINE=InnoDB';
+const TF_SEEN_SQLITE = 'CREATE TABLE tf_seen (expires INTEGER NOT NULL, kind INTEGER NOT NULL,'
+    . ' client BLOB NOT NULL, PRIMARY KEY (expires, kind, client)) WITHOUT ROWID';
 
 function tf_upgrade_say(string $text): void
 {
@@ -87,15 +84,15 @@ function tf_upgrade_sqlite(PDO $pdo): void
     }
     // Column and index in one transaction: track.php never sees the column
     // without the index.
-    $pdo->exec('BEGIN IMMEDIATE');
-    if (!in_array('order_key', $columns, true)) {
-        $pdo->exec('ALTER TABLE tf_sales ADD COLUMN order_key TEXT NULL');
-        tf_upgrade_say('added tf_sales.order_key');
-    }
-    $pdo->exec('UPDATE tf_sales SET order_key = NULL WHERE order_key IS NOT NULL AND id NOT IN'
-        . ' (SELECT MIN(id) FROM tf_sales WHERE order_key IS NOT NULL GROUP BY order_key)');
-    $pdo->exec('CREATE UNIQUE INDEX IF NOT EXISTS uq_tf_sales_order_key ON tf_sales (order_key)');
-    $pdo->exec('COMMIT');
+    tf_transaction($pdo, function () use ($pdo, $columns) {
+        if (!in_array('order_key', $columns, true)) {
+            $pdo->exec('ALTER TABLE tf_sales ADD COLUMN order_key TEXT NULL');
+            tf_upgrade_say('added tf_sales.order_key');
+        }
+        $pdo->exec('UPDATE tf_sales SET order_key = NULL WHERE order_key IS NOT NULL AND id NOT IN'
+            . ' (SELECT MIN(id) FROM tf_sales WHERE order_key IS NOT NULL GROUP BY order_key)');
+        $pdo->exec('CREATE UNIQUE INDEX IF NOT EXISTS uq_tf_sales_order_key ON tf_sales (order_key)');
+    });
     $marked = tf_run($pdo, 'UPDATE OR IGNORE tf_sales SET order_key = sale_order WHERE id IN'
         . " (SELECT MIN(t.id) FROM tf_sales t WHERE t.order_key IS NULL AND t.sale_order <> ''"
         . ' AND NOT EXISTS (SELECT 1 FROM tf_sales k WHERE k.order_key = t.sale_order) GROUP BY t.sale_order)');

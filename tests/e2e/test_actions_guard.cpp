@@ -2,8 +2,6 @@
 // protected, never for a browser; and the files beside it that must not act.
 #include "SiteFixture.h"
 
-#include <QProcess>
-#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 using namespace tftest;
@@ -37,46 +35,14 @@ const QList<TPostFields> kEveryAction = {
 class ActionsGuard : public TSiteTest
 {
 protected:
-    // actions.php run by php-cgi as a web server runs a CGI script: a server
-    // other than PHP's own, where only the web server's marker (extra
-    // variables such as TALLYFAIR_PROTECTED=1) can make the folder protected.
+    // actions.php run by php-cgi: a server other than PHP's own, where only
+    // the web server's marker can make the folder protected.
     TRawReply Cgi(const TPostFields& fields, const QStringList& extra)
     {
-        const QByteArray body = Multipart(fields);
-        QProcessEnvironment env;
-        env.insert("PATH", qEnvironmentVariable("PATH"));
-        const QStringList vars = {"GATEWAY_INTERFACE=CGI/1.1",
-                                  "SERVER_PROTOCOL=HTTP/1.1",
-                                  "SERVER_NAME=127.0.0.1",
-                                  "REQUEST_METHOD=" + QString(fields.isEmpty() ? "GET" : "POST"),
-                                  "SCRIPT_FILENAME=" + Site->DocRoot() + "/actions.php",
-                                  "SCRIPT_NAME=/actions.php",
-                                  "REQUEST_URI=/actions.php",
-                                  "REMOTE_ADDR=127.0.0.1",
-                                  "REDIRECT_STATUS=200",
-                                  "CONTENT_TYPE=multipart/form-data; boundary=" +
-                                      QString::fromLatin1(kBoundary),
-                                  "CONTENT_LENGTH=" + QString::number(fields.isEmpty() ? 0 : body.size())};
-        for (const QString& var : vars + extra)
-            env.insert(var.section('=', 0, 0), var.section('=', 1));
-        QProcess cgi;
-        cgi.setProcessEnvironment(env);
-        cgi.setWorkingDirectory(Site->DocRoot());
-        cgi.start(QStandardPaths::findExecutable("php-cgi"), {});
-        if (!fields.isEmpty())
-            cgi.write(body);
-        cgi.closeWriteChannel();
-        TRawReply reply;
-        if (!cgi.waitForFinished(15000)) {
-            ADD_FAILURE() << "php-cgi (package php-cgi, see scripts/deps.sh) did not run";
-            return reply;
-        }
-        const QByteArray out = cgi.readAllStandardOutput();
-        const qsizetype end = out.indexOf("\r\n\r\n");
-        reply.Head = out.left(end);
-        reply.Body = end < 0 ? QByteArray() : out.mid(end + 4);
-        const qsizetype status = reply.Head.indexOf("Status: ");
-        reply.Status = status < 0 ? 200 : reply.Head.mid(status + 8, 3).toInt();
+        const TRawReply reply =
+            Site->RunCgi("actions.php", {}, extra, fields.isEmpty() ? QByteArray() : Multipart(fields),
+                         "multipart/form-data; boundary=" + kBoundary);
+        EXPECT_NE(reply.Status, 0) << "php-cgi (package php-cgi, see scripts/deps.sh) did not run";
         return reply;
     }
 
@@ -105,6 +71,12 @@ TEST_P(ActionsGuard, UnprotectedFolderRefusesEveryActionAndChangesNothing)
         }
     }
     EXPECT_EQ(Everything(), before);
+    // Refused before the database is opened: no config.php makes no
+    // difference (with the marker it is a SERVER ERROR).
+    ASSERT_TRUE(Site->WriteConfig(QByteArray()));
+    EXPECT_EQ(Cgi(kEveryAction[2], {}).Body, "REFUSED");
+    EXPECT_EQ(Cgi(kEveryAction[2], {"TALLYFAIR_PROTECTED=1"}).Body, "SERVER ERROR");
+    ASSERT_TRUE(Site->WriteConfig(Site->ConfigPhp()));
     // The same script and requests act once the web server sets the marker.
     EXPECT_EQ(Cgi({}, {"TALLYFAIR_PROTECTED=1"}).Body, "READY");
     EXPECT_EQ(Cgi({{"action", "3"}}, {"REDIRECT_TALLYFAIR_PROTECTED=1"}).Body, Body("3"));

@@ -2,10 +2,13 @@
 // one count per client and window, sales only with the site's signature.
 #include "SiteFixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QMessageAuthenticationCode>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace tftest;
@@ -53,20 +56,33 @@ TEST_P(Track, OneClientCountsOncePerAffiliateAndWindow)
     EXPECT_EQ(Counters(bob), (QList<QByteArray>{"1", "1", "0", "0"}));
 }
 
-TEST_P(Track, UniqueHitCookieIsForThisFolderAndNotForScripts)
+TEST_P(Track, UniqueHitCookieFiltersFurtherVisits)
 {
     const QByteArray ann = Add("Ann", "annb");
     const TRawReply first = From("127.0.0.3", {{"affid", "annb"}});
     EXPECT_EQ(first.Body, "OK");
-    const QByteArray cookie = "Set-Cookie: tf_seen_" + ann + "=1;";
-    EXPECT_TRUE(first.Head.contains(cookie)) << first.Head.toStdString();
-    EXPECT_TRUE(first.Head.contains("; path=/; HttpOnly; SameSite=Lax")) << first.Head.toStdString();
-    EXPECT_FALSE(first.Head.contains("secure")); // plain http
+    EXPECT_TRUE(first.Head.contains("Set-Cookie: tf_seen_" + ann + "=1;")) << first.Head.toStdString();
     // A browser that carries the cookie adds no unique hit from a new address.
     const TRawReply again =
         RawRequest(Site->TrackUrl({{"affid", "annb"}}), "127.0.0.4", {{"Cookie", "tf_seen_" + ann + "=1"}});
     EXPECT_EQ(again.Body, "OK");
     EXPECT_EQ(Counters(ann), (QList<QByteArray>{"2", "1", "0", "0"}));
+}
+
+// Under another web server: the cookie follows the script's folder and
+// https, and a cookie never stands in for a query value, even where PHP
+// would let cookies into $_REQUEST.
+TEST_P(Track, CookieFollowsTheFolderAndQueryValuesComeFromTheQuery)
+{
+    const QByteArray ann = Add("Ann", "annb");
+    const QByteArray bob = Add("Bob", "bob7");
+    const TRawReply r = Site->RunCgi("track.php", "affid=annb",
+                                     {"SCRIPT_NAME=/shop/t/track.php", "HTTPS=on", "HTTP_COOKIE=affid=bob7"},
+                                     {}, {}, {"request_order=GPC"});
+    EXPECT_EQ(r.Body, "OK");
+    EXPECT_TRUE(r.Head.contains("; path=/shop/t/; secure; HttpOnly; SameSite=Lax")) << r.Head.toStdString();
+    EXPECT_EQ(Counters(ann), (QList<QByteArray>{"1", "1", "0", "0"}));
+    EXPECT_EQ(Counters(bob), (QList<QByteArray>{"0", "0", "0", "0"}));
 }
 
 TEST_P(Track, OnlyASaleSignedWithTheSiteSecretCounts)
@@ -131,28 +147,64 @@ TEST_P(Track, PhpHelperSignsAsOpensslDoes)
     EXPECT_EQ(Site->Rows("SELECT sale_order FROM tf_sales"), QList<TDbRow>{{order.toUtf8()}});
 }
 
+TEST_P(Track, MakeSecretWritesOnceAndPrivately)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("tracking-secret.php");
+    auto make = [&](QByteArray* out) {
+        QProcess php;
+        php.start(QStandardPaths::findExecutable("php"),
+                  {Site->DocRoot() + "/upgrade.php", "--make-secret", path});
+        EXPECT_TRUE(php.waitForFinished(15000));
+        *out = php.readAllStandardOutput();
+        return php.exitCode();
+    };
+    QByteArray printed;
+    ASSERT_EQ(make(&printed), 0);
+    ASSERT_TRUE(
+        QRegularExpression("^TRACKING_SECRET=[0-9a-f]{64}\n$").match(QString::fromLatin1(printed)).hasMatch())
+        << printed.toStdString();
+    QFile file(path);
+    // 0640: the owner's group may be the web server's.
+    EXPECT_EQ(int(file.permissions() & 0x7077), int(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    file.close();
+    EXPECT_TRUE(text.contains("'secret' => '" + printed.mid(16, 64) + "'"));
+    EXPECT_EQ(text.count(printed.mid(16, 64)), 1); // the salt is another
+    // Never over a secret that is there.
+    QByteArray again;
+    EXPECT_NE(make(&again), 0);
+    EXPECT_TRUE(again.isEmpty());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), text);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{"tracking-secret.php"});
+}
+
 // The client as the library names it: IPv4 whole, IPv6 by its /64, an
-// IPv4 address mapped into IPv6 as itself; the salt changes every key.
+// IPv4 address mapped into IPv6 as itself; the salt and the affiliate's link
+// id change every key.
 TEST_P(Track, ClientAddressesAreGroupedAndHashed)
 {
     QProcess php;
     php.setWorkingDirectory(Site->DocRoot());
-    php.start(
-        QStandardPaths::findExecutable("php"),
-        {"-r",
-         "require 'tracking-lib.php'; foreach (array_slice($argv, 1) as $a) {"
-         " [$address, $salt] = explode(' ', $a); echo bin2hex(tf_client_key($address, '', $salt)), ' '; }",
-         "2001:db8:0:1::a s", "2001:db8:0:1:ffff:1:2:3 s", "2001:db8:0:2::a s", "127.0.0.1 s",
-         "::ffff:127.0.0.1 s", "127.0.0.2 s", "127.0.0.1 t"});
+    php.start(QStandardPaths::findExecutable("php"),
+              {"-r",
+               "require 'tracking-lib.php'; foreach (array_slice($argv, 1) as $a) {"
+               " [$address, $salt, $link] = explode(' ', $a);"
+               " echo bin2hex(tf_client_key($address, '', $link, $salt)), ' '; }",
+               "2001:db8:0:1::a s annb", "2001:db8:0:1:ffff:1:2:3 s annb", "2001:db8:0:2::a s annb",
+               "127.0.0.1 s annb", "::ffff:127.0.0.1 s annb", "127.0.0.2 s annb", "127.0.0.1 t annb",
+               "127.0.0.1 s bob7"});
     ASSERT_TRUE(php.waitForFinished(15000));
     const QList<QByteArray> keys = php.readAllStandardOutput().trimmed().split(' ');
-    ASSERT_EQ(keys.size(), 7);
+    ASSERT_EQ(keys.size(), 8);
     EXPECT_EQ(keys[0].size(), 32);
     EXPECT_EQ(keys[0], keys[1]);
     EXPECT_NE(keys[0], keys[2]);
     EXPECT_EQ(keys[3], keys[4]);
-    EXPECT_NE(keys[3], keys[5]);
-    EXPECT_NE(keys[3], keys[6]);
+    for (int other : {5, 6, 7})
+        EXPECT_NE(keys[3], keys[other]) << other;
 }
 
 TEST_P(Track, SecretFileDecidesWhatIsTaken)

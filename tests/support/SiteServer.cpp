@@ -423,6 +423,48 @@ QString TSiteServer::SignedSaleUrl(const QString& order, const QString& affid) c
                      {"sig", QString::fromLatin1(SaleSignature(order.toUtf8(), affid.toUtf8()))}});
 }
 
+TRawReply TSiteServer::RunCgi(const QString& script, const QByteArray& query, const QStringList& extra,
+                              const QByteArray& body, const QByteArray& contentType,
+                              const QStringList& ini) const
+{
+    QProcessEnvironment env;
+    env.insert("PATH", qEnvironmentVariable("PATH"));
+    const QStringList vars = {"GATEWAY_INTERFACE=CGI/1.1",
+                              "SERVER_PROTOCOL=HTTP/1.1",
+                              "SERVER_NAME=127.0.0.1",
+                              "REQUEST_METHOD=" + QString(body.isEmpty() ? "GET" : "POST"),
+                              "SCRIPT_FILENAME=" + DocRoot() + "/" + script,
+                              "SCRIPT_NAME=/" + script,
+                              "REQUEST_URI=/" + script +
+                                  (query.isEmpty() ? "" : "?" + QString::fromLatin1(query)),
+                              "QUERY_STRING=" + QString::fromLatin1(query),
+                              "REMOTE_ADDR=127.0.0.1",
+                              "REDIRECT_STATUS=200",
+                              "CONTENT_TYPE=" + QString::fromLatin1(contentType),
+                              "CONTENT_LENGTH=" + QString::number(body.size())};
+    for (const QString& var : vars + extra)
+        env.insert(var.section('=', 0, 0), var.section('=', 1));
+    QStringList args;
+    for (const QString& setting : ini)
+        args << "-d" << setting;
+    QProcess cgi;
+    cgi.setProcessEnvironment(env);
+    cgi.setWorkingDirectory(DocRoot());
+    cgi.start(FindTool("php-cgi"), args);
+    cgi.write(body);
+    cgi.closeWriteChannel();
+    TRawReply reply;
+    if (!cgi.waitForFinished(kToolTimeoutMs))
+        return reply;
+    const QByteArray out = cgi.readAllStandardOutput();
+    const qsizetype end = out.indexOf("\r\n\r\n");
+    reply.Head = out.left(end);
+    reply.Body = end < 0 ? QByteArray() : out.mid(end + 4);
+    const qsizetype status = reply.Head.indexOf("Status: ");
+    reply.Status = status < 0 ? 200 : reply.Head.mid(status + 8, 3).toInt();
+    return reply;
+}
+
 QString TSiteServer::WebLog() const
 {
     return QString::fromLocal8Bit(Tail(Dir.filePath("php.log"), 8000));

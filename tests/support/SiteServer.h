@@ -117,6 +117,14 @@ public:
     QString SignedSaleUrl(const QString& order, const QString& affid) const;
     // The signature of a sale, lowercase hex; computed here, not by the site.
     QByteArray SaleSignature(const QByteArray& order, const QByteArray& affid) const;
+    // A script of the document root run by php-cgi, as a web server other
+    // than PHP's own runs a CGI script: GET with the query, or POST with the
+    // body; extra variables ("TALLYFAIR_PROTECTED=1", "HTTP_ORIGIN=...")
+    // are set last, over the usual ones; ini holds php -d settings.
+    TRawReply RunCgi(const QString& script, const QByteArray& query, const QStringList& extra,
+                     const QByteArray& body = {}, const QByteArray& contentType = {},
+                     const QStringList& ini = {}) const;
+
     // The secret that upgrade.php printed when it made the secret file.
     QByteArray TrackingSecret() const { return Secret; }
 
