@@ -116,6 +116,11 @@ else
     curl -s -o /dev/null -H "X-Forwarded-For: $address" "$TRACK_URL?affid=ann"
   done
   check "visits count once per forwarded client address" test "$(sql "SELECT visitors FROM tf_affiliates")" = 2
+  # From any other address the header is the client's own word.
+  for address in 10.2.2.1 10.2.2.2; do
+    curl -s -o /dev/null --interface 127.0.0.2 -H "X-Forwarded-For: $address" "$TRACK_URL?affid=ann"
+  done
+  check "X-Forwarded-For is believed from 127.0.0.1 only" test "$(sql "SELECT visitors FROM tf_affiliates")" = 3
   sig=$(printf '%s\n%s' O-1 ann | openssl dgst -sha256 -hmac "$TRACKING_SECRET" | sed 's/.*= //')
   check "a sale signed with stack.env's secret counts" test "$(curl -s "$TRACK_URL?event=sale&order=O-1&affid=ann&sig=$sig")" = OK
   check "an unsigned sale is refused" test "$(curl -s "$TRACK_URL?event=sale&order=O-2&affid=ann")" = REFUSED
