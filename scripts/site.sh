@@ -61,6 +61,12 @@ for dir in "$WWW" "$WWW/news" "$WWW/liveupdate" "$WWW/liveupdate/tallyfair" "$FO
   tf_own_folder "$dir"
   tf_share_folder "$dir"
 done
+# The database is made anew on every start, so a data folder of the
+# caller's own (from a start as another user) simply goes.
+if [ -d "$DATA" ] && [ ! -L "$DATA" ] && [ "$(stat -c %u -- "$DATA")" = "$(id -u)" ] &&
+  [ "$TF_RUN_UID" != "$(id -u)" ]; then
+  rm -rf -- "$DATA"
+fi
 tf_server_folder "$DATA"
 
 for name in actions.php track.php tracking-lib.php; do
