@@ -2,29 +2,37 @@
 # One private MariaDB server, the same for scripts/stack.sh and the tests'
 # site fixture (tests/support/SiteServer.cpp):
 #
+#   bash scripts/mariadb.sh --install DATADIR RUNDIR
 #   bash scripts/mariadb.sh DATADIR RUNDIR PORT [OPTION...]
 #
-# Makes the data folder on first use (socket authentication: the caller's
-# own system user may connect as the database's root, over the socket), then
-# becomes the server itself (exec), in the foreground, listening on
+# The first makes the data folder, if it is not there yet (socket
+# authentication: the caller's own system user may connect as the
+# database's root, over the socket). The second does the same when needed,
+# then becomes the server itself (exec), in the foreground, listening on
 # 127.0.0.1:PORT and on RUNDIR/mariadb.sock, with its log in
 # RUNDIR/mariadb.log and temporary files in RUNDIR/tmp. OPTIONs go to
 # mariadbd as they are (--innodb-buffer-pool-size=..., --max-connections=...).
 # It runs as whoever calls it; as root, it tells mariadbd to stay root, so a
-# caller that wants another user drops to it first (stack.sh does).
+# caller that wants another user drops to it first (stack.sh does). Callers
+# install first and choose the port after: a free port chosen before a slow
+# install may be taken by someone else by the time the server starts.
 set -euo pipefail
 umask 077
-[ $# -ge 3 ] || {
-  echo "usage: $0 DATADIR RUNDIR PORT [OPTION...]" >&2
+usage() {
+  echo "usage: $0 --install DATADIR RUNDIR | $0 DATADIR RUNDIR PORT [OPTION...]" >&2
   exit 2
 }
-DATA=$1 RUN=$2 PORT=$3
-shift 3
-case "$PORT" in '' | *[!0-9]*)
-  echo "mariadb: PORT must be a number" >&2
-  exit 2
-  ;;
-esac
+INSTALL_ONLY=0
+if [ "${1:-}" = --install ]; then
+  [ $# -eq 3 ] || usage
+  INSTALL_ONLY=1
+  DATA=$2 RUN=$3
+else
+  [ $# -ge 3 ] || usage
+  DATA=$1 RUN=$2 PORT=$3
+  shift 3
+  case "$PORT" in '' | *[!0-9]*) usage ;; esac
+fi
 
 tool() {
   local name dir
@@ -58,6 +66,7 @@ if [ ! -d "$DATA/mysql" ]; then
     exit 1
   }
 fi
+[ $INSTALL_ONLY -eq 0 ] || exit 0
 
 exec "$daemon" --no-defaults --datadir="$DATA" --tmpdir="$RUN/tmp" \
   --socket="$RUN/mariadb.sock" --port="$PORT" --bind-address=127.0.0.1 \

@@ -204,11 +204,16 @@ start() {
 
   # ---- MariaDB -------------------------------------------------------------
   local db_port db_socket="$RUN/mariadb.sock" fresh=0
-  db_port=$(tf_free_port)
   [ -d "$FOLDER/db/mysql" ] || fresh=1
+  tf_as_server bash "$ROOT/scripts/mariadb.sh" --install "$FOLDER/db" "$RUN" >"$STATE/mariadb.out" 2>&1 || {
+    cat "$STATE/mariadb.out" >&2
+    stop_all
+    exit 1
+  }
+  db_port=$(tf_free_port)
   tf_spawn bash "$ROOT/scripts/mariadb.sh" "$FOLDER/db" "$RUN" "$db_port" \
     --innodb-buffer-pool-size="$pool" --max-connections=300 --max-allowed-packet=64M \
-    >"$STATE/mariadb.out" 2>&1 &
+    >>"$STATE/mariadb.out" 2>&1 &
   local pid=$!
   if ! wait_port mariadb "$pid" "$db_port" "$RUN/mariadb.log"; then
     kill "$pid" 2>/dev/null || true

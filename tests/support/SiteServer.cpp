@@ -259,17 +259,34 @@ bool TSiteServer::StartSqlite()
 bool TSiteServer::StartMariaDb()
 {
     // The same server as scripts/stack.sh runs, started by the same script:
-    // it makes the data folder on first use and then becomes mariadbd.
+    // first it makes the data folder, then it becomes mariadbd. The port is
+    // chosen between the two, so that no other server takes it meanwhile.
+    const QString script = SourceDir() + "/scripts/mariadb.sh";
+    QProcess install;
+    install.setProcessChannelMode(QProcess::MergedChannels);
+    install.start("bash", {script, "--install", Dir.filePath("mysql"), Dir.path()});
+    if (!install.waitForFinished(kInstallTimeoutMs) || install.exitStatus() != QProcess::NormalExit ||
+        install.exitCode() != 0) {
+        install.kill();
+        return Fail("mariadb-install-db failed: " + QString::fromLocal8Bit(install.readAll().right(2000)));
+    }
     DbPort = FreePort();
     if (DbPort == 0)
         return Fail("no free port for MariaDB");
     DbProcess = NewServerProcess();
     DbProcess->setStandardOutputFile(Dir.filePath("mariadb.out"));
-    DbProcess->start("bash", {SourceDir() + "/scripts/mariadb.sh", Dir.filePath("mysql"), Dir.path(),
-                              QString::number(DbPort), "--innodb-buffer-pool-size=16M",
-                              "--innodb-log-file-size=8M", "--max-connections=50"});
-    if (!WaitForPort(*DbProcess, DbPort, kInstallTimeoutMs + kStartTimeoutMs, Dir.filePath("mariadb.log")))
+    DbProcess->start("bash",
+                     {script, Dir.filePath("mysql"), Dir.path(), QString::number(DbPort),
+                      "--innodb-buffer-pool-size=16M", "--innodb-log-file-size=8M", "--max-connections=50"});
+    if (!WaitForPort(*DbProcess, DbPort, kStartTimeoutMs, Dir.filePath("mariadb.log")))
         return false;
+    // The port answering could still be another server that took it first;
+    // ours has its socket once it listens, and ends if it cannot.
+    if (!WaitFor([this] { return QFile::exists(DbSocket()) || DbProcess->state() == QProcess::NotRunning; },
+                 kStartTimeoutMs) ||
+        DbProcess->state() == QProcess::NotRunning)
+        return Fail("MariaDB did not start on port " + QString::number(DbPort) + ":\n" +
+                    QString::fromLocal8Bit(Tail(Dir.filePath("mariadb.log"))));
 
     const QByteArray database = DbName().toLatin1();
     if (!Exec("CREATE DATABASE IF NOT EXISTS `" + QString::fromLatin1(database) + "`"))
