@@ -21,7 +21,10 @@
 #   bench/probe.php (a fresh connection and one UPDATE per request) in the
 #   same pass, run in the order track.php, probe, probe, track.php so that a
 #   drift of the machine's speed during the pass weighs on both alike (the
-#   ratio is of the sums); then whether the counters and rows add up.
+#   ratio is of the sums); then whether the counters and rows add up. Sales
+#   are signed with the stack's TRACKING_SECRET (unsigned for scripts that
+#   have none), and every request comes from a client address of its own in
+#   X-Forwarded-For, so each answered request must count exactly once.
 # Only 127.0.0.1 is ever contacted; every load run is bounded in time.
 set -euo pipefail
 umask 077
