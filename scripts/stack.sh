@@ -200,18 +200,23 @@ start() {
   local dir
   for dir in db run log tmp; do tf_server_folder "$FOLDER/$dir"; done
   lay_out "$scripts"
+  # The database's starter runs as the server user, who may not be able to
+  # read this repository: it runs from a copy in the folder.
+  tf_copy "$ROOT/scripts/mariadb.sh" "$FOLDER/conf/mariadb.sh"
+  tf_share_file "$FOLDER/conf/mariadb.sh"
   tf_check_reachable "$FOLDER/www/track/track.php"
+  tf_check_reachable "$FOLDER/conf/mariadb.sh"
 
   # ---- MariaDB -------------------------------------------------------------
   local db_port db_socket="$RUN/mariadb.sock" fresh=0
   [ -d "$FOLDER/db/mysql" ] || fresh=1
-  tf_as_server bash "$ROOT/scripts/mariadb.sh" --install "$FOLDER/db" "$RUN" >"$STATE/mariadb.out" 2>&1 || {
+  tf_as_server bash "$FOLDER/conf/mariadb.sh" --install "$FOLDER/db" "$RUN" >"$STATE/mariadb.out" 2>&1 || {
     cat "$STATE/mariadb.out" >&2
     stop_all
     exit 1
   }
   db_port=$(tf_free_port)
-  tf_spawn bash "$ROOT/scripts/mariadb.sh" "$FOLDER/db" "$RUN" "$db_port" \
+  tf_spawn bash "$FOLDER/conf/mariadb.sh" "$FOLDER/db" "$RUN" "$db_port" \
     --innodb-buffer-pool-size="$pool" --max-connections=300 --max-allowed-packet=64M \
     >>"$STATE/mariadb.out" 2>&1 &
   local pid=$!
