@@ -195,6 +195,9 @@ function tf_track_bump_sale(PDO $pdo, string $linkId): ?int
 // check.
 function tf_track_sale_steps(PDO $pdo, string $linkId, string $order): void
 {
+    if (tf_is_mysql($pdo)) {
+        $pdo->exec(TF_EVENT_BEGIN);
+    }
     $id = $linkId === '' ? null : tf_track_bump_sale($pdo, $linkId);
     try {
         tf_run($pdo, 'INSERT INTO tf_sales (affiliate_id, sale_order, order_key) VALUES (?, ?, ?)',
@@ -227,7 +230,7 @@ function tf_track_sale_batch(PDO $pdo, string $linkId, string $order): string
     }
     $sql .= "INSERT INTO tf_sales (affiliate_id, sale_order, order_key) VALUES ($affiliate, $quoted, $quoted);"
         . 'COMMIT';
-    return tf_track_has_compound($pdo) ? "BEGIN NOT ATOMIC $sql; END" : $sql;
+    return TF_EVENT_BEGIN . '; ' . (tf_track_has_compound($pdo) ? "BEGIN NOT ATOMIC $sql; END" : $sql);
 }
 
 function tf_track_sale(PDO $pdo, string $linkId, string $order): void
@@ -297,7 +300,8 @@ final class TfCount
     ) {
     }
 
-    // The SET clause, given the SQL of "the bonus row was new" (1 or 0).
+    // The SET clause, given the SQL of "the bonus row was new" (1 or 0;
+    // only read when the bonus row was tried).
     public function set(string $bonusNew): string
     {
         $set = "{$this->counter} = {$this->counter} + 1";
@@ -315,19 +319,22 @@ final class TfCount
 // it counted, and commits. No statement reads before it writes: the rows of
 // tf_seen are keyed by the link id itself, so they need no lookup of the
 // affiliate first, and the counter's row is locked only by the UPDATE, just
-// before the commit. (A compound statement would do the same, but the server
-// spends far more time parsing it than running these.)
+// before the commit. ROW_COUNT() is the number of rows the statement before
+// added or changed: 1 when a row of tf_seen was new. (A compound statement
+// would do the same, but the server spends far more time parsing it.)
 function tf_track_count_batch(PDO $pdo, TfCount $count): string
 {
     $link = '_binary' . $pdo->quote($count->linkId);
-    $sql = 'INSERT IGNORE INTO tf_seen (expires, kind, client) VALUES (' . tf_track_seen_values($count->gate) . ');'
-        . ' SET @tf_n = ROW_COUNT(), @tf_u = 0;';
+    $sql = TF_EVENT_BEGIN . '; INSERT IGNORE INTO tf_seen (expires, kind, client) VALUES ('
+        . tf_track_seen_values($count->gate) . '); ';
+    $new = 'ROW_COUNT() = 1';
     if ($count->bonus !== null) {
-        $sql .= ' INSERT IGNORE INTO tf_seen (expires, kind, client) SELECT ' . tf_track_seen_values($count->bonus)
-            . ' FROM DUAL WHERE @tf_n = 1; SET @tf_u = ROW_COUNT();';
+        $sql .= 'INSERT IGNORE INTO tf_seen (expires, kind, client) SELECT ' . tf_track_seen_values($count->bonus)
+            . ' FROM DUAL WHERE (@tf_new := ROW_COUNT()) = 1; ';
+        $new = '@tf_new = 1';
     }
-    return $sql . ' UPDATE tf_affiliates SET ' . $count->set('@tf_u') . ', id = LAST_INSERT_ID(id)'
-        . " WHERE link_id = $link AND @tf_n = 1;"
+    return $sql . 'UPDATE tf_affiliates SET ' . $count->set('ROW_COUNT()') . ', id = LAST_INSERT_ID(id)'
+        . " WHERE link_id = $link AND $new;"
         . " SELECT IF(ROW_COUNT() = 1, LAST_INSERT_ID(), (SELECT id FROM tf_affiliates WHERE link_id = $link)),"
         . ' ROW_COUNT(); COMMIT';
 }
