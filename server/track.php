@@ -228,7 +228,8 @@ function tf_track_sale_batch(PDO $pdo, string $linkId, string $order): string
     }
     $sql .= "INSERT INTO tf_sales (affiliate_id, sale_order, order_key) VALUES ($affiliate, $quoted, $quoted);"
         . 'COMMIT';
-    return TF_EVENT_BEGIN . '; ' . (tf_track_has_compound($pdo) ? "BEGIN NOT ATOMIC $sql; END" : $sql);
+    $sql = TF_EVENT_BEGIN . "; $sql";
+    return tf_track_has_compound($pdo) ? "BEGIN NOT ATOMIC $sql; END" : $sql;
 }
 
 function tf_track_sale(PDO $pdo, string $linkId, string $order): void
