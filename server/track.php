@@ -48,8 +48,6 @@ require __DIR__ . '/tracking-lib.php';
 tf_quiet_errors();
 
 const TF_TRACK_ATTEMPTS = 3;
-// The most unique-hit cookies of one browser looked at.
-const TF_TRACK_MAX_SEEN = 1000;
 
 // Matched without regard to case anywhere in the User-Agent header.
 const TF_CRAWLERS = [
@@ -195,6 +193,9 @@ function tf_track_bump_sale(PDO $pdo, string $linkId): ?int
 // check.
 function tf_track_sale_steps(PDO $pdo, string $linkId, string $order): void
 {
+    if (tf_is_mysql($pdo)) {
+        $pdo->exec(TF_EVENT_BEGIN);
+    }
     $id = $linkId === '' ? null : tf_track_bump_sale($pdo, $linkId);
     try {
         tf_run($pdo, 'INSERT INTO tf_sales (affiliate_id, sale_order, order_key) VALUES (?, ?, ?)',
@@ -227,6 +228,7 @@ function tf_track_sale_batch(PDO $pdo, string $linkId, string $order): string
     }
     $sql .= "INSERT INTO tf_sales (affiliate_id, sale_order, order_key) VALUES ($affiliate, $quoted, $quoted);"
         . 'COMMIT';
+    $sql = TF_EVENT_BEGIN . "; $sql";
     return tf_track_has_compound($pdo) ? "BEGIN NOT ATOMIC $sql; END" : $sql;
 }
 
@@ -283,8 +285,7 @@ function tf_track_seen_values(array $row): string
 }
 
 // One count: the affiliate's $counter + 1 when the client's $gate row is new;
-// then also $bonusCounter + 1 when a $bonus row is given and new too, unless
-// the affiliate's id is among $skipIds (the browser's cookies).
+// then also $bonusCounter + 1 when a $bonus row is given and new too.
 final class TfCount
 {
     public function __construct(
@@ -293,43 +294,50 @@ final class TfCount
         public string $counter,
         public ?array $bonus = null,
         public string $bonusCounter = '',
-        public array $skipIds = [],
     ) {
-    }
-
-    // The SET clause, given the SQL of "the bonus row was new" (1 or 0).
-    public function set(string $bonusNew): string
-    {
-        $set = "{$this->counter} = {$this->counter} + 1";
-        if ($this->bonus !== null) {
-            $add = $this->skipIds === [] ? $bonusNew
-                : 'CASE WHEN id IN (' . tf_id_list($this->skipIds) . ") THEN 0 ELSE $bonusNew END";
-            $set .= ", {$this->bonusCounter} = {$this->bonusCounter} + $add";
-        }
-        return $set;
     }
 }
 
-// MySQL/MariaDB: the whole count as one batch of plain statements in one
-// round trip, which hands back the affiliate's id (NULL: unknown) and whether
-// it counted, and commits. No statement reads before it writes: the rows of
-// tf_seen are keyed by the link id itself, so they need no lookup of the
-// affiliate first, and the counter's row is locked only by the UPDATE, just
-// before the commit. (A compound statement would do the same, but the server
-// spends far more time parsing it than running these.)
+// MariaDB: the whole count as one compound statement, in one round trip,
+// that begins and commits its transaction. Its reply is the number of rows
+// it added or changed: 0 when the client's row was there already, 1 when no
+// affiliate has the link id (only the row of tf_seen was added), 2 or more
+// when it counted. No statement reads before it writes: the rows of tf_seen
+// are keyed by the link id itself, so they need no lookup of the affiliate,
+// and the counter's row is locked only by the UPDATE, just before the
+// commit. No result set, whose columns cost the server and PHP more than the
+// rest of the count.
+function tf_track_count_compound(PDO $pdo, TfCount $count): string
+{
+    $link = '_binary' . $pdo->quote($count->linkId);
+    $insert = 'INSERT IGNORE INTO tf_seen (expires, kind, client) VALUES (';
+    $sql = 'BEGIN NOT ATOMIC ' . TF_EVENT_BEGIN . '; ' . $insert . tf_track_seen_values($count->gate) . ');'
+        . " IF ROW_COUNT() = 1 THEN UPDATE tf_affiliates SET {$count->counter} = {$count->counter} + 1"
+        . " WHERE link_id = $link;";
+    if ($count->bonus !== null) {
+        $sql .= ' IF ROW_COUNT() = 1 THEN ' . $insert . tf_track_seen_values($count->bonus) . ');'
+            . " IF ROW_COUNT() = 1 THEN UPDATE tf_affiliates SET {$count->bonusCounter} = {$count->bonusCounter} + 1"
+            . " WHERE link_id = $link; END IF; END IF;";
+    }
+    return $sql . ' END IF; COMMIT; END';
+}
+
+// MySQL: the same as one batch of plain statements in one round trip, which
+// hands back whether the affiliate is known and whether it counted.
 function tf_track_count_batch(PDO $pdo, TfCount $count): string
 {
     $link = '_binary' . $pdo->quote($count->linkId);
-    $sql = 'INSERT IGNORE INTO tf_seen (expires, kind, client) VALUES (' . tf_track_seen_values($count->gate) . ');'
-        . ' SET @tf_n = ROW_COUNT(), @tf_u = 0;';
+    $insert = 'INSERT IGNORE INTO tf_seen (expires, kind, client) ';
+    $sql = TF_EVENT_BEGIN . '; ' . $insert . 'VALUES (' . tf_track_seen_values($count->gate) . ');'
+        . ' SET @tf_new = ROW_COUNT(), @tf_bonus = 0;';
+    $set = "{$count->counter} = {$count->counter} + 1";
     if ($count->bonus !== null) {
-        $sql .= ' INSERT IGNORE INTO tf_seen (expires, kind, client) SELECT ' . tf_track_seen_values($count->bonus)
-            . ' FROM DUAL WHERE @tf_n = 1; SET @tf_u = ROW_COUNT();';
+        $sql .= " $insert SELECT " . tf_track_seen_values($count->bonus) . ' FROM DUAL WHERE @tf_new = 1;'
+            . ' SET @tf_bonus = ROW_COUNT();';
+        $set .= ", {$count->bonusCounter} = {$count->bonusCounter} + @tf_bonus";
     }
-    return $sql . ' UPDATE tf_affiliates SET ' . $count->set('@tf_u') . ', id = LAST_INSERT_ID(id)'
-        . " WHERE link_id = $link AND @tf_n = 1;"
-        . " SELECT IF(ROW_COUNT() = 1, LAST_INSERT_ID(), (SELECT id FROM tf_affiliates WHERE link_id = $link)),"
-        . ' ROW_COUNT(); COMMIT';
+    return $sql . " UPDATE tf_affiliates SET $set WHERE link_id = $link AND @tf_new = 1;"
+        . " SELECT ROW_COUNT() = 1 OR EXISTS (SELECT 1 FROM tf_affiliates WHERE link_id = $link), ROW_COUNT(); COMMIT";
 }
 
 // SQLite: the same statement by statement.
@@ -337,21 +345,31 @@ function tf_track_count_steps(PDO $pdo, TfCount $count): array
 {
     $insert = 'INSERT OR IGNORE INTO tf_seen (expires, kind, client) VALUES (';
     if (tf_run($pdo, $insert . tf_track_seen_values($count->gate) . ')') !== 1) {
-        $rows = tf_query($pdo, 'SELECT id FROM tf_affiliates WHERE link_id = ?', [$count->linkId]);
-        return [$rows === [] ? null : (int)$rows[0][0], false];
+        return [tf_track_is_known($pdo, $count->linkId), false];
     }
-    $new = $count->bonus !== null && tf_run($pdo, $insert . tf_track_seen_values($count->bonus) . ')') === 1;
-    $rows = tf_query($pdo, 'UPDATE tf_affiliates SET ' . $count->set($new ? '1' : '0')
-        . ' WHERE link_id = ? RETURNING id', [$count->linkId]);
-    return $rows === [] ? [null, false] : [(int)$rows[0][0], true];
+    $set = "{$count->counter} = {$count->counter} + 1";
+    if ($count->bonus !== null && tf_run($pdo, $insert . tf_track_seen_values($count->bonus) . ')') === 1) {
+        $set .= ", {$count->bonusCounter} = {$count->bonusCounter} + 1";
+    }
+    $known = tf_run($pdo, "UPDATE tf_affiliates SET $set WHERE link_id = ?", [$count->linkId]) === 1;
+    return [$known, $known];
 }
 
-// The affiliate's record id (null: no affiliate has the link id). The rows
-// of tf_seen of a link id that no affiliate has are kept like any other, and
-// go when their window ends.
-function tf_track_count(PDO $pdo, TfCount $count): ?int
+function tf_track_is_known(PDO $pdo, string $linkId): bool
 {
-    [$id] = tf_track_retry(fn() => tf_transaction($pdo, function () use ($pdo, $count) {
+    return tf_query($pdo, 'SELECT 1 FROM tf_affiliates WHERE link_id = ?', [$linkId]) !== [];
+}
+
+// Whether an affiliate has the link id. The rows of tf_seen of a link id
+// that no affiliate has are kept like any other, and go when their window
+// ends.
+function tf_track_count(PDO $pdo, TfCount $count): bool
+{
+    [$known, $counted] = tf_track_retry(fn() => tf_transaction($pdo, function () use ($pdo, $count) {
+        if (tf_track_has_compound($pdo)) {
+            $changed = $pdo->exec(tf_track_count_compound($pdo, $count));
+            return [$changed >= 2 || $changed === 0 && tf_track_is_known($pdo, $count->linkId), $changed >= 2];
+        }
         if (!tf_is_mysql($pdo)) {
             return tf_track_count_steps($pdo, $count);
         }
@@ -363,9 +381,9 @@ function tf_track_count(PDO $pdo, TfCount $count): ?int
         // Reads the COMMIT's reply too; should it have failed, the
         // transaction is still open and is committed once more.
         $st->closeCursor();
-        return [$row[0] === null ? null : (int)$row[0], (int)$row[1] === 1];
+        return [(int)$row[0] === 1, (int)$row[1] === 1];
     }, TF_EVENT));
-    return $id;
+    return $known;
 }
 
 // Rows of tf_seen whose window has ended. On MySQL/MariaDB without gap
@@ -381,33 +399,20 @@ function tf_track_prune(PDO $pdo): void
     }
 }
 
-// Record ids of the affiliates this browser has come through already.
-function tf_track_seen(array $cookies): array
+// The cookie that marks a browser as seen through an affiliate, named by
+// its link id (hashed: a link id may hold bytes a cookie name may not).
+function tf_track_cookie_name(string $linkId): string
 {
-    $seen = [];
-    foreach ($cookies as $name => $value) {
-        $name = (string)$name;
-        if (strncmp($name, 'tf_seen_', 8) === 0) {
-            $id = substr($name, 8);
-            if ($id !== '' && strlen($id) <= 18 && strspn($id, '0123456789') === strlen($id)) {
-                $seen[] = (int)$id;
-                if (count($seen) >= TF_TRACK_MAX_SEEN) {
-                    break;
-                }
-            }
-        }
-    }
-    return $seen;
+    return 'tf_seen_' . substr(hash('sha256', $linkId), 0, 16);
 }
 
-// The cookie that marks a browser as seen through an affiliate: for this
-// script's folder only, out of reach of the page's scripts, and sent over
-// https only when the page came that way.
-function tf_track_mark_seen(int $id, array $server): void
+// Set for this script's folder only, out of reach of the page's scripts,
+// and sent over https only when the page came that way.
+function tf_track_mark_seen(string $name, array $server): void
 {
     $folder = rtrim(str_replace('\\', '/', dirname((string)($server['SCRIPT_NAME'] ?? '/'))), '/') . '/';
     $https = strtolower((string)($server['HTTPS'] ?? '')) !== '' && strtolower((string)$server['HTTPS']) !== 'off';
-    setcookie('tf_seen_' . $id, '1', [
+    setcookie($name, '1', [
         'expires' => time() + 365 * 86400,
         'path' => $folder,
         'secure' => $https,
@@ -429,22 +434,23 @@ function tf_track(PDO $pdo, array $secret, string $event, string $linkId, array 
     $address = (string)($server['REMOTE_ADDR'] ?? '');
     $client = tf_client_key($address, '', $linkId, $secret['salt']);
     if ($event === 'subscribe') {
-        $id = tf_track_count($pdo, new TfCount($linkId,
+        $known = tf_track_count($pdo, new TfCount($linkId,
             tf_track_seen_row(TF_SEEN_SUBSCRIBE, $client, $secret['subscribe_window']), 'subscribers'));
-        return $id === null ? ['UNKNOWN AFFILIATE', 404] : ['OK', 200];
+        return $known ? ['OK', 200] : ['UNKNOWN AFFILIATE', 404];
     }
     // A unique hit when the browser carries no cookie of this affiliate and
     // this address and browser have not come through it in unique_window.
-    $seen = tf_track_seen($_COOKIE);
+    $cookie = tf_track_cookie_name($linkId);
+    $seen = isset($_COOKIE[$cookie]);
     $browser = tf_client_key($address, (string)($server['HTTP_USER_AGENT'] ?? ''), $linkId, $secret['salt']);
-    $id = tf_track_count($pdo, new TfCount($linkId,
+    $known = tf_track_count($pdo, new TfCount($linkId,
         tf_track_seen_row(TF_SEEN_VISIT, $client, $secret['visit_window']), 'visitors',
-        tf_track_seen_row(TF_SEEN_UNIQUE, $browser, $secret['unique_window']), 'unique_hits', $seen));
-    if ($id === null) {
+        $seen ? null : tf_track_seen_row(TF_SEEN_UNIQUE, $browser, $secret['unique_window']), 'unique_hits'));
+    if (!$known) {
         return ['UNKNOWN AFFILIATE', 404];
     }
-    if (!in_array($id, $seen, true)) {
-        tf_track_mark_seen($id, $server);
+    if (!$seen) {
+        tf_track_mark_seen($cookie, $server);
     }
     return ['OK', 200];
 }

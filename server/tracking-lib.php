@@ -323,33 +323,36 @@ function tf_is_duplicate(PDOException $e): bool
 }
 
 // Runs $work in one transaction and gives back its result; any failure
-// rolls everything back. $work may end the transaction itself (a MariaDB
-// statement that commits on the server); it is then not committed again.
+// rolls everything back.
 //   TF_WRITE:    the control panel's changes. On MySQL/MariaDB it reads
 //                committed rows and takes no gap locks, so that it cannot
 //                deadlock with track.php; on SQLite it takes the write lock
 //                at once.
 //   TF_SNAPSHOT: a read-only view that stays the same for every statement
 //                (for lists sent in more than one query).
-//   TF_EVENT:    one count of track.php: the server's own isolation, and on
-//                SQLite the write lock at once, not upgraded later.
-// On MySQL the transaction is begun through PDO, so that PDO rolls it back
-// should the script die with it open on a kept connection.
+//   TF_EVENT:    one count of track.php. On SQLite it takes the write lock
+//                at once, not upgraded later. On MySQL/MariaDB the work sends
+//                its statements in one batch that begins with TF_EVENT_BEGIN
+//                and ends with COMMIT, so that the whole count costs one
+//                round trip (work that sends TF_EVENT_BEGIN alone is
+//                committed here); a batch that fails stops with its
+//                transaction open, and it is rolled back here.
+// On MySQL the other kinds are begun through PDO, so that PDO rolls them
+// back should the script die with one open on a connection it keeps.
 function tf_transaction(PDO $pdo, callable $work, string $kind = TF_WRITE)
 {
-    if (tf_is_mysql($pdo)) {
-        if ($kind !== TF_EVENT) {
-            $pdo->exec($kind === TF_SNAPSHOT ? 'SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY'
-                : 'SET TRANSACTION ISOLATION LEVEL READ COMMITTED');
-        }
+    $mysql = tf_is_mysql($pdo);
+    if ($mysql && $kind !== TF_EVENT) {
+        $pdo->exec($kind === TF_SNAPSHOT ? 'SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY'
+            : 'SET TRANSACTION ISOLATION LEVEL READ COMMITTED');
         $pdo->beginTransaction();
-    } else {
+    } elseif (!$mysql) {
         $pdo->exec($kind === TF_SNAPSHOT ? 'BEGIN' : 'BEGIN IMMEDIATE');
     }
     try {
         $result = $work();
         // PDO asks MySQL whether a transaction is still open; SQLite's is.
-        if (!tf_is_mysql($pdo) || $pdo->inTransaction()) {
+        if (!$mysql || $pdo->inTransaction()) {
             $pdo->exec('COMMIT');
         }
         return $result;
@@ -358,6 +361,11 @@ function tf_transaction(PDO $pdo, callable $work, string $kind = TF_WRITE)
         throw $e;
     }
 }
+
+// The start of an event's batch on MySQL/MariaDB (see tf_transaction). The
+// ROLLBACK ends anything that a request which died half way left open on the
+// kept connection, which START TRANSACTION would otherwise commit.
+const TF_EVENT_BEGIN = 'ROLLBACK; START TRANSACTION';
 
 // Sent whatever state the transaction is in: a deadlock victim has been
 // rolled back by the server already, and PHP cannot always tell from an
