@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by site.sh and stack.sh (sourced, not run): how they take a folder,
 # whom their servers run as, how they write files and how they tell their own
 # servers from any other process.

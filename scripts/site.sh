@@ -19,6 +19,7 @@
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 SERVER="$ROOT/server"
+# shellcheck disable=SC2034 # read by server-lib.sh
 TF_NAME=site
 # shellcheck source=server-lib.sh
 . "$ROOT/scripts/server-lib.sh"

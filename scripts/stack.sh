@@ -43,6 +43,7 @@
 # memory of each request (the script's memory_get_peak_usage(true)), in KiB.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck disable=SC2034 # read by server-lib.sh
 TF_NAME=stack
 # shellcheck source=server-lib.sh
 . "$ROOT/scripts/server-lib.sh"
