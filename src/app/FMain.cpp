@@ -4,7 +4,7 @@
 #include "components/FindEdit.h"
 #include "components/BalloonHint.h"
 #include "components/HtmlView.h"
-#include "components/HttpClient.h"
+#include "net/HttpClient.h"
 #include "components/MessageBox.h"
 #include "settings/FSettings.h"
 #include "tracking/SelectionBatcher.h"

@@ -4,7 +4,7 @@
 // client, msgMain, the status panel) and its handlers drive everything the
 // operator does.
 #include "app/AppEnvironment.h"
-#include "app/BrandFile.h"
+#include "brand/BrandFile.h"
 #include "settings/ConnectionSettings.h"
 #include "tracking/TrackingProtocol.h"
 

@@ -2,7 +2,7 @@
 // add and edit flows, on top of the tracking requests.
 #include "FMain.h"
 
-#include "components/HttpClient.h"
+#include "net/HttpClient.h"
 #include "components/MessageBox.h"
 #include "tracking/AffiliateInput.h"
 #include "tracking/AffiliatesModel.h"

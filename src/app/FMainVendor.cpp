@@ -2,10 +2,10 @@
 // sequence, news, the last news read, and the live update.
 #include "FMain.h"
 
-#include "app/AppConstants.h"
-#include "app/LastNewsId.h"
+#include "brand/AppConstants.h"
+#include "brand/LastNewsId.h"
 #include "components/BalloonHint.h"
-#include "components/HttpClient.h"
+#include "net/HttpClient.h"
 #include "components/MessageBox.h"
 #include "util/FileCrypt.h"
 #include "util/UUtils.h"

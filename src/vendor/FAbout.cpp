@@ -1,6 +1,6 @@
 #include "FAbout.h"
 
-#include "app/AppConstants.h"
+#include "brand/AppConstants.h"
 
 #include <QFrame>
 #include <QGuiApplication>

@@ -4,7 +4,7 @@
 // short. Each ends within its time-out in a quiet or a named failure, the
 // lists keep what they showed, and the data folder holds no stray files.
 #include "app/FMain.h"
-#include "components/HttpClient.h"
+#include "net/HttpClient.h"
 #include "support/GuiHelpers.h"
 #include "support/HttpPeer.h"
 #include "support/QtPrinters.h"

@@ -1,6 +1,6 @@
 #include "app/FMain.h"
 #include "components/SkinApply.h"
-#include "components/Skin.h"
+#include "brand/Skin.h"
 #include "util/FileCrypt.h"
 
 #include "support/FakeBrowser.h"

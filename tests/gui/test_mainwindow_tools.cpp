@@ -2,7 +2,7 @@
 // context menus against a scripted site on 127.0.0.1: find, export, copy,
 // the tracking link, the hidden rate columns and the Statistics window.
 #include "app/FMain.h"
-#include "components/StatisticsView.h"
+#include "tracking/StatisticsView.h"
 #include "support/GuiHelpers.h"
 #include "support/HttpPeer.h"
 #include "support/QtPrinters.h"

@@ -1,7 +1,7 @@
 // The vendor's services through the main window: the start-up news notice,
 // the News button and the last news read, and the live update.
 #include "app/FMain.h"
-#include "components/HttpClient.h"
+#include "net/HttpClient.h"
 #include "components/BalloonHint.h"
 #include "util/FileCrypt.h"
 
