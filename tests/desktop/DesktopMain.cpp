@@ -2,7 +2,9 @@
 // scripts/xvfb.sh started for them (CTest runs them through it), with the
 // application made as the program makes it.
 #include "app/AppStart.h"
+#include "components/ErrorReporter.h"
 
+#include <QtGlobal>
 #include <cstdio>
 #include <gtest/gtest.h>
 
