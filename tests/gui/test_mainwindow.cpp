@@ -49,6 +49,15 @@ TEST_F(MainWindow, WithoutBrandFileOpensOnTheMainPageWithNoTabs)
     EXPECT_EQ(pages->currentWidget()->objectName(), QStringLiteral("stsMain"));
     EXPECT_EQ(Window->findChild<QWidget*>(QStringLiteral("stsWelcome")), nullptr);
     EXPECT_EQ(Window->findChild<QWidget*>(QStringLiteral("prfWelcome")), nullptr);
+    // The keyboard starts on the affiliates list, and comes back to it when
+    // a dialog closes, not to the button that opened the dialog.
+    auto* list = Control<QWidget>("lvwPages");
+    EXPECT_EQ(Window->focusWidget(), list);
+    TModalPilot pilot;
+    pilot.Handle([](QWidget* about) { QMetaObject::invokeMethod(about, "reject"); });
+    Click(Control<QPushButton>("btnAbout"));
+    EXPECT_EQ(pilot.Pending(), 0);
+    EXPECT_EQ(Window->focusWidget(), list);
 }
 
 TEST_F(MainWindow, HasTheNamedControlsWithTheirCaptions)
