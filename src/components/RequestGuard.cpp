@@ -29,7 +29,7 @@ bool IsInput(const QEvent* Event)
 
 } // namespace
 
-TRequestGuard::TRequestGuard(const THttpClient& client, QObject* parent) : QObject(parent), Client(client)
+TRequestGuard::TRequestGuard(const THttpClient& client, QObject* parent) : QObject(parent), Client(&client)
 {
     qApp->installEventFilter(this);
 }
@@ -41,7 +41,7 @@ TRequestGuard::~TRequestGuard()
 
 bool TRequestGuard::Pending() const
 {
-    return Client.Busy();
+    return Client && Client->Busy();
 }
 
 void TRequestGuard::Protect(QWidget* Control)

@@ -37,6 +37,9 @@ protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
-    const THttpClient& Client;
+    // The client and the guard both belong to the window, and the window's
+    // children are deleted one after the other: while the client goes, the
+    // guard still sees the events that its destruction sends.
+    QPointer<const THttpClient> Client;
     QList<QPointer<QWidget>> Controls;
 };
