@@ -4,7 +4,7 @@
 // size. Run without arguments; it starts itself as the children.
 //   bench_startup [runs]
 #include "ChildProcess.h"
-#include "app/AppConstants.h"
+#include "brand/AppConstants.h"
 #include "app/AppEnvironment.h"
 #include "app/FMain.h"
 #include "components/ErrorReporter.h"

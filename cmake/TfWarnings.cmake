@@ -1,7 +1,14 @@
-# Warnings are on and treated as a to-do list: the tree builds clean.
+# Warnings are on everywhere; the tree builds clean. TF_WERROR makes them
+# errors, as the CI scripts build (a newer compiler's new warnings should not
+# stop someone who only wants to build the program, so it is off by default).
+option(TF_WERROR "Treat compiler warnings as errors" OFF)
+
 function(tf_set_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow
     -Wnon-virtual-dtor -Wcast-align -Woverloaded-virtual -Wformat=2)
+  if(TF_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
 endfunction()
 
 if(TF_SANITIZE)

@@ -1,7 +1,7 @@
 // The decrypted brand text: tagged values and the record built from them.
 #include "FuzzInput.h"
-#include "app/BrandFile.h"
-#include "app/BrandText.h"
+#include "brand/BrandFile.h"
+#include "brand/BrandText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size)
 {

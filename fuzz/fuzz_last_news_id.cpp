@@ -1,6 +1,6 @@
 // Storing the read news id in a brand text of any shape.
 #include "FuzzInput.h"
-#include "app/LastNewsId.h"
+#include "brand/LastNewsId.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size)
 {

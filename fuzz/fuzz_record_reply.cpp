@@ -14,8 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
         FUZZ_CHECK(RecordFields(record).size() >= RecordMinFields);
     // The counters as the totals read them: the short way for plain digits
     // must agree with the full parser, and a number read never grows.
-    const std::optional<qint64> value = TRecordListModel::CounterOf(bytes);
-    FUZZ_CHECK(value == TRecordListModel::ParseCounter(ReplyBytesText(bytes)));
+    const std::optional<qint64> value = CounterOf(bytes);
+    FUZZ_CHECK(value == ParseCounter(ReplyBytesText(bytes)));
     if (value)
         FUZZ_CHECK(QString::number(*value).size() <= reply.size());
     IsOk(reply);

@@ -1,6 +1,6 @@
 // Skin data from mainskin.dat: anything that is not skin data is refused.
 #include "FuzzInput.h"
-#include "components/Skin.h"
+#include "brand/Skin.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size)
 {

@@ -8,8 +8,8 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins
   zlib1g-dev libssl-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
-  xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core
+  clang clang-format libclang-rt-14-dev
+  xvfb xauth x11-utils xdotool openbox imagemagick fonts-dejavu-core
   php-cli php-cgi php-sqlite3 php-mysql mariadb-server mariadb-client curl
   openssl ca-certificates
   nginx php-fpm wrk

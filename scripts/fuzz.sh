@@ -18,7 +18,7 @@ JOBS=${JOBS:-$(nproc)}
 (( JOBS > 2 )) && JOBS=2
 
 CC=clang CXX=clang++ cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DTF_BUILD_FUZZ=ON -DTF_BUILD_TESTS=OFF -DTF_BUILD_BENCH=OFF >/dev/null
+    -DTF_BUILD_FUZZ=ON -DTF_WERROR=${TF_WERROR:-OFF} -DTF_BUILD_TESTS=OFF -DTF_BUILD_BENCH=OFF >/dev/null
 cmake --build "$BUILD_DIR" -j"$JOBS" --target fuzz_all
 
 if (( $# > 0 )); then

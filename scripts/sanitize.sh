@@ -15,7 +15,7 @@ JOBS=${JOBS:-$(nproc)}
 
 # -O1 keeps the instrumented tests quick without hiding the stack traces.
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" \
-    -DTF_SANITIZE=ON -DTF_BUILD_TESTS=ON -DTF_BUILD_BENCH=OFF -DTF_BUILD_FUZZ=OFF >/dev/null
+    -DTF_SANITIZE=ON -DTF_WERROR=${TF_WERROR:-OFF} -DTF_BUILD_TESTS=ON -DTF_BUILD_BENCH=OFF -DTF_BUILD_FUZZ=OFF >/dev/null
 cmake --build "$BUILD_DIR" -j"$JOBS"
 
 export QT_QPA_PLATFORM=offscreen

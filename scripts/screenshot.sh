@@ -14,8 +14,7 @@
 # SCREENSHOT_STATISTICS=OUT3.png (with SCREENSHOT_WELCOME) then opens
 # Statistics… from the first affiliate row's context menu and saves that
 # window.
-# SCREENSHOT_DISPLAY picks the X display number (default: the first free
-# one from 97 on).
+# SCREENSHOT_NO_WM=1 leaves the window manager out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
@@ -45,10 +44,11 @@ case "$WAIT" in '' | *[!0-9.]*) echo "$USAGE" >&2; exit 2 ;; esac
 FRESH=""
 SITE=""
 APP=""
-XVFB=""
+# shellcheck source=scripts/xvfb.sh
+source "$ROOT/scripts/xvfb.sh"
 cleanup() {
   [ -n "$APP" ] && kill "$APP" 2>/dev/null
-  [ -n "$XVFB" ] && kill "$XVFB" 2>/dev/null
+  tf_xvfb_stop
   [ -n "$SITE" ] && bash "$ROOT/scripts/site.sh" --stop "$SITE" >/dev/null
   [ -n "$FRESH" ] && rm -rf "$FRESH"
   return 0
@@ -68,26 +68,28 @@ else
   cp "$ROOT/build/tallyfair" "$DATA/tallyfair"
 fi
 
-DISPLAY_NUM=${SCREENSHOT_DISPLAY:-}
-if [ -z "$DISPLAY_NUM" ]; then
-  DISPLAY_NUM=97
-  while [ -e "/tmp/.X$DISPLAY_NUM-lock" ] || [ -e "/tmp/.X11-unix/X$DISPLAY_NUM" ]; do
-    DISPLAY_NUM=$((DISPLAY_NUM + 1))
-  done
+# Without SCREENSHOT_NO_WM a window manager runs, as on a desktop: the
+# window is framed, active and gets keys.
+if [ -n "${SCREENSHOT_NO_WM:-}" ]; then
+  tf_xvfb_start
+else
+  tf_xvfb_start --wm
 fi
-export DISPLAY=":$DISPLAY_NUM"
-Xvfb "$DISPLAY" -screen 0 1100x760x24 -nolisten tcp >/dev/null 2>&1 &
-XVFB=$!
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
-(cd "$DATA" && QT_QPA_PLATFORM=xcb exec ./tallyfair) &
+(cd "$DATA" && exec ./tallyfair) &
 APP=$!
 sleep "$WAIT"
 
-# The largest top-level window is the program's main window.
+# The program's largest visible window is its main window (the client
+# window, inside the window manager's frame).
 main_window() {
-  xwininfo -root -children | awk '/^ +0x/ && match($0, /[0-9]+x[0-9]+\+/) {
-    split(substr($0, RSTART, RLENGTH - 1), s, "x"); a = s[1] * s[2]; if (a > best) { best = a; id = $1 } } END { print id }'
+  local best="" area=0 w geo a
+  for w in $(xdotool search --onlyvisible --pid "$APP" 2>/dev/null); do
+    geo=$(xwininfo -id "$w" | awk '/^ +Width/ { w = $NF } /^ +Height/ { h = $NF } END { print w * h }')
+    a=${geo:-0}
+    if (( a > area )); then area=$a; best=$w; fi
+  done
+  echo "$best"
 }
 # The screen within the window's bounds rather than the window itself, so
 # that a balloon hint over the window is in the picture as the user sees it.
@@ -109,9 +111,8 @@ shoot() {
 shoot "$OUT"
 if [ -n "$SECOND" ]; then
   WIN=$(main_window)
-  # Without a window manager the window never becomes active, so keys do
-  # not reach it; the mouse does. The button covers x 256-521, y 8-28 of
-  # the window's bottom panel, which is 39 high.
+  # Clicked as a user would: the button covers x 256-521, y 8-28 of the
+  # window's bottom panel, which is 39 high.
   HEIGHT=$(xwininfo -id "$WIN" | awk '/^ +Height/ { print $NF }')
   xdotool mousemove --window "$WIN" 388 $((HEIGHT - 39 + 18)) click 1
   sleep "$WAIT"

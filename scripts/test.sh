@@ -4,6 +4,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
+# The layout of every C++ file, then every build with warnings as errors.
+bash scripts/check-format.sh
+export TF_WERROR=ON
 bash scripts/build.sh
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure --no-tests=error -j"$(nproc)" --timeout 600

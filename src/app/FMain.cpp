@@ -1,11 +1,12 @@
 #include "FMain.h"
 
+#include "components/BalloonHint.h"
 #include "components/ClickLabel.h"
 #include "components/FindEdit.h"
-#include "components/BalloonHint.h"
 #include "components/HtmlView.h"
-#include "components/HttpClient.h"
 #include "components/MessageBox.h"
+#include "components/RequestGuard.h"
+#include "net/HttpClient.h"
 #include "settings/FSettings.h"
 #include "tracking/SelectionBatcher.h"
 #include "tracking/TrackingClient.h"
@@ -14,17 +15,18 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QKeyEvent>
 #include <QComboBox>
-#include <QLabel>
-#include <QProgressBar>
-#include <QTableView>
+#include <QDialog>
 #include <QDir>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QMovie>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTimer>
 #include <QToolButton>
 
@@ -47,8 +49,9 @@ TfrmMain::TfrmMain(const TAppEnvironment& env, QWidget* parent) : QWidget(parent
     // vendor server that never answers cannot hold the window busy for ever.
     IdHTTP1->SetReadTimeout(TrackingProtocol::ReadTimeoutMs);
     Tracking = std::make_unique<TTrackingClient>(*IdHTTP1, [this] { return Settings.SiteUrl; });
-    // Input to this window is looked at before it is delivered: Esc and the
-    // welcome page's Enter, and what would start a second request.
+    Guard = new TRequestGuard(*IdHTTP1, this);
+    // Keys are looked at before any control of the window gets them, the
+    // dialogs' closing too (see eventFilter).
     qApp->installEventFilter(this);
 
     ConnectHandlers();
@@ -81,29 +84,26 @@ void TfrmMain::ConnectHandlers()
     connect(btnNews, &QToolButton::clicked, this, &TfrmMain::btnNewsClick);
     connect(bsSkinSpeedButton1, &QToolButton::clicked, this, &TfrmMain::btnUpdateClick);
 
-    const auto button = [this](const char* name, void (TfrmMain::*handler)()) {
-        connect(findChild<QPushButton*>(QLatin1String(name)), &QPushButton::clicked, this, handler);
-    };
-    button("btnSSelectAll", &TfrmMain::btnSSelectAllClick);
-    button("btnSClearAll", &TfrmMain::btnSClearAllClick);
-    button("bsSkinButton2", &TfrmMain::bsSkinButton2Click);
-    button("bsSkinButton3", &TfrmMain::bsSkinButton3Click);
-    button("btnDeleteSeg", &TfrmMain::btnDeleteSegClick);
-    button("bsSkinButton4", &TfrmMain::bsSkinButton4Click);
-    button("btnRevfreshSegments", &TfrmMain::btnRevfreshSegmentsClick);
-    button("bsSkinButton5", &TfrmMain::bsSkinButton5Click);
-    button("bsSkinButton6", &TfrmMain::bsSkinButton6Click);
-    button("bsSkinButton7", &TfrmMain::bsSkinButton7Click);
-    button("bsSkinButton9", &TfrmMain::bsSkinButton9Click);
-    button("bsSkinButton8", &TfrmMain::bsSkinButton8Click);
+    connect(btnSSelectAll, &QPushButton::clicked, this, &TfrmMain::btnSSelectAllClick);
+    connect(btnSClearAll, &QPushButton::clicked, this, &TfrmMain::btnSClearAllClick);
+    connect(bsSkinButton2, &QPushButton::clicked, this, &TfrmMain::bsSkinButton2Click);
+    connect(bsSkinButton3, &QPushButton::clicked, this, &TfrmMain::bsSkinButton3Click);
+    connect(btnDeleteSeg, &QPushButton::clicked, this, &TfrmMain::btnDeleteSegClick);
+    connect(bsSkinButton4, &QPushButton::clicked, this, &TfrmMain::bsSkinButton4Click);
+    connect(btnRevfreshSegments, &QPushButton::clicked, this, &TfrmMain::btnRevfreshSegmentsClick);
+    connect(bsSkinButton5, &QPushButton::clicked, this, &TfrmMain::bsSkinButton5Click);
+    connect(bsSkinButton6, &QPushButton::clicked, this, &TfrmMain::bsSkinButton6Click);
+    connect(bsSkinButton7, &QPushButton::clicked, this, &TfrmMain::bsSkinButton7Click);
+    connect(bsSkinButton9, &QPushButton::clicked, this, &TfrmMain::bsSkinButton9Click);
+    connect(bsSkinButton8, &QPushButton::clicked, this, &TfrmMain::bsSkinButton8Click);
     connect(cbxQueryType, &QComboBox::currentIndexChanged, this, &TfrmMain::cbxQueryTypeChange);
     connect(btnStop, &QToolButton::clicked, this, &TfrmMain::btnStopClick);
 
     // What starts a request; everything else works while one is pending.
-    for (const char* name : {"btnNews", "bsSkinSpeedButton1", "lvwPages", "btnSSelectAll", "bsSkinButton2",
-                             "bsSkinButton3", "btnDeleteSeg", "bsSkinButton4", "btnRevfreshSegments",
-                             "cbxQueryType", "bsSkinButton7", "bsSkinButton9", "bsSkinButton8"})
-        RefuseWhileRequestPending(findChild<QWidget*>(QLatin1String(name)));
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             btnNews, bsSkinSpeedButton1, lvwPages, btnSSelectAll, bsSkinButton2, bsSkinButton3, btnDeleteSeg,
+             bsSkinButton4, btnRevfreshSegments, cbxQueryType, bsSkinButton7, bsSkinButton9, bsSkinButton8})
+        Guard->Protect(control);
 
     // One notification per user action, however many rows it changes.
     PagesSelection = new TSelectionBatcher(lvwPages);
@@ -160,39 +160,6 @@ void TfrmMain::OnRequestBusy(bool Busy)
     MainGauge->setValue(0);
 }
 
-void TfrmMain::RefuseWhileRequestPending(QWidget* Control)
-{
-    if (Control)
-        RequestControls << Control;
-}
-
-bool TfrmMain::IsRefusedInput(QObject* Watched, QEvent* Event) const
-{
-    switch (Event->type()) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::Wheel:
-        break;
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease: {
-        // Leaving a control and abandoning the request stay possible.
-        const int key = static_cast<QKeyEvent*>(Event)->key();
-        if (key == Qt::Key_Escape || key == Qt::Key_Tab || key == Qt::Key_Backtab)
-            return false;
-        break;
-    }
-    default:
-        return false;
-    }
-    // The lists take their input in their viewport, the Show box in its popup.
-    for (const QObject* o = Watched; o && o != this; o = o->parent())
-        for (const QPointer<QWidget>& control : RequestControls)
-            if (control == o)
-                return true;
-    return false;
-}
-
 bool TfrmMain::HandleKey(QObject* Watched, QKeyEvent* Event)
 {
     auto* widget = qobject_cast<QWidget*>(Watched);
@@ -201,7 +168,7 @@ bool TfrmMain::HandleKey(QObject* Watched, QKeyEvent* Event)
     // Esc in a find field that holds text clears it first; the next Esc
     // abandons the request.
     const bool findClears = widget == edtFind && !edtFind->text().isEmpty();
-    if (Event->key() == Qt::Key_Escape && RequestPending() && !findClears) {
+    if (Event->key() == Qt::Key_Escape && Guard->Pending() && !findClears) {
         btnStopClick();
         return true;
     }
@@ -217,7 +184,7 @@ bool TfrmMain::HandleKey(QObject* Watched, QKeyEvent* Event)
 
 void TfrmMain::btnStopClick()
 {
-    if (RequestPending())
+    if (Guard->Pending())
         IdHTTP1->Disconnect();
 }
 
@@ -240,6 +207,18 @@ void TfrmMain::FormShow()
     pgcPrinc->tabBar()->hide();
     pgcPrinc->setCurrentIndex(0);
     CenterBanner();
+    if (stsWelcome)
+        bsSkinButton1->setFocus();
+    else
+        FocusAffiliates();
+}
+
+void TfrmMain::FocusAffiliates()
+{
+    // The list is the page's first stop, and its shortcuts (Ctrl+A, Ctrl+C,
+    // Delete) and the page's (Ctrl+F, Ctrl+S, F5) work from there at once.
+    if (pgcPrinc->currentWidget() == stsMain)
+        lvwPages->setFocus(Qt::OtherFocusReason);
 }
 
 void TfrmMain::FormResize()
@@ -304,6 +283,7 @@ void TfrmMain::btnAboutClick()
 void TfrmMain::bsSkinButton1Click()
 {
     pgcPrinc->setCurrentWidget(stsMain);
+    FocusAffiliates();
     if (!Brand.WelcomeHtml.isEmpty())
         Timer1->start();
 }
@@ -336,15 +316,16 @@ void TfrmMain::closeEvent(QCloseEvent* e)
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
 {
-    // The banner panel gets its final width from the layout after the
-    // window's own resize; centre again then.
-    if (watched == panBanner && event->type() == QEvent::Resize)
-        CenterBanner();
-    if (lblTotalHits && watched == lblTotalHits->parentWidget() && event->type() == QEvent::Resize)
-        ArrangeTotals();
     if (event->type() == QEvent::KeyPress && HandleKey(watched, static_cast<QKeyEvent*>(event)))
         return true;
-    if (RequestPending() && IsRefusedInput(watched, event))
-        return true;
+    // A dialog of this window closed: the keyboard goes back to the list
+    // rather than to the button that opened it. The window keeps the focus
+    // widget while inactive and gives it the focus when it is active again.
+    if (event->type() == QEvent::Hide) {
+        auto* dialog = qobject_cast<QDialog*>(watched);
+        if (dialog && dialog->isWindow() && dialog->parentWidget() &&
+            dialog->parentWidget()->window() == this)
+            FocusAffiliates();
+    }
     return QWidget::eventFilter(watched, event);
 }

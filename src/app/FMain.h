@@ -4,12 +4,11 @@
 // client, msgMain, the status panel) and its handlers drive everything the
 // operator does.
 #include "app/AppEnvironment.h"
-#include "app/BrandFile.h"
+#include "brand/BrandFile.h"
 #include "settings/ConnectionSettings.h"
+#include "tracking/ListTexts.h"
 #include "tracking/TrackingProtocol.h"
 
-#include <QList>
-#include <QPointer>
 #include <QStringList>
 #include <QWidget>
 #include <memory>
@@ -31,6 +30,7 @@ class TFindEdit;
 class THtmlView;
 class TLinkLabel;
 class TMessageBox;
+class TRequestGuard;
 class TAffiliatesModel;
 class TSalesModel;
 class TBalloonHint;
@@ -38,13 +38,13 @@ class THttpClient;
 class TSelectionBatcher;
 class TTrackingClient;
 
-class TfrmMain : public QWidget {
+class TfrmMain : public QWidget
+{
     Q_OBJECT
 public:
     explicit TfrmMain(const TAppEnvironment& Env, QWidget* parent = nullptr);
     ~TfrmMain() override;
 
-    const TAppEnvironment& Environment() const { return Env; }
     QString DataFile(const QString& Name) const;
 
     // Shared with the dialogs for the life of the window.
@@ -144,16 +144,6 @@ public:
     // name and password it may carry, then track.php with the link id.
     static QString TrackingLink(const QString& SiteUrl, const QString& LinkId);
 
-    // True while a request runs on IdHTTP1. The client serves one request at
-    // a time, so whatever would start another is refused meanwhile: handlers
-    // that start a request return at once while this is true, and the
-    // controls that start one are registered with RefuseWhileRequestPending.
-    bool RequestPending() const;
-    // Mouse, wheel and key input to Control (and to everything inside it) is
-    // not delivered while a request is pending, so the control visibly keeps
-    // its state instead of changing without effect. Everything else in the
-    // window keeps working.
-    void RefuseWhileRequestPending(QWidget* Control);
     // Esc and the stop button beside the gauge: the pending request is
     // abandoned and fails like any other, with its operation's usual message.
     void btnStopClick();
@@ -167,6 +157,8 @@ protected:
     void showEvent(QShowEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    // Keys of the whole window, seen before any control: Esc abandons the
+    // pending request, Enter on the welcome page presses its button.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -175,14 +167,19 @@ private:
     QWidget* BuildToolbar(QWidget* page);
     QWidget* BuildBanner(QWidget* page);
     QWidget* BuildWorkArea(QWidget* page);
+    QWidget* BuildAffiliatesPanel(QWidget* parent);
+    QWidget* BuildSalesPanel(QWidget* parent);
     QWidget* BuildLinks(QWidget* page);
     QWidget* BuildStatusBar(QWidget* page);
+    void SetTabOrder();
     void CenterBanner();
     void ConnectHandlers();
     void OnRequestProgress(qint64 Done, qint64 Total);
     void OnRequestBusy(bool Busy);
-    bool IsRefusedInput(QObject* Watched, QEvent* Event) const;
     bool HandleKey(QObject* Watched, QKeyEvent* Event);
+    // The keyboard starts on the affiliates list: at start, after the
+    // welcome page and whenever a dialog of this window has closed.
+    void FocusAffiliates();
     void ReloadSales();
     bool PostNews(const QString& ProdType, const TFormFields& Fields, QByteArray& Trimmed);
     void AfterAffiliatesDeletion();
@@ -202,8 +199,8 @@ private:
     bool Shown = false;
     bool Closing = false; // FormClose ran: pending handlers finish quietly
     std::unique_ptr<TTrackingClient> Tracking;
+    TRequestGuard* Guard = nullptr;
     TSelectionBatcher* PagesSelection = nullptr;
-    QList<QPointer<QWidget>> RequestControls;
     int AppliedQueryType = 0; // the Show entry the sales list was last loaded for
 
     // Controls, named as the operator's guide and the tests know them.
@@ -218,6 +215,7 @@ private:
     QToolButton* btnNews = nullptr;
     QToolButton* bsSkinSpeedButton1 = nullptr;
     QToolButton* bsSkinSpeedButton2 = nullptr;
+    QFrame* bsSkinPanel4 = nullptr; // the toolbar
     QFrame* panBanner = nullptr;
     TClickLabel* imgBanner = nullptr;
     TClickLabel* gifBanner = nullptr;
@@ -233,12 +231,26 @@ private:
     QLabel* lblSubscribers = nullptr;
     QLabel* lblVisitors = nullptr;
     QLabel* lblUniqueHits = nullptr;
+    QFrame* bsSkinPanel8 = nullptr; // the totals and the affiliates' buttons
+    QPushButton* btnSSelectAll = nullptr;
+    QPushButton* btnSClearAll = nullptr;
+    QPushButton* bsSkinButton2 = nullptr; // Add
+    QPushButton* bsSkinButton3 = nullptr; // Edit
+    QPushButton* btnDeleteSeg = nullptr;
+    QPushButton* bsSkinButton4 = nullptr; // Delete All
+    QPushButton* btnRevfreshSegments = nullptr;
+    QPushButton* bsSkinButton5 = nullptr; // sales: Select All
+    QPushButton* bsSkinButton6 = nullptr; // Clear Selection
+    QPushButton* bsSkinButton7 = nullptr; // Delete
+    QPushButton* bsSkinButton9 = nullptr; // Delete All
+    QPushButton* bsSkinButton8 = nullptr; // Refresh
     QLabel* lblRefersHits = nullptr;
     TFindEdit* edtFind = nullptr;
-    QStringList AffiliateLabelTexts; // the totals line without a find text
-    QString ExportFolder;            // where the last save dialog was answered
+    listtexts::TAffiliateLabels AffiliateLabels; // the totals line without a find text
+    QString ExportFolder;                        // where the last save dialog was answered
     QComboBox* cbxQueryType = nullptr;
     QFrame* panLinks = nullptr;
+    QFrame* bsSkinStatusBar1 = nullptr;
     TLinkLabel* lblLink1URL = nullptr;
     TLinkLabel* lblLink2URL = nullptr;
 };

@@ -1,7 +1,7 @@
 // The main window brands itself from the brand file beside the program.
 #include "FMain.h"
-#include "app/AppConstants.h"
-#include "app/BannerPicture.h"
+#include "brand/AppConstants.h"
+#include "brand/BannerPicture.h"
 #include "components/ClickLabel.h"
 #include "components/SkinApply.h"
 #include "util/FileCrypt.h"

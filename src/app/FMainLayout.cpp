@@ -2,16 +2,15 @@
 // the window at its design size (client area 832 by 586); the layouts and
 // right anchors keep them in place when the window is resized.
 #include "FMain.h"
-
-#include "tracking/AffiliatesModel.h"
-#include "tracking/ListTexts.h"
-#include "tracking/SalesModel.h"
-
 #include "components/Anchors.h"
+#include "components/BuiltinStyle.h"
 #include "components/ClickLabel.h"
 #include "components/FindEdit.h"
 #include "components/HtmlView.h"
 #include "components/ToolbarIcons.h"
+#include "tracking/AffiliatesModel.h"
+#include "tracking/ListTexts.h"
+#include "tracking/SalesModel.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -27,7 +26,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-namespace {
+namespace
+{
 
 constexpr int DesignWidth = 832;
 constexpr int DesignHeight = 586;
@@ -38,8 +38,7 @@ const char* const DescriptionText =
     "the lower list.  You can also choose to show direct sales that were made without affiliates and also "
     "you can show all sales.";
 
-template <class T>
-T* Named(T* w, const char* name)
+template <class T> T* Named(T* w, const char* name)
 {
     w->setObjectName(QString::fromLatin1(name));
     return w;
@@ -69,16 +68,26 @@ QPushButton* Button(QWidget* parent, const char* name, const QString& caption, i
     return b;
 }
 
-QLabel* Label(QWidget* parent, const char* name, const QString& text, int left, int top, int width = 0)
+QLabel* Label(QWidget* parent, const char* name, const QString& text, int left, int top)
 {
     auto* l = Named(new QLabel(text, parent), name);
     l->move(left, top);
     l->adjustSize();
-    // Labels whose text grows after a load get room up to their neighbour.
-    if (width > 0)
-        l->resize(width, l->height());
     return l;
 }
+
+// The totals line under the affiliates list: where each label stands at the
+// design size, and the room it has up to its neighbour. ArrangeTotals is the
+// only place that positions them.
+struct TTotalSlot {
+    int Left;
+    int Width;
+};
+constexpr TTotalSlot TotalSlots[] = {{7, 300}, {315, 108}, {426, 106}, {535, 110}, {648, 180}};
+constexpr int TotalsTop = 8;
+constexpr int TotalsGap = 6;
+constexpr int TotalsPanelHeight = 63;
+constexpr int AffiliateButtonsTop = 30;
 
 QToolButton* IconButton(QWidget* parent, const char* name, const QString& hint, const QIcon& icon, int left)
 {
@@ -95,6 +104,9 @@ QToolButton* IconButton(QWidget* parent, const char* name, const QString& hint, 
 // read-only, rows 20 high, headers that can be dragged, a sort indicator,
 // selected rows light grey with dark blue text.
 // The models name their own columns; the view gives them their widths.
+// The header keeps the height its text needs (18 pixels with the built-in
+// look) rather than 13: the program's font is 14 pixels high, and a 13 pixel
+// header would cut every caption.
 QTableView* ReportView(QWidget* parent, const char* name, QAbstractItemModel* model, const QList<int>& widths)
 {
     auto* v = Named(new QTableView(parent), name);
@@ -105,6 +117,10 @@ QTableView* ReportView(QWidget* parent, const char* name, QAbstractItemModel* mo
     v->setShowGrid(true);
     v->setWordWrap(false);
     v->setCornerButtonEnabled(false);
+    // Tab leaves the list for the next control instead of moving its
+    // current cell, so the keyboard goes through the window in reading
+    // order (and a Tab never changes which rows are selected).
+    v->setTabKeyNavigation(false);
     v->verticalHeader()->hide();
     v->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     v->verticalHeader()->setDefaultSectionSize(20);
@@ -151,6 +167,7 @@ void TfrmMain::BuildLayout()
     main->addWidget(BuildLinks(stsMain));
     main->addWidget(BuildStatusBar(stsMain));
     pgcPrinc->addTab(stsMain, QStringLiteral("Main"));
+    SetTabOrder();
     BuildTools();
 }
 
@@ -162,8 +179,8 @@ void TfrmMain::BuildWelcomePage()
     welcome->addWidget(prfWelcome, 1);
     QFrame* panel14 = Panel(stsWelcome, "bsSkinPanel14", 39);
     welcome->addWidget(panel14);
-    bsSkinButton1 = Button(panel14, "bsSkinButton1", QStringLiteral("Thanks, just show me the main application"),
-                           256, 8, 265, 20);
+    bsSkinButton1 = Button(panel14, "bsSkinButton1",
+                           QStringLiteral("Thanks, just show me the main application"), 256, 8, 265, 20);
     bsSkinButton1->setDefault(true);
     bsSkinButton1->setAutoDefault(true);
     connect(bsSkinButton1, &QPushButton::clicked, this, &TfrmMain::bsSkinButton1Click);
@@ -172,24 +189,26 @@ void TfrmMain::BuildWelcomePage()
 
 QWidget* TfrmMain::BuildToolbar(QWidget* page)
 {
-    QFrame* bar = Panel(page, "bsSkinPanel4", 43);
-    bar->setGeometry(0, 0, DesignWidth, 43);
+    bsSkinPanel4 = Panel(page, "bsSkinPanel4", 43);
+    SetLook(bsSkinPanel4, TLook::ToolBar);
+    bsSkinPanel4->setGeometry(0, 0, DesignWidth, 43);
+    QFrame* bar = bsSkinPanel4;
     btnSimple = Button(bar, "btnSimple", QStringLiteral("Settings"), 6, 11, 99, 20);
     btnMakeMoney = Button(bar, "btnMakeMoney", QStringLiteral("Make Money"), 108, 11, 99, 20);
     btnAbout = Button(bar, "btnAbout", QStringLiteral("About"), 211, 11, 99, 20);
-    btnNews = IconButton(bar, "btnNews", QStringLiteral("Check News"), toolbaricons::News(), 693);
-    bsSkinSpeedButton1 =
-        IconButton(bar, "bsSkinSpeedButton1", QStringLiteral("Check Updates"), toolbaricons::Update(), 736);
-    bsSkinSpeedButton2 = IconButton(bar, "bsSkinSpeedButton2", QStringLiteral("Help"), toolbaricons::Help(), 779);
     // The find field sits in the free space before the icon buttons and
     // keeps its distance to them.
     edtFind = Named(new TFindEdit(bar), "edtFind");
     edtFind->setPlaceholderText(QStringLiteral("Find affiliate"));
     edtFind->setClearButtonEnabled(true);
     edtFind->setGeometry(485, 10, 200, 22);
-    new TRightAnchor(edtFind, DesignWidth);
-    for (QWidget* w : {static_cast<QWidget*>(btnNews), static_cast<QWidget*>(bsSkinSpeedButton1),
-                       static_cast<QWidget*>(bsSkinSpeedButton2)})
+    btnNews = IconButton(bar, "btnNews", QStringLiteral("Check News"), toolbaricons::News(), 693);
+    bsSkinSpeedButton1 =
+        IconButton(bar, "bsSkinSpeedButton1", QStringLiteral("Check Updates"), toolbaricons::Update(), 736);
+    bsSkinSpeedButton2 =
+        IconButton(bar, "bsSkinSpeedButton2", QStringLiteral("Help"), toolbaricons::Help(), 779);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{edtFind, btnNews, bsSkinSpeedButton1, bsSkinSpeedButton2})
         new TRightAnchor(w, DesignWidth);
     return bar;
 }
@@ -201,7 +220,9 @@ QWidget* TfrmMain::BuildBanner(QWidget* page)
     imgBanner = Named(new TClickLabel(panBanner), "imgBanner");
     imgBanner->setGeometry(363, -20, 105, 105);
     gifBanner = Named(new TClickLabel(panBanner), "gifBanner");
-    panBanner->installEventFilter(this);
+    // The panel gets its final width from the layout after the window's own
+    // resize; centre again then.
+    OnResize(panBanner, [this] { CenterBanner(); });
     return panBanner;
 }
 
@@ -214,6 +235,7 @@ QWidget* TfrmMain::BuildWorkArea(QWidget* page)
     auto* descLayout = Stack(panel6);
     descLayout->setContentsMargins(8, 1, 8, 1);
     auto* desc = Named(new QLabel(QString::fromLatin1(DescriptionText), panel6), "bsSkinStdLabel3");
+    SetLook(desc, TLook::Description);
     desc->setWordWrap(true);
     descLayout->addWidget(desc);
     stack->addWidget(panel6);
@@ -222,10 +244,23 @@ QWidget* TfrmMain::BuildWorkArea(QWidget* page)
     bsSkinSplitter1->setHandleWidth(10);
     bsSkinSplitter1->setChildrenCollapsible(false);
     stack->addWidget(bsSkinSplitter1, 1);
+    BuildAffiliatesPanel(bsSkinSplitter1);
+    BuildSalesPanel(bsSkinSplitter1);
+    // The affiliates keep their height; the sales take what is left.
+    bsSkinSplitter1->setStretchFactor(0, 0);
+    bsSkinSplitter1->setStretchFactor(1, 1);
+    bsSkinSplitter1->setSizes({187, DesignHeight - 43 - 65 - 41 - 10 - 187 - 36 - 17});
+    return work;
+}
 
-    // Upper side: the affiliates with their totals and buttons.
-    QFrame* panel7 = Panel(bsSkinSplitter1, "bsSkinPanel7");
-    panel7->setMinimumHeight(10 + 63);
+// Upper side of the splitter: the affiliates with their totals and buttons.
+QWidget* TfrmMain::BuildAffiliatesPanel(QWidget* parent)
+{
+    QFrame* panel7 = Panel(parent, "bsSkinPanel7");
+    // The splitter stops where a list row and the totals and buttons below
+    // it still show whole, not at 10 pixels: a pane that small would cut
+    // the buttons the panel carries in half.
+    panel7->setMinimumHeight(10 + TotalsPanelHeight);
     auto* upper = Stack(panel7);
     AffiliatesModel = new TAffiliatesModel(this);
     lvwPages = ReportView(panel7, "lvwPages", AffiliatesModel, {200, 110, 110, 110, 110, 110, 90, 90});
@@ -233,25 +268,64 @@ QWidget* TfrmMain::BuildWorkArea(QWidget* page)
     lvwPages->setColumnHidden(TAffiliatesModel::colSubscribeRate, true);
     lvwPages->setColumnHidden(TAffiliatesModel::colSaleRate, true);
     upper->addWidget(lvwPages, 1);
-    QFrame* panel8 = Panel(panel7, "bsSkinPanel8", 63);
-    panel8->installEventFilter(this); // the totals rearrange with its width
-    upper->addWidget(panel8);
-    const listtexts::TAffiliateLabels start = listtexts::AffiliateLabelsAtStart();
-    lblTotalHits = Label(panel8, "lblTotalHits", start.TotalHits, 7, 8, 300);
-    lblOTOSales = Label(panel8, "lblOTOSales", start.OtoSales, 315, 8, 108);
-    lblSubscribers = Label(panel8, "lblSubscribers", start.Subscribers, 426, 8, 106);
-    lblVisitors = Label(panel8, "lblVisitors", start.Visitors, 535, 8, 110);
-    lblUniqueHits = Label(panel8, "lblUniqueHits", start.UniqueHits, 648, 8, 180);
-    Button(panel8, "btnSSelectAll", QStringLiteral("Select All"), 4, 30, 96, 25);
-    Button(panel8, "btnSClearAll", QStringLiteral("Clear Selection"), 104, 30, 96, 25);
-    Button(panel8, "bsSkinButton2", QStringLiteral("Add "), 205, 30, 96, 25);
-    Button(panel8, "bsSkinButton3", QStringLiteral("Edit"), 306, 30, 96, 25);
-    Button(panel8, "btnDeleteSeg", QStringLiteral("Delete"), 406, 30, 96, 25);
-    Button(panel8, "bsSkinButton4", QStringLiteral("Delete All"), 507, 30, 96, 25);
-    Button(panel8, "btnRevfreshSegments", QStringLiteral("Refresh"), 608, 30, 96, 25);
+    bsSkinPanel8 = Panel(panel7, "bsSkinPanel8", TotalsPanelHeight);
+    upper->addWidget(bsSkinPanel8);
+    AffiliateLabels = listtexts::AffiliateLabelsAtStart();
+    lblTotalHits = Named(new QLabel(AffiliateLabels.TotalHits, bsSkinPanel8), "lblTotalHits");
+    lblOTOSales = Named(new QLabel(AffiliateLabels.OtoSales, bsSkinPanel8), "lblOTOSales");
+    lblSubscribers = Named(new QLabel(AffiliateLabels.Subscribers, bsSkinPanel8), "lblSubscribers");
+    lblVisitors = Named(new QLabel(AffiliateLabels.Visitors, bsSkinPanel8), "lblVisitors");
+    lblUniqueHits = Named(new QLabel(AffiliateLabels.UniqueHits, bsSkinPanel8), "lblUniqueHits");
+    SetLook(lblTotalHits, TLook::Total);
+    constexpr int top = AffiliateButtonsTop;
+    btnSSelectAll = Button(bsSkinPanel8, "btnSSelectAll", QStringLiteral("Select All"), 4, top, 96, 25);
+    btnSClearAll = Button(bsSkinPanel8, "btnSClearAll", QStringLiteral("Clear Selection"), 104, top, 96, 25);
+    bsSkinButton2 = Button(bsSkinPanel8, "bsSkinButton2", QStringLiteral("Add "), 205, top, 96, 25);
+    bsSkinButton3 = Button(bsSkinPanel8, "bsSkinButton3", QStringLiteral("Edit"), 306, top, 96, 25);
+    btnDeleteSeg = Button(bsSkinPanel8, "btnDeleteSeg", QStringLiteral("Delete"), 406, top, 96, 25);
+    bsSkinButton4 = Button(bsSkinPanel8, "bsSkinButton4", QStringLiteral("Delete All"), 507, top, 96, 25);
+    btnRevfreshSegments =
+        Button(bsSkinPanel8, "btnRevfreshSegments", QStringLiteral("Refresh"), 608, top, 96, 25);
+    // The totals rearrange with the panel's width.
+    OnResize(bsSkinPanel8, [this] { ArrangeTotals(); });
+    ArrangeTotals();
+    return panel7;
+}
 
-    // Lower side: the Show box, the sales and their buttons.
-    QFrame* lower = Panel(bsSkinSplitter1, "panSales");
+void TfrmMain::ArrangeTotals()
+{
+    // The design positions while the texts fit. A text that would run into
+    // its neighbour pushes the rest to the right; one that would pass the
+    // panel's edge starts a row below, and the panel grows (its buttons
+    // moving down) until every total up to the 64-bit ends shows whole.
+    QLabel* const labels[] = {lblTotalHits, lblOTOSales, lblSubscribers, lblVisitors, lblUniqueHits};
+    const int panelWidth = bsSkinPanel8->width();
+    const int rowHeight = lblTotalHits->sizeHint().height() + 2;
+    int row = 0, next = 0;
+    for (int i = 0; i < 5; ++i) {
+        const QSize hint = labels[i]->sizeHint();
+        const int width = qMax(TotalSlots[i].Width, hint.width());
+        int left = row == 0 ? qMax(TotalSlots[i].Left, next) : next;
+        if (i > 0 && left + hint.width() > panelWidth) {
+            ++row;
+            left = TotalSlots[0].Left;
+        }
+        labels[i]->setGeometry(left, TotalsTop + row * rowHeight, qMin(width, qMax(0, panelWidth - left)),
+                               hint.height());
+        next = left + hint.width() + TotalsGap;
+    }
+    const int extra = row * rowHeight;
+    bsSkinPanel8->setFixedHeight(TotalsPanelHeight + extra);
+    for (QPushButton* button : {btnSSelectAll, btnSClearAll, bsSkinButton2, bsSkinButton3, btnDeleteSeg,
+                                bsSkinButton4, btnRevfreshSegments})
+        button->move(button->x(), AffiliateButtonsTop + extra);
+}
+
+// Lower side of the splitter: the Show box, the sales and their buttons.
+QWidget* TfrmMain::BuildSalesPanel(QWidget* parent)
+{
+    QFrame* lower = Panel(parent, "panSales");
+    // As for the affiliates: the Show box, one row and the buttons stay whole.
     lower->setMinimumHeight(35 + 46 + 20);
     auto* lowerStack = Stack(lower);
     QFrame* panel2 = Panel(lower, "bsSkinPanel2", 35);
@@ -259,8 +333,9 @@ QWidget* TfrmMain::BuildWorkArea(QWidget* page)
     Label(panel2, "lblShow", QStringLiteral("Show"), 8, 10);
     cbxQueryType = Named(new QComboBox(panel2), "cbxQueryType");
     cbxQueryType->setEditable(false);
-    cbxQueryType->addItems({QStringLiteral("Only sales of selected affiliates"), QStringLiteral("All affiliates sales"),
-                            QStringLiteral("All no affiliates sales"), QStringLiteral("All sales")});
+    cbxQueryType->addItems({QStringLiteral("Only sales of selected affiliates"),
+                            QStringLiteral("All affiliates sales"), QStringLiteral("All no affiliates sales"),
+                            QStringLiteral("All sales")});
     cbxQueryType->setCurrentIndex(0);
     cbxQueryType->setGeometry(48, 6, 201, 22);
     SalesModel = new TSalesModel(this);
@@ -269,26 +344,23 @@ QWidget* TfrmMain::BuildWorkArea(QWidget* page)
     QFrame* panel9 = Panel(lower, "bsSkinPanel9", 46);
     panel9->setGeometry(0, 0, DesignWidth, 46);
     lowerStack->addWidget(panel9);
-    Button(panel9, "bsSkinButton5", QStringLiteral("Select All"), 4, 10, 96, 25);
-    Button(panel9, "bsSkinButton6", QStringLiteral("Clear Selection"), 104, 10, 96, 25);
-    Button(panel9, "bsSkinButton7", QStringLiteral("Delete"), 204, 10, 96, 25);
-    Button(panel9, "bsSkinButton9", QStringLiteral("Delete All"), 305, 10, 96, 25);
-    Button(panel9, "bsSkinButton8", QStringLiteral("Refresh"), 406, 10, 96, 25);
-    lblRefersHits = Named(new QLabel(QStringLiteral("Total: 0 sales"), panel9), "lblRefersHits");
+    bsSkinButton5 = Button(panel9, "bsSkinButton5", QStringLiteral("Select All"), 4, 10, 96, 25);
+    bsSkinButton6 = Button(panel9, "bsSkinButton6", QStringLiteral("Clear Selection"), 104, 10, 96, 25);
+    bsSkinButton7 = Button(panel9, "bsSkinButton7", QStringLiteral("Delete"), 204, 10, 96, 25);
+    bsSkinButton9 = Button(panel9, "bsSkinButton9", QStringLiteral("Delete All"), 305, 10, 96, 25);
+    bsSkinButton8 = Button(panel9, "bsSkinButton8", QStringLiteral("Refresh"), 406, 10, 96, 25);
+    lblRefersHits = Named(new QLabel(listtexts::SalesAtStart(), panel9), "lblRefersHits");
+    SetLook(lblRefersHits, TLook::Total);
     lblRefersHits->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     lblRefersHits->setGeometry(DesignWidth - 10 - 220, 14, 220, 17);
     new TRightAnchor(lblRefersHits, DesignWidth);
-
-    // The affiliates keep their height; the sales take what is left.
-    bsSkinSplitter1->setStretchFactor(0, 0);
-    bsSkinSplitter1->setStretchFactor(1, 1);
-    bsSkinSplitter1->setSizes({187, 586 - 43 - 65 - 41 - 10 - 187 - 36 - 17});
-    return work;
+    return lower;
 }
 
 QWidget* TfrmMain::BuildLinks(QWidget* page)
 {
     panLinks = Panel(page, "panLinks", 36);
+    SetLook(panLinks, TLook::LinksBar);
     panLinks->setGeometry(0, 0, DesignWidth, 36);
     lblLink1URL = Named(new TLinkLabel(panLinks), "lblLink1URL");
     lblLink1URL->setText(QStringLiteral("Google"));
@@ -303,22 +375,19 @@ QWidget* TfrmMain::BuildLinks(QWidget* page)
 
 QWidget* TfrmMain::BuildStatusBar(QWidget* page)
 {
-    QFrame* bar = Panel(page, "bsSkinStatusBar1", 17);
-    auto* l = new QHBoxLayout(bar);
+    bsSkinStatusBar1 = Panel(page, "bsSkinStatusBar1", 17);
+    SetLook(bsSkinStatusBar1, TLook::StatusBar);
+    auto* l = new QHBoxLayout(bsSkinStatusBar1);
     l->setContentsMargins(0, 0, 0, 0);
     l->setSpacing(2);
-    MainStatusPanel = Named(new QLabel(bar), "MainStatusPanel");
+    MainStatusPanel = Named(new QLabel(bsSkinStatusBar1), "MainStatusPanel");
+    SetLook(MainStatusPanel, TLook::StatusText);
     MainStatusPanel->setFrameShape(QFrame::StyledPanel);
     MainStatusPanel->setFrameShadow(QFrame::Sunken);
     l->addWidget(MainStatusPanel, 1);
-    MainGauge = Named(new QProgressBar(bar), "MainGauge");
-    MainGauge->setRange(0, 100);
-    MainGauge->setValue(0);
-    MainGauge->setTextVisible(true);
-    MainGauge->setFixedWidth(130);
-    l->addWidget(MainGauge);
-    // Beside the gauge: abandons the pending request (as Esc does).
-    btnStop = Named(new QToolButton(bar), "btnStop");
+    // Before the gauge, which keeps the bar's right edge: abandons the
+    // pending request (as Esc does).
+    btnStop = Named(new QToolButton(bsSkinStatusBar1), "btnStop");
     btnStop->setIcon(style()->standardIcon(QStyle::SP_BrowserStop));
     btnStop->setIconSize(QSize(11, 11));
     btnStop->setFixedSize(17, 17);
@@ -326,5 +395,25 @@ QWidget* TfrmMain::BuildStatusBar(QWidget* page)
     btnStop->setToolTip(QStringLiteral("Stop (Esc)"));
     btnStop->setEnabled(false);
     l->addWidget(btnStop);
-    return bar;
+    MainGauge = Named(new QProgressBar(bsSkinStatusBar1), "MainGauge");
+    MainGauge->setRange(0, 100);
+    MainGauge->setValue(0);
+    MainGauge->setTextVisible(true);
+    MainGauge->setFixedSize(130, 17);
+    l->addWidget(MainGauge);
+    return bsSkinStatusBar1;
+}
+
+void TfrmMain::SetTabOrder()
+{
+    // Reading order: the toolbar left to right, the affiliates and their
+    // buttons, the Show box, the sales and their buttons, the stop button.
+    const QList<QWidget*> order{
+        btnSimple,          btnMakeMoney,       btnAbout,      edtFind,       btnNews,
+        bsSkinSpeedButton1, bsSkinSpeedButton2, lvwPages,      btnSSelectAll, btnSClearAll,
+        bsSkinButton2,      bsSkinButton3,      btnDeleteSeg,  bsSkinButton4, btnRevfreshSegments,
+        cbxQueryType,       lvwReferers,        bsSkinButton5, bsSkinButton6, bsSkinButton7,
+        bsSkinButton9,      bsSkinButton8,      btnStop};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
 }

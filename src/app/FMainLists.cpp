@@ -1,9 +1,9 @@
 // The affiliates and sales lists of the main page, their buttons, and the
 // add and edit flows, on top of the tracking requests.
 #include "FMain.h"
-
-#include "components/HttpClient.h"
 #include "components/MessageBox.h"
+#include "components/RequestGuard.h"
+#include "net/HttpClient.h"
 #include "tracking/AffiliateInput.h"
 #include "tracking/AffiliatesModel.h"
 #include "tracking/FAddAffiliate.h"
@@ -68,10 +68,7 @@ void TfrmMain::FillAffiliates(TListReply Reply)
     }
     AffiliatesModel->SetRows(std::move(Reply.Rows));
     if (Reply.Outcome == TListOutcome::Decoded) {
-        const TAffiliateLabels labels =
-            AffiliateLabelsAfterFill(AffiliatesModel->AllRowCount(), AffiliatesModel->Totals());
-        AffiliateLabelTexts = {labels.TotalHits, labels.OtoSales, labels.Subscribers, labels.Visitors,
-                               labels.UniqueHits};
+        AffiliateLabels = AffiliateLabelsAfterFill(AffiliatesModel->AllRowCount(), AffiliatesModel->Totals());
     }
     ShowAffiliateTotals();
     Repaint();
@@ -109,16 +106,11 @@ void TfrmMain::Repaint()
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
-bool TfrmMain::RequestPending() const
-{
-    return IdHTTP1 && IdHTTP1->Busy();
-}
-
 // ---- affiliates ------------------------------------------------------------
 
 void TfrmMain::lvwPagesSelectItem(bool RowsSelected)
 {
-    if (RowsSelected && QueryType() == 0 && !RequestPending() && !LoadSales(0, SelectedAffiliateIds()))
+    if (RowsSelected && QueryType() == 0 && !Guard->Pending() && !LoadSales(0, SelectedAffiliateIds()))
         msgMain->Notice(TroubleAccessing());
     lblRefersHits->setText(SalesCount(SalesModel->rowCount()));
     Repaint();
@@ -127,7 +119,7 @@ void TfrmMain::lvwPagesSelectItem(bool RowsSelected)
 void TfrmMain::btnSSelectAllClick()
 {
     // Selecting affiliates loads their sales, which waits for no request.
-    if (RequestPending())
+    if (Guard->Pending())
         return;
     lvwPages->selectAll();
 }
@@ -137,39 +129,9 @@ void TfrmMain::btnSClearAllClick()
     lvwPages->clearSelection();
 }
 
-void TfrmMain::ArrangeTotals()
-{
-    // The design positions while the texts fit. A text that would run into
-    // its neighbour pushes the rest to the right; one that would pass the
-    // panel's edge starts a row below, and the panel grows (its buttons
-    // moving down) until every total up to the 64-bit ends shows whole.
-    constexpr int Top = 8, Gap = 6, PanelHeight = 63, ButtonsTop = 30;
-    constexpr int Lefts[] = {7, 315, 426, 535, 648};
-    constexpr int Widths[] = {300, 108, 106, 110, 180};
-    QLabel* const labels[] = {lblTotalHits, lblOTOSales, lblSubscribers, lblVisitors, lblUniqueHits};
-    QWidget* panel = lblTotalHits->parentWidget();
-    const int rowHeight = lblTotalHits->sizeHint().height() + 2;
-    int row = 0, next = 0;
-    for (int i = 0; i < 5; ++i) {
-        const int width = qMax(Widths[i], labels[i]->sizeHint().width());
-        int left = row == 0 ? qMax(Lefts[i], next) : next;
-        if (i > 0 && left + labels[i]->sizeHint().width() > panel->width()) {
-            ++row;
-            left = Lefts[0];
-        }
-        labels[i]->setGeometry(left, Top + row * rowHeight, qMin(width, qMax(0, panel->width() - left)),
-                               labels[i]->sizeHint().height());
-        next = left + labels[i]->sizeHint().width() + Gap;
-    }
-    const int extra = row * rowHeight;
-    panel->setFixedHeight(PanelHeight + extra);
-    for (QPushButton* button : panel->findChildren<QPushButton*>(Qt::FindDirectChildrenOnly))
-        button->move(button->x(), ButtonsTop + extra);
-}
-
 void TfrmMain::AfterAffiliatesDeletion()
 {
-    AffiliateLabelTexts[0] = AffiliatesTotal(AffiliatesModel->AllRowCount());
+    AffiliateLabels.TotalHits = AffiliatesTotal(AffiliatesModel->AllRowCount());
     ShowAffiliateTotals();
     SalesModel->Clear();
     lblRefersHits->setText(SalesAtStart());
@@ -178,7 +140,7 @@ void TfrmMain::AfterAffiliatesDeletion()
 
 void TfrmMain::btnDeleteSegClick()
 {
-    if (RequestPending())
+    if (Guard->Pending())
         return;
     const QString ids = SelectedAffiliateIds();
     if (!ids.isEmpty() && msgMain->Question(AskDeleteSelected())) {
@@ -192,7 +154,7 @@ void TfrmMain::btnDeleteSegClick()
 
 void TfrmMain::bsSkinButton4Click()
 {
-    if (RequestPending())
+    if (Guard->Pending())
         return;
     // Every affiliate goes, also those a find text hides.
     if (AffiliatesModel->AllRowCount() > 0 && msgMain->Question(AskDeleteAll())) {
@@ -206,7 +168,7 @@ void TfrmMain::bsSkinButton4Click()
 
 void TfrmMain::btnRevfreshSegmentsClick()
 {
-    if (RequestPending())
+    if (Guard->Pending())
         return;
     if (CheckServer())
         LoadAffiliates();
@@ -229,7 +191,7 @@ void TfrmMain::cbxQueryTypeChange()
 {
     // A change that cannot be loaded now is taken back, so that the box
     // never shows another entry than the one the list was loaded for.
-    if (RequestPending()) {
+    if (Guard->Pending()) {
         const QSignalBlocker quiet(cbxQueryType);
         cbxQueryType->setCurrentIndex(AppliedQueryType);
         return;
@@ -252,7 +214,7 @@ void TfrmMain::bsSkinButton6Click()
 
 void TfrmMain::bsSkinButton7Click()
 {
-    if (RequestPending())
+    if (Guard->Pending())
         return;
     const QString ids = SelectedSaleIds();
     if (!ids.isEmpty() && msgMain->Question(AskDeleteSelected())) {
@@ -267,7 +229,7 @@ void TfrmMain::bsSkinButton7Click()
 
 void TfrmMain::bsSkinButton9Click()
 {
-    if (RequestPending())
+    if (Guard->Pending())
         return;
     // Asked only while there are affiliates, whatever the sales list shows.
     if (AffiliatesModel->AllRowCount() > 0 && msgMain->Question(AskDeleteAll())) {
@@ -282,7 +244,7 @@ void TfrmMain::bsSkinButton9Click()
 
 void TfrmMain::bsSkinButton8Click()
 {
-    if (RequestPending())
+    if (Guard->Pending())
         return;
     RefreshSales();
 }
@@ -297,7 +259,7 @@ void TfrmMain::RefreshSales()
 
 void TfrmMain::bsSkinButton2Click()
 {
-    if (RequestPending())
+    if (Guard->Pending())
         return;
     TAffiliateInput values;
     if (!TfrmAddAffiliate::RunAddAffiliate(this, *msgMain, Settings.SiteUrl, values, false))
@@ -317,7 +279,7 @@ void TfrmMain::bsSkinButton2Click()
 
 void TfrmMain::bsSkinButton3Click()
 {
-    if (RequestPending())
+    if (Guard->Pending())
         return;
     const QList<int> rows = SelectedModelRows(lvwPages->selectionModel());
     if (rows.size() != 1) {

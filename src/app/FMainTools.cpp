@@ -53,8 +53,6 @@ const TRecordListModel* ListModel(const QTableView* List)
 
 void TfrmMain::BuildTools()
 {
-    AffiliateLabelTexts = {lblTotalHits->text(), lblOTOSales->text(), lblSubscribers->text(),
-                           lblVisitors->text(), lblUniqueHits->text()};
     connect(edtFind, &QLineEdit::textChanged, this, &TfrmMain::edtFindChange);
 
     // Keys of the whole main page.
@@ -118,18 +116,12 @@ void TfrmMain::edtFindChange(const QString& Text)
 
 void TfrmMain::ShowAffiliateTotals()
 {
-    if (!AffiliatesModel->IsFiltered()) {
-        lblTotalHits->setText(AffiliateLabelTexts.value(0));
-        lblOTOSales->setText(AffiliateLabelTexts.value(1));
-        lblSubscribers->setText(AffiliateLabelTexts.value(2));
-        lblVisitors->setText(AffiliateLabelTexts.value(3));
-        lblUniqueHits->setText(AffiliateLabelTexts.value(4));
-        ArrangeTotals();
-        return;
+    TAffiliateLabels shown = AffiliateLabels;
+    if (AffiliatesModel->IsFiltered()) {
+        shown = AffiliateLabelsAfterFill(AffiliatesModel->RowCount(), AffiliatesModel->ShownTotals());
+        shown.TotalHits = AffiliatesShown(AffiliatesModel->RowCount(), AffiliatesModel->AllRowCount());
     }
-    const TAffiliateLabels shown =
-        AffiliateLabelsAfterFill(AffiliatesModel->RowCount(), AffiliatesModel->ShownTotals());
-    lblTotalHits->setText(AffiliatesShown(AffiliatesModel->RowCount(), AffiliatesModel->AllRowCount()));
+    lblTotalHits->setText(shown.TotalHits);
     lblOTOSales->setText(shown.OtoSales);
     lblSubscribers->setText(shown.Subscribers);
     lblVisitors->setText(shown.Visitors);

@@ -1,12 +1,12 @@
 // The vendor's services as the main window uses them: the start-up
 // sequence, news, the last news read, and the live update.
 #include "FMain.h"
-
-#include "app/AppConstants.h"
-#include "app/LastNewsId.h"
+#include "brand/AppConstants.h"
+#include "brand/LastNewsId.h"
 #include "components/BalloonHint.h"
-#include "components/HttpClient.h"
 #include "components/MessageBox.h"
+#include "components/RequestGuard.h"
+#include "net/HttpClient.h"
 #include "util/FileCrypt.h"
 #include "util/UUtils.h"
 #include "vendor/FNews.h"
@@ -15,8 +15,8 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QSaveFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QTimer>
 #include <QToolButton>
 
@@ -83,7 +83,7 @@ bool TfrmMain::FetchLastNews(const QString& PublID, const QString& ProdCode, con
 
 void TfrmMain::btnNewsClick()
 {
-    if (RequestPending())
+    if (Guard->Pending())
         return;
     NewsList.clear();
     bool fetched = false;
@@ -106,9 +106,7 @@ void TfrmMain::btnNewsClick()
 
 void TfrmMain::ShowNewsNotice(const QString& Text)
 {
-    const QRect bounds = btnNews->geometry();
-    const QPoint centre(bounds.left() + bounds.width() / 2, bounds.top() + bounds.height() / 2);
-    LMDMessageHint1->ShowMessage(Text, btnNews->parentWidget()->mapToGlobal(centre));
+    LMDMessageHint1->ShowMessage(Text, btnNews);
 }
 
 QString TfrmMain::LoadLastNewsId() const
@@ -191,7 +189,7 @@ void TfrmMain::CheckForUpdates(bool Quiet)
 
 void TfrmMain::btnUpdateClick()
 {
-    if (RequestPending())
+    if (Guard->Pending())
         return;
     CheckForUpdates(false);
 }

@@ -1,5 +1,5 @@
 // The program: one application object, the main window, the event loop.
-#include "app/AppConstants.h"
+#include "brand/AppConstants.h"
 #include "app/AppStart.h"
 #include "app/FMain.h"
 #include "components/ErrorReporter.h"

@@ -1,6 +1,10 @@
 #include "BuiltinStyle.h"
 
+#include "components/ClickLabel.h"
+
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QEvent>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
@@ -25,29 +29,46 @@ enum class TEdge { None, Top, Bottom };
 // The panels that stand apart from the window: their fill and the edge
 // line that separates them from their neighbours.
 struct TPanelLook {
-    const char* Name;
     QColor Top;
     QColor Bottom; // equal to Top for a flat fill
     TEdge Edge;
 };
 
-const TPanelLook PanelLooks[] = {
-    {"bsSkinPanel4", QColor(0xff, 0xff, 0xff), QColor(0xe9, 0xed, 0xf2), TEdge::Bottom}, // tool bar
-    {"panLinks", QColor(0xe9, 0xed, 0xf2), QColor(0xe9, 0xed, 0xf2), TEdge::Top},
-    {"bsSkinStatusBar1", QColor(0xe3, 0xe8, 0xee), QColor(0xe3, 0xe8, 0xee), TEdge::Top},
-};
+const TPanelLook ToolBarLook{QColor(0xff, 0xff, 0xff), QColor(0xe9, 0xed, 0xf2), TEdge::Bottom};
+const TPanelLook LinksBarLook{QColor(0xe9, 0xed, 0xf2), QColor(0xe9, 0xed, 0xf2), TEdge::Top};
+const TPanelLook StatusBarLook{QColor(0xe3, 0xe8, 0xee), QColor(0xe3, 0xe8, 0xee), TEdge::Top};
 
-const TPanelLook* LookOf(const QWidget* Widget)
+const char* const LookProperty = "tfLook";
+
+TLook LookOf(const QWidget* Widget)
 {
-    if (!Widget)
+    return Widget ? TLook(Widget->property(LookProperty).toInt()) : TLook::Default;
+}
+
+const TPanelLook* PanelLookOf(const QWidget* Widget)
+{
+    switch (LookOf(Widget)) {
+    case TLook::ToolBar:
+        return &ToolBarLook;
+    case TLook::LinksBar:
+        return &LinksBarLook;
+    case TLook::StatusBar:
+        return &StatusBarLook;
+    default:
         return nullptr;
-    const QString name = Widget->objectName();
-    if (name.isEmpty())
-        return nullptr;
-    for (const TPanelLook& look : PanelLooks)
-        if (name == QLatin1String(look.Name))
-            return &look;
-    return nullptr;
+    }
+}
+
+// The keyboard's place: a line in the accent colour just inside the
+// control's edge.
+void DrawFocusMark(QPainter* Painter, const QRect& Rect, int Inset)
+{
+    Painter->save();
+    Painter->setRenderHint(QPainter::Antialiasing, false);
+    Painter->setPen(QPen(Accent, 1));
+    Painter->setBrush(Qt::NoBrush);
+    Painter->drawRect(Rect.adjusted(Inset, Inset, -Inset - 1, -Inset - 1));
+    Painter->restore();
 }
 
 void SetPixelSize(QWidget* Widget, int Pixels)
@@ -136,17 +157,22 @@ enum class TTouch { None, Panel, Link, Description, StatusPanel, Bold, Header, C
 
 TTouch TouchOf(const QWidget* Widget)
 {
-    if (LookOf(Widget))
+    switch (LookOf(Widget)) {
+    case TLook::ToolBar:
+    case TLook::LinksBar:
+    case TLook::StatusBar:
         return TTouch::Panel;
-    if (Widget->inherits("TLinkLabel"))
-        return TTouch::Link;
-    const QString name = Widget->objectName();
-    if (name == QLatin1String("bsSkinStdLabel3"))
+    case TLook::Description:
         return TTouch::Description;
-    if (name == QLatin1String("MainStatusPanel"))
+    case TLook::StatusText:
         return TTouch::StatusPanel;
-    if (name == QLatin1String("lblTotalHits") || name == QLatin1String("lblRefersHits"))
+    case TLook::Total:
         return TTouch::Bold;
+    case TLook::Default:
+        break;
+    }
+    if (qobject_cast<const TLinkLabel*>(Widget))
+        return TTouch::Link;
     if (qobject_cast<const QHeaderView*>(Widget))
         return TTouch::Header;
     if (qobject_cast<const QComboBox*>(Widget))
@@ -158,9 +184,16 @@ TTouch TouchOf(const QWidget* Widget)
 
 } // namespace
 
+void SetLook(QWidget* Widget, TLook Look)
+{
+    Widget->setProperty(LookProperty, int(Look));
+}
+
 void TBuiltinStyle::polish(QWidget* Widget)
 {
     QProxyStyle::polish(Widget);
+    if (qobject_cast<QAbstractItemView*>(Widget))
+        Widget->installEventFilter(this);
     switch (TouchOf(Widget)) {
     case TTouch::None:
         break;
@@ -168,7 +201,7 @@ void TBuiltinStyle::polish(QWidget* Widget)
         // A gradient is painted with the frame (see drawControl): as the
         // panel's palette it would reach the buttons on it, which take
         // their outline from the window colour.
-        const TPanelLook* look = LookOf(Widget);
+        const TPanelLook* look = PanelLookOf(Widget);
         if (look->Top == look->Bottom)
             Fill(Widget, look->Top);
         break;
@@ -207,6 +240,8 @@ void TBuiltinStyle::polish(QWidget* Widget)
 
 void TBuiltinStyle::unpolish(QWidget* Widget)
 {
+    if (qobject_cast<QAbstractItemView*>(Widget))
+        Widget->removeEventFilter(this);
     switch (TouchOf(Widget)) {
     case TTouch::None:
         break;
@@ -253,7 +288,13 @@ void TBuiltinStyle::drawControl(ControlElement Element, const QStyleOption* Opti
         Painter->restore();
         return;
     }
-    const TPanelLook* look = Element == CE_ShapedFrame ? LookOf(Widget) : nullptr;
+    if (Element == CE_ShapedFrame && Widget && Widget->hasFocus() &&
+        qobject_cast<const QAbstractItemView*>(Widget)) {
+        QProxyStyle::drawControl(Element, Option, Painter, Widget);
+        DrawFocusMark(Painter, Option->rect, 0);
+        return;
+    }
+    const TPanelLook* look = Element == CE_ShapedFrame ? PanelLookOf(Widget) : nullptr;
     if (look && look->Top != look->Bottom) {
         QLinearGradient g(0, 0, 0, 1);
         g.setCoordinateMode(QGradient::ObjectBoundingMode);
@@ -272,6 +313,37 @@ void TBuiltinStyle::drawControl(ControlElement Element, const QStyleOption* Opti
     else
         Painter->drawLine(r.bottomLeft(), r.bottomRight());
     Painter->restore();
+}
+
+void TBuiltinStyle::drawPrimitive(PrimitiveElement Element, const QStyleOption* Option, QPainter* Painter,
+                                  const QWidget* Widget) const
+{
+    if (Element == PE_FrameFocusRect) {
+        DrawFocusMark(Painter, Option->rect, 0);
+        return;
+    }
+    QProxyStyle::drawPrimitive(Element, Option, Painter, Widget);
+    // Fusion marks a focused button only after the keyboard has moved the
+    // focus, and only faintly; the mark here is always there.
+    if (Element == PE_PanelButtonCommand && (Option->state & State_HasFocus))
+        DrawFocusMark(Painter, Option->rect, 2);
+}
+
+void TBuiltinStyle::drawComplexControl(ComplexControl Control, const QStyleOptionComplex* Option,
+                                       QPainter* Painter, const QWidget* Widget) const
+{
+    QProxyStyle::drawComplexControl(Control, Option, Painter, Widget);
+    // Raised tool buttons and the Show box have no panel of their own to mark.
+    if ((Control == CC_ToolButton || Control == CC_ComboBox) && (Option->state & State_HasFocus))
+        DrawFocusMark(Painter, Option->rect, 1);
+}
+
+bool TBuiltinStyle::eventFilter(QObject* Watched, QEvent* Event)
+{
+    if (Event->type() == QEvent::FocusIn || Event->type() == QEvent::FocusOut)
+        if (auto* view = qobject_cast<QAbstractItemView*>(Watched))
+            view->update();
+    return QProxyStyle::eventFilter(Watched, Event);
 }
 
 int TBuiltinStyle::styleHint(StyleHint Hint, const QStyleOption* Option, const QWidget* Widget,

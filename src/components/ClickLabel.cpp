@@ -8,7 +8,7 @@
 void TClickLabel::mouseReleaseEvent(QMouseEvent* e)
 {
     QLabel::mouseReleaseEvent(e);
-    if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()))
+    if (e->button() == Qt::LeftButton && ClickableAt(e->position().toPoint()))
         emit Clicked();
 }
 
@@ -17,15 +17,31 @@ TLinkLabel::TLinkLabel(QWidget* parent) : TClickLabel(parent)
     QFont f = font();
     f.setUnderline(true);
     setFont(f);
-    setCursor(Qt::PointingHandCursor);
+    setMouseTracking(true);
     setProperty("linkHot", false);
     connect(this, &TClickLabel::Clicked, this, &TLinkLabel::Open);
 }
 
-void TLinkLabel::enterEvent(QEnterEvent* e)
+QRect TLinkLabel::CaptionRect() const
 {
-    TClickLabel::enterEvent(e);
-    SetHot(true);
+    if (text().isEmpty())
+        return {};
+    const QRect area = contentsRect();
+    const QSize size(fontMetrics().horizontalAdvance(text()), fontMetrics().height());
+    return QStyle::alignedRect(layoutDirection(), alignment(), size, area);
+}
+
+bool TLinkLabel::ClickableAt(const QPoint& Pos) const
+{
+    return CaptionRect().contains(Pos);
+}
+
+void TLinkLabel::mouseMoveEvent(QMouseEvent* e)
+{
+    TClickLabel::mouseMoveEvent(e);
+    const bool hot = ClickableAt(e->position().toPoint());
+    if (hot != property("linkHot").toBool())
+        SetHot(hot);
 }
 
 void TLinkLabel::leaveEvent(QEvent* e)
@@ -36,6 +52,7 @@ void TLinkLabel::leaveEvent(QEvent* e)
 
 void TLinkLabel::SetHot(bool Hot)
 {
+    setCursor(Hot ? Qt::PointingHandCursor : Qt::ArrowCursor);
     // The skin colours the label by this property; re-polish to apply it.
     setProperty("linkHot", Hot);
     style()->unpolish(this);

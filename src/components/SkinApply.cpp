@@ -1,7 +1,7 @@
 #include "SkinApply.h"
 
 #include "BuiltinStyle.h"
-#include "Skin.h"
+#include "brand/Skin.h"
 
 #include <QApplication>
 #include <QFile>

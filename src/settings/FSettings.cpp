@@ -41,6 +41,9 @@ QPushButton* Button(QWidget* parent, const char* name, const QString& caption, i
 {
     auto* b = Named(new QPushButton(caption, parent), name);
     b->setGeometry(left, 178, 75, 25);
+    // No default button: Return in a field must not confirm the dialog and
+    // write both files; only a press of Ok does.
+    b->setAutoDefault(false);
     return b;
 }
 

@@ -8,8 +8,8 @@ TAffiliatesModel::TAffiliatesModel(QObject* parent)
           {QStringLiteral("Affiliate Name"), QStringLiteral("Affiliate Id"), QStringLiteral("OTO Sales"),
            QStringLiteral("Subscribers"), QStringLiteral("Visitors"), QStringLiteral("Unique Hits")},
           {colOtoSales, colSubscribers, colVisitors, colUniqueHits},
-          {TClean::UnquoteTrim, TClean::Keep, TClean::Keep, TClean::Keep, TClean::Keep, TClean::Keep,
-           TClean::UnquoteTrim},
+          {TFieldClean::UnquoteTrim, TFieldClean::Keep, TFieldClean::Keep, TFieldClean::Keep,
+           TFieldClean::Keep, TFieldClean::Keep, TFieldClean::UnquoteTrim},
           parent, {QStringLiteral("Subscribe %"), QStringLiteral("Sale %")}, {colName, colAffiliateId})
 {
 }

@@ -2,7 +2,7 @@
 
 #include "components/MessageBox.h"
 #include "components/SavePath.h"
-#include "components/StatisticsView.h"
+#include "tracking/StatisticsView.h"
 
 #include <QFileInfo>
 #include <QHBoxLayout>

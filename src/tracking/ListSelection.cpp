@@ -59,7 +59,7 @@ QStringList SelectedRecordIds(const QItemSelectionModel* Selection)
     const TRecordListModel* list = ListModelOf(Selection);
     if (!list)
         return ids;
-    for (int row : SelectedModelRows(Selection))
+    for (int row : list->InNameOrder(SelectedModelRows(Selection)))
         ids.append(list->IdAt(row));
     return ids;
 }

@@ -1,8 +1,10 @@
 #pragma once
-// Which records the operator has selected in a list view, in the order the
-// view shows them (so after sorting by a column, in that column's order).
-// The selection model may sit on one of the list models directly or on
-// proxies over it.
+// Which records the operator has selected in a list view. Rows come in the
+// order the view shows them (copying and exporting take what is seen); the
+// ids that requests send come in the order of the names, whatever column a
+// header click sorted the view by, because the site is told the ids in the
+// list's own order. The selection model may sit on one of the list models
+// directly or on proxies over it.
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -12,7 +14,8 @@ class TRecordListModel;
 
 // Rows of the list model under the view, top to bottom as shown.
 QList<int> SelectedModelRows(const QItemSelectionModel* Selection);
-// Record ids of those rows, same order; empty without a list model.
+// Record ids of the selected rows in the order of names; empty without a
+// list model.
 QStringList SelectedRecordIds(const QItemSelectionModel* Selection);
 
 // The ids joined by single commas, as the tracking requests send them;

@@ -25,7 +25,7 @@ TAffiliateStatistics AffiliateStatistics(const TAffiliatesModel& Model, const QL
         const auto count = [&](Col c, qint64& total) {
             const std::optional<qint64> v = Model.ValueAt(row, c);
             if (v)
-                total = TRecordListModel::SaturatingAdd(total, *v);
+                total = SaturatingAdd(total, *v);
             return v;
         };
         count(Col::colVisitors, s.Visitors);

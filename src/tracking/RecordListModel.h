@@ -8,6 +8,14 @@
 // bytes, one end offset per cell); texts are made only for the cells a view
 // asks for, and ordering works on ranks computed once per sort, so a list
 // of a million records loads in a fraction of a second.
+//
+// That is why the model sorts and finds rows itself instead of sitting under
+// a QSortFilterProxyModel: a proxy sorts and filters through data(), so it
+// would have a string made for every cell of every row on each sort and each
+// key typed in the find field, and it keeps a mapping of its own per row.
+// The views talk to this model directly.
+#include "tracking/ListCells.h"
+#include "tracking/ListFind.h"
 #include "tracking/RecordTable.h"
 
 #include <QAbstractTableModel>
@@ -52,8 +60,6 @@ public:
     // The bytes of a record field's cell as the reply had them after
     // cleaning; empty for a computed column or outside the list.
     QByteArrayView BytesAt(int Row, int Column) const;
-    // The number of a computed column's cell, when it has one.
-    std::optional<double> ComputedAt(int Row, int Column) const;
     bool IsComputed(int Column) const { return Column >= Headers.size() && Column < columnCount(); }
     bool IsCounterColumn(int Column) const { return IsCounter(Column); }
 
@@ -62,40 +68,26 @@ public:
     // later fills and sorts. Changing it resets the model (and so drops the
     // selection, as a reload does).
     void SetFindText(const QString& Text);
-    QString FindText() const { return Find; }
     bool IsFiltered() const { return Filtered; }
     // Sum of a counter column over the rows shown.
-    qint64 ShownTotal(int Column) const
-    {
-        return Filtered ? ShownTotals.value(Column) : Totals.value(Column);
-    }
+    qint64 ShownTotal(int Column) const { return (Filtered ? ShownTotals : Totals).value(Column + 1); }
+    // The rows in the order the list has unsorted: ascending by the first
+    // column, equal names as the reply brought them.
+    QList<int> InNameOrder(QList<int> Rows) const;
     int SortColumn() const { return SortedBy; }
     Qt::SortOrder SortOrder() const { return SortedOrder; }
 
-    // A counter as the lists read it: an optionally signed decimal integer
-    // that fits 64 bits, blanks around it allowed. Anything else is nothing.
-    static std::optional<qint64> ParseCounter(const QString& Text);
-    // ParseCounter for a cell's bytes, as the totals read them (plain digits
-    // take a shorter way).
-    static std::optional<qint64> CounterOf(QByteArrayView Bytes);
-    // Adds without wrapping: a sum past the 64-bit range stays at its edge.
-    static qint64 SaturatingAdd(qint64 A, qint64 B);
-
 protected:
-    // What a field loses before it is shown: nothing, every double quote,
-    // or the quotes and then the blanks and control characters at its ends.
-    enum class TClean { Keep, Unquote, UnquoteTrim };
-
     // Cleaning has one entry per field: the id, then one per column.
-    TRecordListModel(QStringList HeaderTexts, QList<int> Counters, QList<TClean> Cleaning, QObject* parent,
-                     QStringList ComputedHeaderTexts = {}, QList<int> FindColumns = {});
+    TRecordListModel(QStringList HeaderTexts, QList<int> Counters, QList<TFieldClean> Cleaning,
+                     QObject* parent, QStringList ComputedHeaderTexts = {}, QList<int> FindColumns = {});
     // A computed column's number for a stored row (in reply order); these
     // columns follow the record's own and show one decimal.
     virtual std::optional<double> ComputedValue(int Column, quint32 Stored) const;
     // A counter of a stored row.
     std::optional<qint64> StoredCounter(quint32 Stored, int Column) const;
     // Sum of a counter column over all rows; nothing adds what is not a number.
-    qint64 ColumnTotal(int Column) const { return Totals.value(Column); }
+    qint64 ColumnTotal(int Column) const { return Totals.value(Column + 1); }
 
 private:
     bool IsCounter(int Column) const { return CounterColumns.contains(Column); }
@@ -104,31 +96,28 @@ private:
     bool RowMatches(quint32 Stored) const;
     // Works out which rows the find text leaves, and their totals.
     void ApplyFind();
-    // Cuts records down to their shown fields and cleans them, in place.
-    void Reshape(TRecordTable& Records) const;
+    // The fields that hold the counter columns.
+    QList<int> CounterFields() const;
     QByteArrayView Cell(quint32 Stored, int Field) const { return Rows.Field(Stored, Field); }
     // Stored rows in the order of the current sort.
     std::vector<quint32> OrderedRows() const;
     // Per stored row, the position of its value in the column's order
     // (equal values share one); Count is set to the number of ranks.
     std::vector<quint32> Ranks(int Column, quint32& Count) const;
-    std::vector<quint32> TextRanks(int Field, quint32& Count) const;
     std::vector<quint32> CounterRanks(int Field, quint32& Count) const;
     std::vector<quint32> ComputedRanks(int Column, quint32& Count) const;
 
     QStringList Headers;
     QList<int> CounterColumns;
-    QList<TClean> Cleaning;
-    TRecordTable Rows;         // in the order the reply brought them
+    QList<TFieldClean> Cleaning;
+    TRecordTable Rows; // in the order the reply brought them
     QStringList Computed;
     QList<int> FindColumns;
     std::vector<quint32> View; // stored row of each row, in the current order
-    QList<qint64> Totals;      // per column
+    QList<qint64> Totals;      // per field
     // The find text, and while it hides rows: the rows of View it leaves,
     // whether each stored row is one of them, and the totals over them.
-    QString Find;
-    QString FindFolded;
-    QByteArray FindAscii; // the folded text, when it is plain ASCII
+    TFindText Find;
     bool Filtered = false;
     std::vector<quint32> Shown;
     std::vector<char> Matching;
@@ -139,10 +128,3 @@ private:
     int SortedBy = -1;
     Qt::SortOrder SortedOrder = Qt::AscendingOrder;
 };
-
-// Text order of the lists: case-insensitive first, so "adam" and "Adam"
-// stand together, then case-sensitive so the order is total.
-int CompareListText(const QString& A, const QString& B);
-// The same order for texts as a reply's bytes, without making strings for
-// texts that are plain ASCII.
-int CompareListBytes(QByteArrayView A, QByteArrayView B);

@@ -1,6 +1,6 @@
 #include "TrackingClient.h"
 
-#include "components/HttpClient.h"
+#include "net/HttpClient.h"
 
 using namespace TrackingProtocol;
 

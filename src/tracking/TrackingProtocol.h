@@ -2,7 +2,7 @@
 // The wire format of actions.php: the forms of its eight actions and the
 // decoding of its replies. Pure functions, no network; TTrackingClient sends
 // what these build and hands the replies back here.
-#include "components/FormFields.h"
+#include "net/FormFields.h"
 #include "tracking/RecordTable.h"
 
 #include <QByteArray>

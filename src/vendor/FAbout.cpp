@@ -1,11 +1,13 @@
 #include "FAbout.h"
 
-#include "app/AppConstants.h"
+#include "brand/AppConstants.h"
 
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -16,6 +18,11 @@ TfrmAbout::TfrmAbout(const TBrandRecord& brand, QWidget* parent)
 {
     setObjectName(QStringLiteral("frmAbout"));
     setFixedSize(368, 211);
+    // The about box has no window icon of its own; a null icon would fall
+    // back to the program's, so it gets an empty picture.
+    QPixmap noIcon(16, 16);
+    noIcon.fill(Qt::transparent);
+    setWindowIcon(QIcon(noIcon));
 
     auto label = [this](const char* name, int top) {
         auto* l = new QLabel(this);
@@ -40,6 +47,15 @@ TfrmAbout::TfrmAbout(const TBrandRecord& brand, QWidget* parent)
     memAbout->setFrameShape(QFrame::NoFrame);
     memAbout->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     memAbout->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The memo keeps its own font, black Arial (or the sans serif the
+    // system puts in its place), whatever the look gives the dialog.
+    QFont memoFont(QStringLiteral("Arial"));
+    memoFont.setStyleHint(QFont::SansSerif);
+    memoFont.setPixelSize(11);
+    memAbout->setFont(memoFont);
+    QPalette memoPalette = memAbout->palette();
+    memoPalette.setColor(QPalette::Text, Qt::black);
+    memAbout->setPalette(memoPalette);
     auto* fill = new QHBoxLayout(panel);
     fill->setContentsMargins(1, 1, 1, 1);
     fill->addWidget(memAbout);
@@ -63,8 +79,8 @@ void TfrmAbout::FormCreate()
     setWindowTitle(QStringLiteral("About ") + Brand.ApplicationName + QStringLiteral("..."));
     lblProductName->setText(Brand.ApplicationName);
     lblProductVersion->setText(QStringLiteral("Product Version: ") + QString(AppVersion));
-    lblCopyright1->setText(QStringLiteral("Copyright (c) ") + Brand.CopyrightYears +
-                           QLatin1Char(' ') + Brand.CopyrightCompany);
+    lblCopyright1->setText(QStringLiteral("Copyright (c) ") + Brand.CopyrightYears + QLatin1Char(' ') +
+                           Brand.CopyrightCompany);
     // Every kind of line break in the brand text starts a new line.
     QString text = Brand.AboutText;
     text.replace(QRegularExpression(QStringLiteral("\r\n|\r")), QStringLiteral("\n"));

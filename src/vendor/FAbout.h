@@ -1,7 +1,7 @@
 #pragma once
 // TfrmAbout: the about box with the brand's product name, the program's
 // version, the brand's copyright line and its about text.
-#include "app/BrandFile.h"
+#include "brand/BrandFile.h"
 
 #include <QDialog>
 

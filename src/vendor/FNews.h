@@ -2,8 +2,8 @@
 // TfrmNews: the list of news items the News button just fetched. Selecting
 // one fetches its body from getnewsdetails.php, shows it, and records it as
 // the newest item read.
-#include "app/BrandFile.h"
-#include "components/FormFields.h"
+#include "brand/BrandFile.h"
+#include "net/FormFields.h"
 #include "vendor/NewsProtocol.h"
 
 #include <QByteArray>

@@ -1,6 +1,6 @@
 #include "LiveUpdate.h"
 
-#include "app/AppConstants.h"
+#include "brand/AppConstants.h"
 #include "util/IniFile.h"
 
 #include <QDir>

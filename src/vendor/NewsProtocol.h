@@ -2,8 +2,8 @@
 // The news service of the brand's tier: getlastnews.php for the newest item
 // or the whole list, getnewsdetails.php for one item's body. Builds the
 // requests and reads the replies; posting them is the HTTP client's job.
-#include "app/BrandFile.h"
-#include "components/FormFields.h"
+#include "brand/BrandFile.h"
+#include "net/FormFields.h"
 
 #include <QByteArray>
 #include <QString>

@@ -15,7 +15,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QPushButton>
-#include <QThread>
 #include <gtest/gtest.h>
 
 using namespace tftest;
@@ -113,35 +112,3 @@ TEST_F(DesktopTitles, TheRealProgramIgnoresQtOptionsOnItsCommandLine)
 }
 
 } // namespace
-
-// A private X server for this test, then the application as the program
-// makes it, on that server.
-int main(int argc, char** argv)
-{
-    int display = 150;
-    while (QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(display)) ||
-           QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(display)))
-        ++display;
-    QProcess xvfb;
-    xvfb.start(QStringLiteral("Xvfb"),
-               {QStringLiteral(":%1").arg(display), QStringLiteral("-screen"), QStringLiteral("0"),
-                QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-    if (!xvfb.waitForStarted()) {
-        fprintf(stderr, "Xvfb could not be started\n");
-        return 1;
-    }
-    const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(display);
-    for (int i = 0; i < 100 && !QFileInfo::exists(socket); ++i)
-        QThread::msleep(50);
-    qputenv("DISPLAY", QStringLiteral(":%1").arg(display).toLatin1());
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    int result = 1;
-    {
-        const auto app = CreateApplication(argv[0]);
-        ::testing::InitGoogleTest(&argc, argv);
-        result = RUN_ALL_TESTS();
-    }
-    xvfb.terminate();
-    xvfb.waitForFinished();
-    return result;
-}

@@ -2,7 +2,7 @@
 // seeded SQLite file, the demo news service and the update descriptor.
 #include "SiteServer.h"
 #include "TestFolders.h"
-#include "app/AppConstants.h"
+#include "brand/AppConstants.h"
 
 #include <QDir>
 #include <QProcess>

@@ -80,7 +80,7 @@ protected:
     void Settle()
     {
         WaitFor([] { return false; }, 300);
-        ASSERT_TRUE(WaitFor([&] { return !Window->RequestPending(); }, 60000));
+        ASSERT_TRUE(WaitFor([&] { return !RequestRunning(*Window); }, 60000));
     }
 
     // Types the settings into the dialog as the operator would and confirms.

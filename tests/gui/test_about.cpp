@@ -1,8 +1,7 @@
 #include "components/BalloonHint.h"
-#include "vendor/FAbout.h"
-
 #include "support/GuiHelpers.h"
 #include "support/TestFolders.h"
+#include "vendor/FAbout.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -12,7 +11,8 @@
 
 using namespace tftest;
 
-namespace {
+namespace
+{
 
 TEST(AboutBox, ShowsTheBrandsNameVersionCopyrightAndText)
 {
@@ -51,19 +51,29 @@ TEST(AboutBox, WithoutBrandKeepsTheFixedPiecesAndOkCloses)
     EXPECT_EQ(about.result(), QDialog::Accepted);
 }
 
-TEST(BalloonHint, OpensBelowLeftOfThePointAndAClickClosesIt)
+TEST(BalloonHint, OpensBelowLeftOfItsControlFollowsItAndAClickClosesIt)
 {
     QWidget owner;
-    owner.resize(400, 300);
+    owner.setGeometry(100, 100, 400, 300);
+    QWidget control(&owner);
+    control.setGeometry(280, 80, 40, 40);
     owner.show();
     TBalloonHint hint(&owner);
-    const QPoint at = owner.mapToGlobal(QPoint(300, 100));
-    hint.ShowMessage(QStringLiteral("You've Got A Message!\r\nSummer draw"), at);
+    hint.ShowMessage(QStringLiteral("You've Got A Message!\r\nSummer draw"), &control);
     ASSERT_TRUE(hint.isVisible());
-    EXPECT_EQ(hint.geometry().top(), at.y());
-    EXPECT_EQ(hint.geometry().right() - hint.ShadowDepth + 1, at.x());
+    const auto expectAtControl = [&] {
+        const QPoint at = control.mapToGlobal(QPoint(20, 20));
+        EXPECT_EQ(hint.geometry().top(), at.y());
+        EXPECT_EQ(hint.geometry().right() - hint.ShadowDepth + 1, at.x());
+    };
+    expectAtControl();
+    // Moving the window or the control takes the balloon along.
+    owner.move(150, 170);
+    control.move(200, 60);
+    EXPECT_TRUE(WaitFor([&] { return hint.geometry().top() == control.mapToGlobal(QPoint(20, 20)).y(); }));
+    expectAtControl();
     // A second notice replaces the first rather than stacking on it.
-    hint.ShowMessage(QStringLiteral("second"), at);
+    hint.ShowMessage(QStringLiteral("second"), &control);
     EXPECT_EQ(hint.Text(), QStringLiteral("second"));
     Click(&hint);
     EXPECT_FALSE(hint.isVisible());
@@ -75,7 +85,7 @@ TEST(BalloonHint, GoesAwayByItself)
     owner.show();
     TBalloonHint hint(&owner);
     hint.DisplayMs = 200;
-    hint.ShowMessage(QStringLiteral("note"), owner.mapToGlobal(QPoint(50, 50)));
+    hint.ShowMessage(QStringLiteral("note"), &owner);
     EXPECT_TRUE(hint.isVisible());
     EXPECT_TRUE(WaitFor([&] { return !hint.isVisible(); }, 2000));
 }

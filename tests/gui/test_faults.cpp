@@ -3,12 +3,9 @@
 // window closed; a settings file that cannot be written; a brand file cut
 // short. Each ends within its time-out in a quiet or a named failure, the
 // lists keep what they showed, and the data folder holds no stray files.
-#include "app/FMain.h"
-#include "components/HttpClient.h"
-#include "support/GuiHelpers.h"
-#include "support/HttpPeer.h"
+#include "net/HttpClient.h"
 #include "support/QtPrinters.h"
-#include "support/TestFolders.h"
+#include "support/WindowFixture.h"
 #include "util/FileCrypt.h"
 
 #include <QApplication>
@@ -36,10 +33,7 @@ const QByteArray GoodList = "\"7\",\"Zed\",\"z1\",\"1\",\"2\",\"3\",\"4\"^"
 // A list the site would never send with a failure status or cut short.
 const QByteArray OtherList = "\"9\",\"Eve\",\"e1\",\"5\",\"5\",\"5\",\"5\"^OK";
 
-struct FaultyWindow : ::testing::Test {
-    TDataFolder Folder;
-    THttpPeer Site;
-    std::unique_ptr<TfrmMain> Window;
+struct FaultyWindow : TMainWindowTest {
     // How the site answers the affiliates list (action 3) once it has
     // answered it well at start-up.
     std::function<THttpAnswer(const THttpRequest&)> ListAnswer;
@@ -54,20 +48,14 @@ struct FaultyWindow : ::testing::Test {
                 return ListAnswer ? ListAnswer(r) : THttpAnswer::Text(GoodList);
             return THttpAnswer::Text("OK");
         });
-        Folder.Write(QStringLiteral("hsettings.dat"),
-                     "[Settings]\r\nswebserver=" + Site.Url(QStringLiteral("/site")).toLatin1() + "\r\n");
+        PointSettingsAtSite();
     }
-    void Open()
+    void OpenOnGoodList()
     {
-        TAppEnvironment env;
-        env.DataDir = Folder.Path();
-        env.UpdateBaseURL = Site.Url(QStringLiteral("/liveupdate/tallyfair/"));
-        Window = std::make_unique<TfrmMain>(env);
-        ASSERT_TRUE(ShowUntilStarted(*Window, 30000));
+        Open(30000);
         ASSERT_EQ(Names(), (QStringList{"Ann", "Zed"}));
         FolderAtStart = Folder.Entries();
     }
-    template <class T> T* Control(const char* name) { return Find<T>(Window.get(), name); }
     QStringList Names()
     {
         QAbstractItemModel* m = Control<QTableView>("lvwPages")->model();
@@ -90,7 +78,7 @@ struct FaultyWindow : ::testing::Test {
         QElapsedTimer clock;
         clock.start();
         Click(Control<QPushButton>("btnRevfreshSegments"));
-        EXPECT_TRUE(WaitFor([&] { return !Window->RequestPending(); }, 120000));
+        EXPECT_TRUE(WaitFor([&] { return !RequestRunning(*Window); }, 120000));
         return clock.elapsed();
     }
     void ExpectListAsAtStart()
@@ -105,7 +93,7 @@ struct FaultyWindow : ::testing::Test {
 
 TEST_F(FaultyWindow, AHangingSiteIsGivenUpAfterTheTrackingTimeOut)
 {
-    Open();
+    OpenOnGoodList();
     TModalPilot pilot;
     ListAnswer = [](const THttpRequest&) {
         THttpAnswer a;
@@ -119,7 +107,7 @@ TEST_F(FaultyWindow, AHangingSiteIsGivenUpAfterTheTrackingTimeOut)
     bool stillWaiting = false;
     int timeoutInForce = 0;
     QTimer::singleShot(2500, Window.get(), [&] {
-        stillWaiting = Window->RequestPending();
+        stillWaiting = RequestRunning(*Window);
         timeoutInForce = Window->IdHTTP1->ReadTimeout();
         Window->IdHTTP1->Disconnect();
     });
@@ -143,7 +131,7 @@ TEST_F(FaultyWindow, AHangingSiteIsGivenUpAfterTheTrackingTimeOut)
 
 TEST_F(FaultyWindow, ACutOffOrFailedOrLoopingReplyLeavesTheListAsItWas)
 {
-    Open();
+    OpenOnGoodList();
     TModalPilot pilot;
 
     ListAnswer = [](const THttpRequest&) {
@@ -181,7 +169,7 @@ TEST_F(FaultyWindow, ACutOffOrFailedOrLoopingReplyLeavesTheListAsItWas)
 
 TEST_F(FaultyWindow, AFiftyMegabyteReplyIsReadAndTurnedDown)
 {
-    Open();
+    OpenOnGoodList();
     TModalPilot pilot;
     const qint64 filler = qint64(50) * 1024 * 1024;
     ListAnswer = [filler](const THttpRequest&) {
@@ -203,7 +191,7 @@ TEST_F(FaultyWindow, AFiftyMegabyteReplyIsReadAndTurnedDown)
 
 TEST_F(FaultyWindow, BinaryRepliesLeaveAConsistentListAndTheNextGoodLoadRepairsIt)
 {
-    Open();
+    OpenOnGoodList();
     TModalPilot pilot;
     QRandomGenerator random(20240611);
     const auto noise = [&random](int size, bool allowO) {
@@ -250,7 +238,7 @@ TEST_F(FaultyWindow, BinaryRepliesLeaveAConsistentListAndTheNextGoodLoadRepairsI
 
 TEST_F(FaultyWindow, AReplyAfterTheWindowClosedIsDroppedQuietly)
 {
-    Open();
+    OpenOnGoodList();
     TModalPilot pilot;
     ListAnswer = [](const THttpRequest&) {
         THttpAnswer a = THttpAnswer::Text(OtherList);
@@ -273,7 +261,7 @@ TEST_F(FaultyWindow, AReplyAfterTheWindowClosedIsDroppedQuietly)
 
 TEST_F(FaultyWindow, ASettingsFileReplacedByAFolderIsNamedAndTheValuesStayInUse)
 {
-    Open();
+    OpenOnGoodList();
     TModalPilot pilot;
     // The dialog comes first, then whatever the saving has to say.
     const auto save = [&](const QString& host, bool warned) {

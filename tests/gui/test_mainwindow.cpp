@@ -1,9 +1,6 @@
-#include "app/FMain.h"
 #include "components/ErrorReporter.h"
-
 #include "support/FakeBrowser.h"
-#include "support/GuiHelpers.h"
-#include "support/TestFolders.h"
+#include "support/WindowFixture.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -19,29 +16,16 @@
 #include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
-
 #include <memory>
 
 using namespace tftest;
 
-namespace {
+namespace
+{
 
-struct MainWindow : ::testing::Test {
-    TDataFolder Folder;
-    std::unique_ptr<TfrmMain> Window;
-
-    void Open()
-    {
-        TAppEnvironment env;
-        env.DataDir = Folder.Path();
-        env.UpdateBaseURL = QStringLiteral("http://127.0.0.1:9/liveupdate/tallyfair/");
-        Window = std::make_unique<TfrmMain>(env);
-    }
-    template <class T>
-    T* Control(const char* name)
-    {
-        return Find<T>(Window.get(), name);
-    }
+struct MainWindow : TMainWindowTest {
+    // Made, not yet shown.
+    void Open() { Make(); }
     QStringList Headers(const char* view)
     {
         QStringList out;
@@ -65,6 +49,15 @@ TEST_F(MainWindow, WithoutBrandFileOpensOnTheMainPageWithNoTabs)
     EXPECT_EQ(pages->currentWidget()->objectName(), QStringLiteral("stsMain"));
     EXPECT_EQ(Window->findChild<QWidget*>(QStringLiteral("stsWelcome")), nullptr);
     EXPECT_EQ(Window->findChild<QWidget*>(QStringLiteral("prfWelcome")), nullptr);
+    // The keyboard starts on the affiliates list, and comes back to it when
+    // a dialog closes, not to the button that opened the dialog.
+    auto* list = Control<QWidget>("lvwPages");
+    EXPECT_EQ(Window->focusWidget(), list);
+    TModalPilot pilot;
+    pilot.Handle([](QWidget* about) { QMetaObject::invokeMethod(about, "reject"); });
+    Click(Control<QPushButton>("btnAbout"));
+    EXPECT_EQ(pilot.Pending(), 0);
+    EXPECT_EQ(Window->focusWidget(), list);
 }
 
 TEST_F(MainWindow, HasTheNamedControlsWithTheirCaptions)
@@ -79,8 +72,8 @@ TEST_F(MainWindow, HasTheNamedControlsWithTheirCaptions)
     EXPECT_EQ(Control<QProgressBar>("MainGauge")->value(), 0);
     EXPECT_NE(Window->findChild<QLabel*>(QStringLiteral("MainStatusPanel")), nullptr);
     EXPECT_GE(Control<QComboBox>("cbxQueryType")->count(), 2);
-    EXPECT_EQ(Headers("lvwPages"), (QStringList{"Affiliate Name", "Affiliate Id", "OTO Sales",
-                                                "Subscribers", "Visitors", "Unique Hits"}));
+    EXPECT_EQ(Headers("lvwPages"), (QStringList{"Affiliate Name", "Affiliate Id", "OTO Sales", "Subscribers",
+                                                "Visitors", "Unique Hits"}));
     EXPECT_EQ(Headers("lvwReferers"), (QStringList{"Affiliate", "Sales Order"}));
     EXPECT_EQ(Control<QComboBox>("cbxQueryType")->currentText(),
               QStringLiteral("Only sales of selected affiliates"));
@@ -125,7 +118,8 @@ TEST_F(MainWindow, RightAnchoredControlsKeepTheirDistanceToTheRightEdge)
 {
     Open();
     Window->show();
-    const char* anchored[] = {"btnNews", "bsSkinSpeedButton1", "bsSkinSpeedButton2", "lblRefersHits", "lblLink2URL"};
+    const char* anchored[] = {"btnNews", "bsSkinSpeedButton1", "bsSkinSpeedButton2", "lblRefersHits",
+                              "lblLink2URL"};
     QMap<QString, int> gap;
     auto rightGap = [&](const char* name) {
         QWidget* w = Control<QWidget>(name);
@@ -153,8 +147,8 @@ TEST_F(MainWindow, TotalsKeepTheirPlacesWhileTheyFitAndShowWholeUpTo64Bits)
                         Control<QLabel>("lblSubscribers"), Control<QLabel>("lblVisitors"),
                         Control<QLabel>("lblUniqueHits")};
     const auto fill = [&](const QByteArray& Counters) {
-        Window->FillAffiliates(TrackingProtocol::DecodeList(
-            "\"1\",\"Ann\",\"a\"," + Counters + "^OK", TrackingProtocol::AffiliateFieldCount));
+        Window->FillAffiliates(TrackingProtocol::DecodeList("\"1\",\"Ann\",\"a\"," + Counters + "^OK",
+                                                            TrackingProtocol::AffiliateFieldCount));
         QApplication::processEvents();
     };
     fill("\"12\",\"3\",\"4\",\"5\"");

@@ -1,11 +1,8 @@
-#include "app/FMain.h"
+#include "brand/Skin.h"
 #include "components/SkinApply.h"
-#include "components/Skin.h"
-#include "util/FileCrypt.h"
-
 #include "support/FakeBrowser.h"
-#include "support/GuiHelpers.h"
-#include "support/TestFolders.h"
+#include "support/WindowFixture.h"
+#include "util/FileCrypt.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -20,12 +17,12 @@
 #include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
-
 #include <memory>
 
 using namespace tftest;
 
-namespace {
+namespace
+{
 
 // A 1 by 1 GIF: the smallest picture the animated view accepts.
 const QByteArray TinyGif = QByteArray::fromHex(
@@ -42,9 +39,7 @@ QByteArray Png(int w, int h)
     return bytes;
 }
 
-struct BrandedWindow : ::testing::Test {
-    TDataFolder Folder;
-    std::unique_ptr<TfrmMain> Window;
+struct BrandedWindow : TMainWindowTest {
 
     void Brand(const QByteArray& plain)
     {
@@ -52,17 +47,9 @@ struct BrandedWindow : ::testing::Test {
     }
     void Open()
     {
-        TAppEnvironment env;
-        env.DataDir = Folder.Path();
-        env.UpdateBaseURL = QStringLiteral("http://127.0.0.1:9/liveupdate/tallyfair/");
-        Window = std::make_unique<TfrmMain>(env);
+        Make();
         Window->show();
         QApplication::processEvents();
-    }
-    template <class T>
-    T* Control(const char* name)
-    {
-        return Find<T>(Window.get(), name);
     }
     void TearDown() override
     {
@@ -95,7 +82,12 @@ TEST_F(BrandedWindow, TakesItsCaptionButtonsAndAddressesFromTheBrandFile)
 
     Click(Control<QPushButton>("btnMakeMoney"));
     Click(Control<QToolButton>("bsSkinSpeedButton2"));
-    Click(Control<QLabel>("lblLink1URL"));
+    // Only a caption is a link: not the blank rest of the first label, nor
+    // the empty second one.
+    auto* link1 = Control<QLabel>("lblLink1URL");
+    QTest::mouseClick(link1, Qt::LeftButton, {}, QPoint(link1->width() - 5, link1->height() / 2));
+    Click(Control<QLabel>("lblLink2URL"));
+    QTest::mouseClick(link1, Qt::LeftButton, {}, QPoint(5, link1->height() / 2));
     ASSERT_TRUE(browser.WaitForCalls(3));
     QStringList calls = browser.Calls();
     calls.sort();
@@ -144,7 +136,8 @@ TEST_F(BrandedWindow, GifBannerLoopsForEverAndDrawsItsOwnBackground)
     const QByteArray frame = QByteArray::fromHex("21f9040102000000"
                                                  "2c000000000100010000"
                                                  "0202440100");
-    const QByteArray gif = QByteArray::fromHex("4749463839610100010080010000ff00ff0000") + frame + frame + "\x3b";
+    const QByteArray gif =
+        QByteArray::fromHex("4749463839610100010080010000ff00ff0000") + frame + frame + "\x3b";
     Brand(BasicBrand + "<%%Banner1%%>loop.gif^<%%/Banner1%%>\n");
     Folder.Write(QStringLiteral("banner1.dat"), gif);
     Open();

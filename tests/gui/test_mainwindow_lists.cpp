@@ -1,33 +1,27 @@
 // The main page against a scripted site on 127.0.0.1: start-up load, the
 // two lists and their buttons, add and edit, settings, and what the window
 // does while a request is still running.
-#include "app/FMain.h"
 
-#include "support/GuiHelpers.h"
 #include "support/QtPrinters.h"
-#include "support/HttpPeer.h"
-#include "support/TestFolders.h"
+#include "support/WindowFixture.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QElapsedTimer>
 #include <QTableView>
 #include <QTimer>
 #include <gtest/gtest.h>
-
 #include <memory>
 
 using namespace tftest;
 
-namespace {
+namespace
+{
 
-struct ListsWindow : ::testing::Test {
-    TDataFolder Folder;
-    THttpPeer Site;
-    std::unique_ptr<TfrmMain> Window;
+struct ListsWindow : TMainWindowTest {
     QByteArray AffiliatesReply = "\"7\",\"Zed\",\"z1\",\"1\",\"2\",\"3\",\"4\"^"
                                  "\"5\",\"Ann\",\"a1\",\"10\",\"20\",\"x\",\"40\"^OK";
     QByteArray SalesReply = "\"91\",\"Ann\",\"order-1\"^OK";
@@ -54,35 +48,13 @@ struct ListsWindow : ::testing::Test {
             answer.DelayMs = DelayMs;
             return answer;
         });
-        Folder.Write(QStringLiteral("hsettings.dat"),
-                     "[Settings]\r\nswebserver=" + Site.Url(QStringLiteral("/site")).toLatin1() + "\r\n");
-    }
-    void Open()
-    {
-        TAppEnvironment env;
-        env.DataDir = Folder.Path();
-        env.UpdateBaseURL = Site.Url(QStringLiteral("/liveupdate/tallyfair/"));
-        Window = std::make_unique<TfrmMain>(env);
-        ASSERT_TRUE(ShowUntilStarted(*Window, 10000));
-    }
-    template <class T>
-    T* Control(const char* name)
-    {
-        return Find<T>(Window.get(), name);
+        PointSettingsAtSite();
     }
     QString Text(const char* label) { return Control<QLabel>(label)->text(); }
     QString Cell(const char* view, int row, int column)
     {
         QTableView* v = Control<QTableView>(view);
         return v->model()->index(row, column).data().toString();
-    }
-    QList<QByteArray> Actions(int from = 0)
-    {
-        QList<QByteArray> out;
-        const auto& all = Site.Requests();
-        for (int i = from; i < all.size(); ++i)
-            out << (all[i].Method == "GET" ? QByteArray("GET") : FormField(all[i], "action"));
-        return out;
     }
     const THttpRequest& Last() { return Site.Requests().last(); }
 };
@@ -164,8 +136,8 @@ TEST_F(ListsWindow, DeleteAsksOnlyWithASelectionAndSendsOnlyOnOk)
     pilot.Answer(QMessageBox::Ok);
     Click(Control<QPushButton>("bsSkinButton4"));
     EXPECT_EQ(pilot.Messages.mid(2), (QStringList{"Are you sure do you want to delete all?.",
-                                                   "There is a trouble deleting items, please check your "
-                                                   "settings and your internet connection."}));
+                                                  "There is a trouble deleting items, please check your "
+                                                  "settings and your internet connection."}));
     EXPECT_EQ(FormField(Last(), "deleteids"), "all");
     EXPECT_EQ(Control<QTableView>("lvwPages")->model()->rowCount(), 2);
     EXPECT_TRUE(pilot.Unexpected.isEmpty());
@@ -228,7 +200,7 @@ TEST_F(ListsWindow, WhileARequestRunsTheMainPageTakesNoInputAndTheGaugeWorks)
     bool sawBusyGauge = false;
     QTimer probe;
     QObject::connect(&probe, &QTimer::timeout, [&] {
-        if (!Window->RequestPending())
+        if (!RequestRunning(*Window))
             return;
         sawBusyGauge = sawBusyGauge || gauge->maximum() == 0 || gauge->value() > 0;
         // A second Refresh and a Delete All while the first request waits.
@@ -242,7 +214,7 @@ TEST_F(ListsWindow, WhileARequestRunsTheMainPageTakesNoInputAndTheGaugeWorks)
     EXPECT_EQ(Actions(before), (QList<QByteArray>{"1", "3"}));
     EXPECT_TRUE(sawBusyGauge);
     EXPECT_EQ(gauge->value(), 0);
-    EXPECT_FALSE(Window->RequestPending());
+    EXPECT_FALSE(RequestRunning(*Window));
     EXPECT_TRUE(Control<QTableView>("lvwPages")->selectionModel()->selectedRows().isEmpty());
 }
 

@@ -1,37 +1,31 @@
 // The vendor's services through the main window: the start-up news notice,
 // the News button and the last news read, and the live update.
-#include "app/FMain.h"
-#include "components/HttpClient.h"
 #include "components/BalloonHint.h"
-#include "util/FileCrypt.h"
-
-#include "support/GuiHelpers.h"
-#include "support/HttpPeer.h"
+#include "net/HttpClient.h"
 #include "support/QtPrinters.h"
-#include "support/TestFolders.h"
+#include "support/WindowFixture.h"
+#include "util/FileCrypt.h"
 
 #include <QFile>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
-
 #include <memory>
 
 using namespace tftest;
 
-namespace {
+namespace
+{
 
-struct VendorWindow : ::testing::Test {
-    TDataFolder Folder;
-    THttpPeer Vendor;
-    std::unique_ptr<TfrmMain> Window;
+struct VendorWindow : TMainWindowTest {
     QByteArray LastNewsReply = "12^Summer draw is open\xAFOK\r\n";
-    QByteArray ListReply = "12^Summer draw is open^2026-12-01\xAF" "11^Older^2026-11-01\xAFOK";
+    QByteArray ListReply = "12^Summer draw is open^2026-12-01\xAF"
+                           "11^Older^2026-11-01\xAFOK";
     QByteArray Descriptor; // empty: the update endpoint answers 404
 
     void SetUp() override
     {
-        Vendor.SetHandler([this](const THttpRequest& r) {
+        Site.SetHandler([this](const THttpRequest& r) {
             if (r.Target.endsWith("mainappupdate.inf"))
                 return Descriptor.isEmpty() ? THttpAnswer::Text("", 404) : THttpAnswer::Text(Descriptor);
             if (r.Target.endsWith("getnewsdetails.php"))
@@ -47,24 +41,17 @@ struct VendorWindow : ::testing::Test {
                                  "<%%BranderCode%%>PD1<%%/BranderCode%%>\r\n"
                                  "<%%BranderType%%>Gold<%%/BranderType%%>\r\n"
                                  "<%%GoldNewsBaseURL%%>" +
-                                 Vendor.Url(QStringLiteral("/news/")).toLatin1() +
+                                 Site.Url(QStringLiteral("/news/")).toLatin1() +
                                  "<%%/GoldNewsBaseURL%%>\r\n"
                                  "<%%GoldPublID%%>pub-7<%%/GoldPublID%%>\r\n" +
                                  extra;
         ASSERT_TRUE(EncryptBytesToFile(plain, Folder.File(QStringLiteral("dbsettings.dat"))));
     }
-    void Open()
-    {
-        TAppEnvironment env;
-        env.DataDir = Folder.Path();
-        env.UpdateBaseURL = Vendor.Url(QStringLiteral("/liveupdate/tallyfair/"));
-        Window = std::make_unique<TfrmMain>(env);
-        ASSERT_TRUE(ShowUntilStarted(*Window, 10000));
-    }
     QByteArray Plain()
     {
         QByteArray plain;
-        EXPECT_EQ(DecryptFileToMemory(Folder.File(QStringLiteral("dbsettings.dat")), plain), TDecryptOutcome::Authentic);
+        EXPECT_EQ(DecryptFileToMemory(Folder.File(QStringLiteral("dbsettings.dat")), plain),
+                  TDecryptOutcome::Authentic);
         return plain;
     }
 };
@@ -73,15 +60,15 @@ TEST_F(VendorWindow, NewerNewsAtStartShowsTheBalloonAtTheNewsButton)
 {
     Brand("<%%LastNewsId%%>11<%%/LastNewsId%%>\r\n");
     Open();
-    const THttpRequest& ask = Vendor.Requests().first();
+    const THttpRequest& ask = Site.Requests().first();
     EXPECT_TRUE(ask.Target.endsWith("/news/getlastnews.php")) << ask.Target.constData();
     EXPECT_FALSE(ask.Target.contains("//getlastnews"));
     EXPECT_EQ(FormPairs(ask), (QList<QPair<QByteArray, QByteArray>>{{"memusername", "pub-7"},
-                                                                       {"prodcode", "PD1"},
-                                                                       {"prodtype", "BG"},
-                                                                       {"conttype", "lastcode"},
-                                                                       {"newstarget", "UA"},
-                                                                       {"something", ""}}));
+                                                                    {"prodcode", "PD1"},
+                                                                    {"prodtype", "BG"},
+                                                                    {"conttype", "lastcode"},
+                                                                    {"newstarget", "UA"},
+                                                                    {"something", ""}}));
     auto* hint = Window->LMDMessageHint1;
     ASSERT_TRUE(hint->isVisible());
     EXPECT_EQ(hint->Text(), QStringLiteral("You've Got A Message!\r\nSummer draw is open"));
@@ -116,7 +103,7 @@ TEST_F(VendorWindow, NewsButtonOpensTheListAndReadingAnItemRemembersIt)
         auto* list = news->findChild<QTreeWidget*>(QStringLiteral("lvwItems"));
         rows = list->topLevelItemCount();
         list->setCurrentItem(list->topLevelItem(1));
-        WaitFor([&] { return Vendor.Requests().last().Target.endsWith("getnewsdetails.php"); });
+        WaitFor([&] { return Site.Requests().last().Target.endsWith("getnewsdetails.php"); });
         WaitFor([] { return false; }, 200);
         news->close();
     });
@@ -140,7 +127,7 @@ TEST_F(VendorWindow, ANewsIdCannotWriteElementsIntoTheBrandFile)
     pilot.Handle([&](QWidget* news) {
         auto* list = news->findChild<QTreeWidget*>(QStringLiteral("lvwItems"));
         list->setCurrentItem(list->topLevelItem(0));
-        WaitFor([&] { return Vendor.Requests().last().Target.endsWith("getnewsdetails.php"); });
+        WaitFor([&] { return Site.Requests().last().Target.endsWith("getnewsdetails.php"); });
         WaitFor([] { return false; }, 200);
         news->close();
     });
@@ -154,21 +141,18 @@ TEST_F(VendorWindow, ANewsIdCannotWriteElementsIntoTheBrandFile)
 TEST_F(VendorWindow, ANewsServerThatNeverAnswersDoesNotStallTheStart)
 {
     Brand();
-    Vendor.SetHandler([](const THttpRequest&) {
+    Site.SetHandler([](const THttpRequest&) {
         THttpAnswer a;
         a.Hang = true;
         return a;
     });
-    TAppEnvironment env;
-    env.DataDir = Folder.Path();
-    env.UpdateBaseURL = Vendor.Url(QStringLiteral("/liveupdate/tallyfair/"));
-    Window = std::make_unique<TfrmMain>(env);
+    Make();
     // Bounded from the start, before any tracking request has run.
     EXPECT_EQ(Window->IdHTTP1->ReadTimeout(), 60000);
     Window->IdHTTP1->SetReadTimeout(400);
     TModalPilot pilot;
     ASSERT_TRUE(ShowUntilStarted(*Window, 15000));
-    EXPECT_FALSE(Window->RequestPending());
+    EXPECT_FALSE(RequestRunning(*Window));
     EXPECT_FALSE(Window->LMDMessageHint1->isVisible());
     EXPECT_TRUE(pilot.Unexpected.isEmpty());
 }
@@ -215,7 +199,8 @@ TEST_F(VendorWindow, AcceptedUpdateStartsTheUpdaterAndCloses)
     Descriptor = "[Application]\r\nName=Tallyfair\r\nversion = 2.1\r\n";
     const QString log = Folder.File(QStringLiteral("updater.log"));
     Folder.Write(QStringLiteral("Updater.exe"),
-                 "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" + log.toLocal8Bit() + "'\n");
+                 "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" + log.toLocal8Bit() +
+                     "'\n");
     QFile::setPermissions(Folder.File(QStringLiteral("Updater.exe")),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     TModalPilot pilot;
@@ -230,7 +215,7 @@ TEST_F(VendorWindow, AcceptedUpdateStartsTheUpdaterAndCloses)
     ASSERT_TRUE(WaitFor([&] { return Folder.Exists(QStringLiteral("updater.log")); }));
     WaitFor([] { return false; }, 200);
     EXPECT_EQ(Folder.Read(QStringLiteral("updater.log")),
-              Vendor.Url(QStringLiteral("/liveupdate/tallyfair/")).toLatin1() + "\n2.01\nA\n");
+              Site.Url(QStringLiteral("/liveupdate/tallyfair/")).toLatin1() + "\n2.01\nA\n");
 }
 
 TEST_F(VendorWindow, CancelOnEitherUpdateQuestionStartsNothingAndKeepsRunning)
@@ -262,7 +247,8 @@ TEST_F(VendorWindow, UpdateWithoutUpdaterWarnsAndKeepsRunning)
     pilot.Answer(QMessageBox::Ok);
     Open(); // offered by the quiet check at start
     ASSERT_EQ(pilot.Messages.size(), 2);
-    EXPECT_EQ(pilot.Messages[1], QStringLiteral("The updater module is missing. Please reinstall again the current version!"));
+    EXPECT_EQ(pilot.Messages[1],
+              QStringLiteral("The updater module is missing. Please reinstall again the current version!"));
     EXPECT_TRUE(Window->isVisible());
 }
 

@@ -2,16 +2,14 @@
 // request is refused (and keeps its state); Settings and the rest work;
 // Esc and the stop button abandon the request, which then fails with its
 // operation's usual message.
-#include "app/FMain.h"
-#include "support/GuiHelpers.h"
-#include "support/HttpPeer.h"
 #include "support/QtPrinters.h"
-#include "support/TestFolders.h"
+#include "support/WindowFixture.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
 #include <QToolButton>
 #include <QWheelEvent>
@@ -27,10 +25,7 @@ const QString TroubleDeleting = QStringLiteral(
     "There is a trouble deleting items, please check your settings and your internet connection.");
 const QString AskDeleteAll = QStringLiteral("Are you sure do you want to delete all?.");
 
-struct HangingSite : ::testing::Test {
-    TDataFolder Folder;
-    THttpPeer Site;
-    std::unique_ptr<TfrmMain> Window;
+struct HangingSite : TMainWindowTest {
 
     void SetUp() override
     {
@@ -38,18 +33,15 @@ struct HangingSite : ::testing::Test {
             if (r.Method == "GET")
                 return THttpAnswer::Text({}, 404);
             if (FormField(r, "action") == "3")
-                return THttpAnswer::Text("\"5\",\"Ann\",\"a1\",\"1\",\"2\",\"3\",\"4\"^OK");
+                return THttpAnswer::Text("\"5\",\"Ann\",\"a1\",\"1\",\"2\",\"3\",\"4\"^"
+                                         "\"6\",\"Bob\",\"b1\",\"1\",\"2\",\"3\",\"4\"^OK");
             return THttpAnswer::Text("OK");
         });
-        Folder.Write(QStringLiteral("hsettings.dat"),
-                     "[Settings]\r\nswebserver=" + Site.Url(QStringLiteral("/site")).toLatin1() + "\r\n");
-        TAppEnvironment env{Folder.Path(), Site.Url(QStringLiteral("/liveupdate/tallyfair/"))};
-        Window = std::make_unique<TfrmMain>(env);
-        ASSERT_TRUE(ShowUntilStarted(*Window, 10000));
+        PointSettingsAtSite();
+        Open();
         // Without a way out the test would wait this long, then fail.
         Window->SetTrackingReadTimeout(15000);
     }
-    template <class T> T* Control(const char* name) { return Find<T>(Window.get(), name); }
     // Delete All against a site that never answers the deletion; Act runs
     // once while the request is pending. How long the click took.
     qint64 DeleteAllWhileHanging(const std::function<void()>& Act)
@@ -62,7 +54,7 @@ struct HangingSite : ::testing::Test {
         // as sent meanwhile never includes the deletion itself.
         const int sent = Requests();
         QObject::connect(&probe, &QTimer::timeout, [&] {
-            if (Window->RequestPending() && Requests() > sent) {
+            if (RequestRunning(*Window) && Requests() > sent) {
                 probe.stop();
                 Act();
             }
@@ -87,6 +79,11 @@ TEST_F(HangingSite, SettingsStillOpensWhatWouldStartARequestIsRefusedAndEscAband
     });
     pilot.Answer(QMessageBox::Ok);
     auto* show = Control<QComboBox>("cbxQueryType");
+    auto* pages = Control<QTableView>("lvwPages");
+    const int beforeSales = Requests();
+    QTest::mouseClick(pages->viewport(), Qt::LeftButton, {},
+                      pages->visualRect(pages->model()->index(0, 0)).center());
+    ASSERT_TRUE(WaitFor([&] { return Requests() > beforeSales && !RequestRunning(*Window); }));
     int sentMeanwhile = -1;
     bool stopEnabled = false;
     const qint64 took = DeleteAllWhileHanging([&] {
@@ -99,7 +96,10 @@ TEST_F(HangingSite, SettingsStillOpensWhatWouldStartARequestIsRefusedAndEscAband
                           Qt::NoScrollPhase, false);
         QApplication::sendEvent(show, &wheel);
         Click(Control<QPushButton>("btnRevfreshSegments"));
-        QTest::keyClick(Control<QWidget>("lvwPages"), Qt::Key_Down);
+        // No key moves the list's row, Tab and Backtab included: the sales
+        // shown would belong to another affiliate than the one selected.
+        for (Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab, Qt::Key_Down, Qt::Key_PageDown, Qt::Key_End})
+            QTest::keyClick(pages, key);
         sentMeanwhile = Requests() - before;
         QTest::keyClick(Control<QWidget>("lvwPages"), Qt::Key_Escape);
     });
@@ -108,6 +108,8 @@ TEST_F(HangingSite, SettingsStillOpensWhatWouldStartARequestIsRefusedAndEscAband
     EXPECT_TRUE(settingsOpened);
     EXPECT_EQ(sentMeanwhile, 0);
     EXPECT_EQ(show->currentIndex(), 0);
+    EXPECT_EQ(pages->currentIndex().row(), 0);
+    EXPECT_EQ(pages->selectionModel()->selectedRows().size(), 1);
     EXPECT_EQ(pilot.Messages, (QStringList{AskDeleteAll, TroubleDeleting}));
     EXPECT_TRUE(pilot.Unexpected.isEmpty()) << pilot.Unexpected.join(QLatin1Char('|')).toStdString();
     EXPECT_FALSE(Control<QToolButton>("btnStop")->isEnabled());
@@ -121,7 +123,7 @@ TEST_F(HangingSite, TheStopButtonAbandonsTheRequestLikeEsc)
     const qint64 took = DeleteAllWhileHanging([&] { Click(Control<QToolButton>("btnStop")); });
     EXPECT_LT(took, 10000);
     EXPECT_EQ(pilot.Messages, (QStringList{AskDeleteAll, TroubleDeleting}));
-    EXPECT_FALSE(Window->RequestPending());
+    EXPECT_FALSE(RequestRunning(*Window));
 }
 
 } // namespace

@@ -1,11 +1,8 @@
 // The sales list's buttons, the messages of the add and edit flows, and the
 // status text while a list loads, against a scripted site on 127.0.0.1.
-#include "app/FMain.h"
 
-#include "support/GuiHelpers.h"
-#include "support/HttpPeer.h"
 #include "support/QtPrinters.h"
-#include "support/TestFolders.h"
+#include "support/WindowFixture.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -14,20 +11,17 @@
 #include <QTableView>
 #include <QTimer>
 #include <gtest/gtest.h>
-
 #include <memory>
 
 using namespace tftest;
 
-namespace {
+namespace
+{
 
 const QString TroubleAdding = QStringLiteral(
     "There is a trouble adding this affiliate, please check your settings and your internet connection.");
 
-struct SiteWindow : ::testing::Test {
-    TDataFolder Folder;
-    THttpPeer Site;
-    std::unique_ptr<TfrmMain> Window;
+struct SiteWindow : TMainWindowTest {
     QMap<QByteArray, QByteArray> Replies{
         {"3", "\"7\",\"Zed\",\"z1\",\"1\",\"2\",\"3\",\"4\"^\"5\",\"Ann\",\"a1\",\"1\",\"2\",\"3\",\"4\"^OK"},
         {"4", "\"91\",\"Ann\",\"o-1\"^\"92\",\"Zed\",\"o-2\"^OK"},
@@ -43,29 +37,20 @@ struct SiteWindow : ::testing::Test {
             a.DelayMs = DelayMs;
             return a;
         });
-        Folder.Write(QStringLiteral("hsettings.dat"),
-                     "[Settings]\r\nswebserver=" + Site.Url(QStringLiteral("/site")).toLatin1() + "\r\n");
-        TAppEnvironment env{Folder.Path(), Site.Url(QStringLiteral("/liveupdate/tallyfair/"))};
-        Window = std::make_unique<TfrmMain>(env);
-        ASSERT_TRUE(ShowUntilStarted(*Window, 10000));
-    }
-    template <class T> T* Control(const char* name) { return Find<T>(Window.get(), name); }
-    // The actions the site got from request From on ("GET" for a download).
-    QList<QByteArray> Actions(int From)
-    {
-        QList<QByteArray> out;
-        for (int i = From; i < Site.Requests().size(); ++i)
-            out << (Site.Requests()[i].Method == "GET" ? QByteArray("GET") : FormField(Site.Requests()[i], "action"));
-        return out;
+        PointSettingsAtSite();
+        Open();
     }
     int Sent() const { return int(Site.Requests().size()); }
-    int SelectedSales() { return int(Control<QTableView>("lvwReferers")->selectionModel()->selectedRows().size()); }
+    int SelectedSales()
+    {
+        return int(Control<QTableView>("lvwReferers")->selectionModel()->selectedRows().size());
+    }
     // Selects the one affiliate "Ann" (row 0) and lets its sales load.
     void SelectAnn()
     {
         const int before = Sent();
         Control<QTableView>("lvwPages")->selectRow(0);
-        ASSERT_TRUE(WaitFor([&] { return Sent() == before + 1 && !Window->RequestPending(); }));
+        ASSERT_TRUE(WaitFor([&] { return Sent() == before + 1 && !RequestRunning(*Window); }));
     }
 };
 
@@ -127,7 +112,8 @@ TEST_F(SiteWindow, AddAndEditFailuresSayWhatHappened)
         Click(Control<QPushButton>("bsSkinButton3"));
         EXPECT_EQ(Actions(before), (QList<QByteArray>{"7", "GET", "8"})) << reply.constData();
     }
-    EXPECT_EQ(pilot.Messages, (QStringList{TroubleAdding, "This Affiliate ID doesn't exists.", TroubleAdding}));
+    EXPECT_EQ(pilot.Messages,
+              (QStringList{TroubleAdding, "This Affiliate ID doesn't exists.", TroubleAdding}));
 
     // A fetch that fails: no dialog, no message, nothing more sent.
     Replies["7"] = "BAD";
@@ -146,7 +132,7 @@ TEST_F(SiteWindow, TheStatusSaysGettingDataWhileAListLoads)
     QTimer probe;
     QObject::connect(&probe, &QTimer::timeout, [&] {
         const QString text = Control<QLabel>("MainStatusPanel")->text();
-        if (Window->RequestPending() && !seen.contains(text))
+        if (RequestRunning(*Window) && !seen.contains(text))
             seen << text;
     });
     probe.start(20);

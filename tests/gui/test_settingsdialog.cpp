@@ -182,7 +182,11 @@ TEST(SettingsDialog, CancelOrEscapeAfterEditingChangesNothing)
     TConnectionSettings s = Current();
     TModalPilot pilot;
     pilot.Handle([&](QWidget* dialog) {
-        Retype(Find<QLineEdit>(dialog, "edtHostname"), "edited");
+        // Return in a field is no Ok: the dialog has no default button.
+        auto* host = Find<QLineEdit>(dialog, "edtHostname");
+        Retype(host, "edited");
+        QTest::keyClick(host, Qt::Key_Return);
+        EXPECT_TRUE(dialog->isVisible());
         tftest::Click(Find<QPushButton>(dialog, "btnCancel"));
     });
     pilot.Handle([&](QWidget* dialog) {

@@ -3,11 +3,10 @@
 set -euo pipefail
 
 SCRATCH=$(mktemp -d)
-XVFB_PID=""
 APP_PIDS=()
 cleanup() {
     for pid in "${APP_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+    tf_xvfb_stop
     rm -rf "$SCRATCH"
     return 0
 }
@@ -18,17 +17,11 @@ fail() {
     exit 1
 }
 
-# Starts Xvfb on the first free display and exports DISPLAY.
+# A private X server (scripts/xvfb.sh): exports DISPLAY and QT_QPA_PLATFORM.
+# shellcheck source=../../scripts/xvfb.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/xvfb.sh"
 start_xvfb() {
-    Xvfb -displayfd 3 -screen 0 1100x760x24 -nolisten tcp 3>"$SCRATCH/display" 2>/dev/null &
-    XVFB_PID=$!
-    for _ in $(seq 100); do
-        [ -s "$SCRATCH/display" ] && break
-        sleep 0.1
-    done
-    [ -s "$SCRATCH/display" ] || fail "Xvfb did not start"
-    export DISPLAY=":$(head -n1 "$SCRATCH/display")"
-    export QT_QPA_PLATFORM=xcb
+    tf_xvfb_start || fail "Xvfb did not start"
 }
 
 # Starts a command in the background and remembers it for the cleanup;

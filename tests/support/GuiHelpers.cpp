@@ -7,8 +7,16 @@
 #include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolButton>
 
-namespace tftest {
+namespace tftest
+{
+
+bool RequestRunning(const QWidget& Window)
+{
+    const auto* stop = Window.findChild<QToolButton*>(QStringLiteral("btnStop"));
+    return stop && stop->isEnabled();
+}
 
 bool ShowUntilStarted(TfrmMain& Window, int TimeoutMs)
 {

@@ -13,10 +13,10 @@
 
 class TfrmMain;
 
-namespace tftest {
+namespace tftest
+{
 
-template <class T>
-T* Find(const QObject* root, const char* name)
+template <class T> T* Find(const QObject* root, const char* name)
 {
     T* w = root->findChild<T*>(QString::fromLatin1(name));
     EXPECT_NE(w, nullptr) << "no control named " << name;
@@ -28,13 +28,18 @@ T* Find(const QObject* root, const char* name)
 // TimeoutMs.
 bool ShowUntilStarted(TfrmMain& Window, int TimeoutMs);
 
+// Whether the main window has a request running, as the operator sees it:
+// the stop button beside the gauge is enabled exactly then.
+bool RequestRunning(const QWidget& Window);
+
 // Clicks a widget in its middle with the left button (a real mouse event).
 void Click(QWidget* w);
 
 // Answers modal windows in the order they appear. Every message box seen is
 // recorded as "text"; a modal that shows up with no answer queued is closed
 // and recorded in Unexpected, so a test fails instead of hanging.
-class TModalPilot {
+class TModalPilot
+{
 public:
     TModalPilot();
     ~TModalPilot();

@@ -1,7 +1,7 @@
 // tallyfair-brand kit, run as a brander runs it: what a kit holds, which
 // inputs it refuses (one line, nothing written), which it only warns about.
 #include "TestFolders.h"
-#include "components/Skin.h"
+#include "brand/Skin.h"
 #include "util/FileCrypt.h"
 
 #include <QDir>

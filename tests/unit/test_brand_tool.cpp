@@ -1,6 +1,6 @@
 // The real tallyfair-brand executable, run the way a brander runs it.
 #include "TestFolders.h"
-#include "components/Skin.h"
+#include "brand/Skin.h"
 #include "crypto/Encryption.h"
 #include "util/FileCrypt.h"
 

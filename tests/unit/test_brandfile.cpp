@@ -1,9 +1,9 @@
 // The brand text: the consuming tag reader, the order of reads, the derived
 // window state and the random picks.
 #include "TestFolders.h"
-#include "app/AppConstants.h"
-#include "app/BrandFile.h"
-#include "app/BrandText.h"
+#include "brand/AppConstants.h"
+#include "brand/BrandFile.h"
+#include "brand/BrandText.h"
 
 #include <QList>
 #include <gtest/gtest.h>

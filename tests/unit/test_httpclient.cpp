@@ -1,7 +1,7 @@
 // The HTTP client against a real local peer: what goes on the wire, and that
 // every way a request can go wrong comes back as a failed result.
 #include "HttpPeer.h"
-#include "components/HttpClient.h"
+#include "net/HttpClient.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>

@@ -4,8 +4,8 @@
 #include "ListReplyRules.h"
 #include "tracking/AffiliateInput.h"
 #include "tracking/AffiliatesModel.h"
+#include "tracking/ListOrder.h"
 #include "tracking/ListSelection.h"
-#include "tracking/ListTexts.h"
 #include "tracking/SalesModel.h"
 #include "tracking/TrackingProtocol.h"
 #include "util/UUtils.h"
@@ -130,13 +130,13 @@ TEST_F(AffiliatesModelTest, TotalsStopAtTheEdgeInsteadOfWrapping)
 
 TEST(CounterParsing, TakesSignedDecimalsOnly)
 {
-    EXPECT_EQ(TRecordListModel::ParseCounter("42"), 42);
-    EXPECT_EQ(TRecordListModel::ParseCounter("-7"), -7);
-    EXPECT_EQ(TRecordListModel::ParseCounter(" 8 "), 8);
-    EXPECT_EQ(TRecordListModel::ParseCounter("9223372036854775807"), std::numeric_limits<qint64>::max());
+    EXPECT_EQ(ParseCounter("42"), 42);
+    EXPECT_EQ(ParseCounter("-7"), -7);
+    EXPECT_EQ(ParseCounter(" 8 "), 8);
+    EXPECT_EQ(ParseCounter("9223372036854775807"), std::numeric_limits<qint64>::max());
     for (const char* bad : {"", " ", "1.0", "12abc", "0x10", "9223372036854775808", "1 2", "\"3"})
-        EXPECT_FALSE(TRecordListModel::ParseCounter(QString::fromLatin1(bad)).has_value()) << bad;
-    EXPECT_EQ(TRecordListModel::SaturatingAdd(5, -8), -3);
+        EXPECT_FALSE(ParseCounter(QString::fromLatin1(bad)).has_value()) << bad;
+    EXPECT_EQ(SaturatingAdd(5, -8), -3);
 }
 
 TEST_F(AffiliatesModelTest, CounterColumnsSortByValueTextColumnsByText)
@@ -242,12 +242,12 @@ TEST(ListOrder, EverySortIsTheTextAndValueOrder)
         QString t = TrackingProtocol::ReplyText(rows[Row][C + 1]);
         return C == Col::colUniqueHits ? TrimLow(t.remove(QLatin1Char('"'))) : t;
     };
-    auto value = [&](int Row, int C) { return TRecordListModel::ParseCounter(text(Row, C)); };
+    auto value = [&](int Row, int C) { return ParseCounter(text(Row, C)); };
     for (int c : {int(Col::colOtoSales), int(Col::colUniqueHits)}) {
         qint64 total = 0;
         for (int r = 0; r < model.RowCount(); ++r) {
-            ASSERT_EQ(model.ValueAt(r, c), TRecordListModel::ParseCounter(model.TextAt(r, c))) << r;
-            total = TRecordListModel::SaturatingAdd(total, value(r, c).value_or(0));
+            ASSERT_EQ(model.ValueAt(r, c), ParseCounter(model.TextAt(r, c))) << r;
+            total = SaturatingAdd(total, value(r, c).value_or(0));
         }
         EXPECT_EQ(model.Total(Col(c)), total);
     }
@@ -301,33 +301,7 @@ TEST(SalesModel, ShowsAffiliateAndOrderAndHidesTheId)
     EXPECT_EQ(model.rowCount(), 0);
 }
 
-TEST(ListTexts, AffiliateLabels)
-{
-    const auto start = listtexts::AffiliateLabelsAtStart();
-    EXPECT_EQ(start.TotalHits, "Total: 0 affiliates");
-    EXPECT_EQ(start.OtoSales, "OTO Sales:");
-    EXPECT_EQ(start.Subscribers, "Subscribers:");
-    EXPECT_EQ(start.Visitors, "Visitors:");
-    EXPECT_EQ(start.UniqueHits, "Unique Hits:");
-
-    const auto filled = listtexts::AffiliateLabelsAfterFill(3, {Q_INT64_C(12345678901), -4, 0, 1000});
-    EXPECT_EQ(filled.TotalHits, "Total: 3 affiliate(s)");
-    EXPECT_EQ(filled.OtoSales, "OTO Sales: 12345678901");
-    EXPECT_EQ(filled.Subscribers, "Subscribers: -4");
-    EXPECT_EQ(filled.Visitors, "Visitors: 0");
-    EXPECT_EQ(filled.UniqueHits, "Unique Hits: 1000"); // no grouping
-    EXPECT_EQ(listtexts::AffiliatesTotal(0), "Total: 0 affiliate(s)");
-}
-
-TEST(ListTexts, SalesLabelWordings)
-{
-    EXPECT_EQ(listtexts::SalesAtStart(), "Total: 0 sales");
-    EXPECT_EQ(listtexts::SalesAfterFill(2), "Total: 2 sale(s)");
-    EXPECT_EQ(listtexts::SalesCount(2), "Total: 2 sales");
-    EXPECT_EQ(listtexts::SalesCount(1000), "Total: 1000 sales");
-}
-
-TEST(ListSelection, IdsFollowTheViewOrderThroughProxies)
+TEST(ListSelection, IdsFollowTheOrderOfNamesWhateverTheViewShows)
 {
     TAffiliatesModel model;
     model.SetRows(Records(7, {Affiliate("11", "b", "b", "1", "0", "0", "0"),
@@ -343,12 +317,14 @@ TEST(ListSelection, IdsFollowTheViewOrderThroughProxies)
     EXPECT_EQ(SelectedAffiliateIds(&sel), "22,33");
     EXPECT_EQ(SelectedModelRows(&sel), QList<int>({0, 2}));
 
-    model.sort(TAffiliatesModel::colOtoSales, Qt::DescendingOrder);
-    EXPECT_EQ(SelectedAffiliateIds(&sel), "22,33") << "3 then 2 OTO sales";
+    // Sorted by a header click, rows are shown (and copied) in that order,
+    // and the ids are still sent in the order of the names.
     model.sort(TAffiliatesModel::colOtoSales, Qt::AscendingOrder);
-    EXPECT_EQ(SelectedAffiliateIds(&sel), "33,22");
+    EXPECT_EQ(SelectedModelRows(&sel), QList<int>({1, 2}));
+    EXPECT_EQ(model.IdAt(1), "33") << "c (2 OTO sales) before a (3)";
+    EXPECT_EQ(SelectedAffiliateIds(&sel), "22,33");
 
-    // Through a proxy sorted the other way the order is the proxy's.
+    // Through a proxy sorted the other way, the same.
     QSortFilterProxyModel proxy;
     proxy.setSourceModel(&model);
     proxy.sort(TAffiliatesModel::colName, Qt::DescendingOrder);
@@ -356,7 +332,7 @@ TEST(ListSelection, IdsFollowTheViewOrderThroughProxies)
     for (int r = 0; r < proxy.rowCount(); ++r)
         proxySel.select(proxy.index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     EXPECT_EQ(ListModelOf(&proxySel), &model);
-    EXPECT_EQ(SelectedAffiliateIds(&proxySel), "33,11,22");
+    EXPECT_EQ(SelectedAffiliateIds(&proxySel), "22,11,33");
     EXPECT_EQ(SelectedRecordIds(&proxySel).size(), 3);
     EXPECT_EQ(SelectedAffiliateIds(nullptr), "");
 }
@@ -408,7 +384,8 @@ TEST(AffiliateInput, ExampleAddressComesFromTheSite)
     EXPECT_EQ(ExampleAffiliateBase(" http://shop.example/event// "), "http://shop.example/event/");
     EXPECT_EQ(ExampleAffiliateBase(""), "http://www.yoursite.com/");
     // A protected site's credentials stay off the screen.
-    EXPECT_EQ(ExampleAffiliateBase("https://op:s3cr@t@shop.example:8443/ev/"), "https://shop.example:8443/ev/");
+    EXPECT_EQ(ExampleAffiliateBase("https://op:s3cr@t@shop.example:8443/ev/"),
+              "https://shop.example:8443/ev/");
     EXPECT_EQ(ExampleAffiliateBase("http://shop.example/a@b"), "http://shop.example/a@b/");
     EXPECT_EQ(
         AffiliateHelpText("http://a.example"),

@@ -1,7 +1,7 @@
 // The live-update descriptor, the version decision whatever the locale, and
 // the start of a real updater program.
 #include "TestFolders.h"
-#include "app/AppConstants.h"
+#include "brand/AppConstants.h"
 #include "vendor/LiveUpdate.h"
 
 #include <QFile>

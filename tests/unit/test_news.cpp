@@ -1,7 +1,7 @@
 // The news service requests and replies, and the last-read id kept in the
 // brand text.
-#include "app/BrandText.h"
-#include "app/LastNewsId.h"
+#include "brand/BrandText.h"
+#include "brand/LastNewsId.h"
 #include "vendor/NewsProtocol.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The eight tracking requests against a real local peer: the exact fields
 // each one posts, the address it posts to, and what it makes of the reply.
 #include "HttpPeer.h"
-#include "components/HttpClient.h"
+#include "net/HttpClient.h"
 #include "tracking/TrackingClient.h"
 
 #include <QElapsedTimer>

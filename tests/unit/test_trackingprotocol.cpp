@@ -1,7 +1,7 @@
 // The actions.php wire format: forms field by field, replies judged and
 // decoded, including replies that are cut short or are plain garbage.
 #include "ListReplyRules.h"
-#include "components/HttpClient.h"
+#include "net/HttpClient.h"
 #include "tracking/TrackingProtocol.h"
 
 #include <QRandomGenerator>

@@ -1,4 +1,4 @@
-#include "components/Skin.h"
+#include "brand/Skin.h"
 #include "util/DesktopBrowser.h"
 #include "util/UUtils.h"
 

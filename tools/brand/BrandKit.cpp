@@ -1,9 +1,9 @@
 #include "BrandKit.h"
 
-#include "app/AppConstants.h"
-#include "app/BannerPicture.h"
-#include "app/BrandFile.h"
-#include "app/BrandText.h"
+#include "brand/AppConstants.h"
+#include "brand/BannerPicture.h"
+#include "brand/BrandFile.h"
+#include "brand/BrandText.h"
 #include "util/AtomicWrite.h"
 #include "util/FileCrypt.h"
 

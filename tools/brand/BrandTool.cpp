@@ -1,7 +1,7 @@
 #include "BrandTool.h"
 
 #include "BrandKit.h"
-#include "components/Skin.h"
+#include "brand/Skin.h"
 #include "util/AtomicWrite.h"
 #include "util/FileCrypt.h"
 

@@ -1,6 +1,6 @@
 #include "LastNewsId.h"
 
-#include "app/BrandText.h"
+#include "brand/BrandText.h"
 
 namespace
 {

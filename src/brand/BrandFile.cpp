@@ -1,7 +1,7 @@
 #include "BrandFile.h"
 
-#include "app/AppConstants.h"
-#include "app/BrandText.h"
+#include "brand/AppConstants.h"
+#include "brand/BrandText.h"
 #include "util/UUtils.h"
 
 #include <QDir>

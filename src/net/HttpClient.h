@@ -4,7 +4,7 @@
 // the live-update check. Requests look synchronous to the caller (a local
 // event loop runs until the reply is in, so windows keep repainting), one at
 // a time, and every failure comes back as a false result with LastError().
-#include "components/FormFields.h"
+#include "net/FormFields.h"
 
 #include <QByteArray>
 #include <QList>
