@@ -95,24 +95,19 @@ QString Tabless(QString Text)
     return Text;
 }
 
-// A cell of the clipboard text: counters as their numbers; text that starts
-// like a formula behind a "'" and in quotes, as in the CSV; and text that
-// starts with a quote quoted as well, so that pasting does not take its
-// quotes off and leave a formula behind.
+// A cell of the clipboard text: counters as their numbers, and text that
+// starts like a formula behind a "'" and in quotes, as in the CSV.
 QString TabCell(const TRecordListModel& Model, int Row, int Column)
 {
     if (!Model.IsComputed(Column) && Model.IsCounterColumn(Column))
         if (const auto v = Model.ValueAt(Row, Column))
             return QString::number(*v);
     const QString text = Model.TextAt(Row, Column);
-    if (text.isEmpty())
-        return text;
-    const bool formula = StartsLikeFormula(text.front());
-    if (!formula && text.front() != QLatin1Char('"'))
+    if (text.isEmpty() || !StartsLikeFormula(text.front()))
         return Tabless(text);
     QString quoted = Tabless(text);
     quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return (formula ? QStringLiteral("\"'") : QStringLiteral("\"")) + quoted + QLatin1Char('"');
+    return QStringLiteral("\"'") + quoted + QLatin1Char('"');
 }
 
 } // namespace

@@ -80,6 +80,7 @@ TRun RunStartup(THttpPeer& Peer)
     EXPECT_TRUE(siteAsked());
     EXPECT_EQ(app.state(), QProcess::Running) << "the program ended on its own";
     run.Peak = PeakResidentBytes(app.processId());
+
     for (const THttpRequest& r : Peer.Requests())
         run.Targets << r.Target;
     app.kill();

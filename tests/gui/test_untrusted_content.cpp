@@ -156,8 +156,9 @@ TEST_F(UntrustedContent, TheHtmlViewOpensNoLocalFileNotEvenDevZero)
 
     // Read, /dev/zero would fill memory until the program died; only asked
     // once the traps above have shown that nothing is read.
-    view.WriteDocument(QStringLiteral("<img src=\"/dev/zero\"><img src=\"file:///dev/zero\">"
-                                      "<link rel=\"stylesheet\" href=\"/dev/zero\"><p>zero</p>"));
+    view.WriteDocument(QStringLiteral("<html><head><link rel=\"stylesheet\" href=\"/dev/zero\"></head>"
+                                      "<body><img src=\"/dev/zero\"><img src=\"file:///dev/zero\">"
+                                      "<p>zero</p></body></html>"));
     EXPECT_FALSE(ShowsRed(&view));
     EXPECT_TRUE(view.toPlainText().contains(QStringLiteral("zero")));
 }
