@@ -309,6 +309,54 @@ TEST_F(HttpClientTest, BodySizeCapFailsHugeReplies)
     EXPECT_LT(other.BodyBytesSent(), 16 * cap);
 }
 
+TEST_F(HttpClientTest, RedirectBodiesAreDroppedAndCountedAgainstTheCap)
+{
+    QByteArray body;
+    THttpAnswer note = THttpAnswer::Redirect("/there");
+    note.Body = "<p>moved</p>";
+    note.FillerSize = 4096;
+    Peer.Queue(note);
+    Peer.Queue(THttpAnswer::Text("arrived"));
+    ASSERT_TRUE(Client.Get(Peer.Url(QStringLiteral("/here")), body)) << Client.LastError().toStdString();
+    EXPECT_EQ(body, "arrived");
+
+    // A redirect whose body never ends fails once the cap is reached,
+    // without following it and without the bytes piling up anywhere.
+    constexpr qint64 cap = 1024 * 1024;
+    THttpPeer bomb;
+    bomb.SetHandler([](const THttpRequest& r) {
+        THttpAnswer a = THttpAnswer::Redirect(r.Target + "x");
+        a.Chunked = true;
+        a.FillerSize = qint64(1) << 40;
+        return a;
+    });
+    QBuffer target;
+    target.open(QIODevice::WriteOnly);
+    EXPECT_FALSE(Client.Get(bomb.Url(QStringLiteral("/a")), target, cap));
+    EXPECT_TRUE(target.data().isEmpty());
+    EXPECT_EQ(bomb.Requests().size(), 1);
+    EXPECT_LT(bomb.BodyBytesSent(), 16 * cap);
+    EXPECT_TRUE(Client.LastError().contains(QString::number(cap))) << Client.LastError().toStdString();
+}
+
+TEST_F(HttpClientTest, ACapForOneRequestLeavesTheOthersTheirs)
+{
+    Peer.SetHandler([](const THttpRequest&) {
+        THttpAnswer a;
+        a.FillerSize = 2000;
+        return a;
+    });
+    QByteArray body;
+    EXPECT_FALSE(Client.Post(Peer.Url(), {{"a", "1"}}, body, 1999));
+    EXPECT_TRUE(body.isEmpty());
+    EXPECT_TRUE(Client.Post(Peer.Url(), {{"a", "1"}}, body, 2000)) << Client.LastError().toStdString();
+    EXPECT_TRUE(Client.Get(Peer.Url(), body)) << Client.LastError().toStdString();
+    EXPECT_EQ(body.size(), 2000);
+    Client.SetMaxBodySize(1000);
+    EXPECT_FALSE(Client.Get(Peer.Url(), body));
+    EXPECT_TRUE(Client.Get(Peer.Url(), body, 4000)) << Client.LastError().toStdString();
+}
+
 TEST(HttpClientTls, WorksWithTrustedCaOnly)
 {
     THttpPeer peer(THttpPeer::Tls);
