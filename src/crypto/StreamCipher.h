@@ -47,7 +47,8 @@ int StreamCipherInit(int KeyMode, const std::uint8_t* Password, std::size_t Pass
 // the 1000 rounds of the derivation every time.
 using TStreamKeyDerivation = void (*)(const std::uint8_t* Password, std::size_t PasswordLength,
                                       const std::uint8_t* Salt, std::size_t SaltLength,
-                                      std::uint32_t Iterations, std::uint8_t* Output, std::size_t OutputLength);
+                                      std::uint32_t Iterations, std::uint8_t* Output,
+                                      std::size_t OutputLength);
 void SetStreamKeyDerivation(TStreamKeyDerivation Derive);
 // In place. Encrypt feeds the HMAC after enciphering, Decrypt before.
 void StreamCipherEncrypt(std::uint8_t* Data, std::size_t Length, TStreamCipherState& State);

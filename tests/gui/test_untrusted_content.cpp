@@ -200,7 +200,8 @@ TEST_F(UntrustedContent, ANewsBodyOpensNothing)
     // As the news service sends it: "$"-hex escapes, then 0xAF and OK.
     QByteArray reply;
     for (const char c : Traps.Html().toUtf8())
-        reply += (c == '<' || c == '>' || c == '"') ? "$" + QByteArray(1, c).toHex().toUpper() : QByteArray(1, c);
+        reply +=
+            (c == '<' || c == '>' || c == '"') ? "$" + QByteArray(1, c).toHex().toUpper() : QByteArray(1, c);
     reply += char(0xAF);
     reply += "OK";
 
@@ -220,7 +221,8 @@ TEST_F(UntrustedContent, ANewsBodyOpensNothing)
     news.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&news));
     auto* list = Find<TGuardedTreeWidget>(&news, "lvwItems");
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->topLevelItem(0)).center());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(list->topLevelItem(0)).center());
     auto* view = Find<THtmlView>(&news, "prfEditorNews");
     ASSERT_TRUE(WaitFor([&] { return view->toPlainText().contains(QStringLiteral("after")); }));
     EXPECT_FALSE(ShowsRed(&news));

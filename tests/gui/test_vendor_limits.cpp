@@ -3,19 +3,17 @@
 // failed request, quietly where the check is quiet.
 #include "app/AppConstants.h"
 #include "app/FMain.h"
-#include "components/HttpClient.h"
 #include "components/HtmlView.h"
+#include "components/HttpClient.h"
+#include "support/GuiHelpers.h"
+#include "support/HttpPeer.h"
+#include "support/TestFolders.h"
 #include "util/FileCrypt.h"
 #include "vendor/LiveUpdate.h"
 #include "vendor/NewsProtocol.h"
 
-#include "support/GuiHelpers.h"
-#include "support/HttpPeer.h"
-#include "support/TestFolders.h"
-
 #include <QTreeWidget>
 #include <gtest/gtest.h>
-
 #include <memory>
 
 using namespace tftest;
@@ -72,9 +70,10 @@ TEST_F(LimitedVendor, NewsRepliesOverTheirCapFailQuietlyAtStartAndAsNoNewsOnTheB
     pilot.Answer(QMessageBox::Ok);
     pilot.Answer(QMessageBox::Ok);
     Window->btnNewsClick();
-    EXPECT_EQ(pilot.Messages,
-              (QStringList{QStringLiteral("There is a trouble accessing the news site. Contact your provider."),
-                           NoNewsMessage}));
+    EXPECT_EQ(
+        pilot.Messages,
+        (QStringList{QStringLiteral("There is a trouble accessing the news site. Contact your provider."),
+                     NoNewsMessage}));
     EXPECT_TRUE(pilot.Unexpected.isEmpty());
     EXPECT_LT(News.BodyBytesSent(), 96 * MiB);
 }
@@ -102,11 +101,12 @@ TEST_F(LimitedVendor, ANewsBodyOverItsCapIsNotShownNorRemembered)
     });
     pilot.Answer(QMessageBox::Ok);
     Window->btnNewsClick();
-    EXPECT_EQ(pilot.Messages,
-              QStringList{QStringLiteral("There is a trouble accessing the news site. Contact your provider.")});
+    EXPECT_EQ(pilot.Messages, QStringList{QStringLiteral(
+                                  "There is a trouble accessing the news site. Contact your provider.")});
     EXPECT_EQ(shown, QString());
     QByteArray plain;
-    ASSERT_EQ(DecryptFileToMemory(Folder.File(QStringLiteral("dbsettings.dat")), plain), TDecryptOutcome::Authentic);
+    ASSERT_EQ(DecryptFileToMemory(Folder.File(QStringLiteral("dbsettings.dat")), plain),
+              TDecryptOutcome::Authentic);
     EXPECT_FALSE(plain.contains("LastNewsId"));
 }
 
@@ -114,7 +114,8 @@ TEST_F(LimitedVendor, TheUpdateCheckRunsOverHttpsAndNeverDropsToHttp)
 {
     News.SetHandler([](const THttpRequest&) { return THttpAnswer::Text("OK"); });
     THttpPeer plain;
-    plain.SetHandler([](const THttpRequest&) { return THttpAnswer::Text("[APPLICATION]\r\nVersion=9.99\r\n"); });
+    plain.SetHandler(
+        [](const THttpRequest&) { return THttpAnswer::Text("[APPLICATION]\r\nVersion=9.99\r\n"); });
     bool downgrade = false;
     Update.SetHandler([&](const THttpRequest&) {
         if (downgrade)
