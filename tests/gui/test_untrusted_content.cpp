@@ -6,6 +6,7 @@
 #include "components/HtmlView.h"
 #include "components/MessageBox.h"
 #include "components/SkinApply.h"
+#include "support/FakeBrowser.h"
 #include "support/GuiHelpers.h"
 #include "support/TestFolders.h"
 #include "util/FileCrypt.h"
@@ -226,6 +227,19 @@ TEST_F(UntrustedContent, ANewsBodyOpensNothing)
     auto* view = Find<THtmlView>(&news, "prfEditorNews");
     ASSERT_TRUE(WaitFor([&] { return view->toPlainText().contains(QStringLiteral("after")); }));
     EXPECT_FALSE(ShowsRed(&news));
+    EXPECT_EQ(Traps.Opened(), QStringList());
+}
+
+TEST_F(UntrustedContent, OnlyWebLinksOfADocumentReachTheBrowser)
+{
+    TFakeBrowser browser;
+    THtmlView view;
+    for (const char* link : {"file:///etc/hostname", "javascript:alert(1)", "mailto:a@b.test", "picture.png",
+                             "http://one.test/a", "https://two.test/b"})
+        emit view.anchorClicked(QUrl(QString::fromLatin1(link)));
+    ASSERT_TRUE(browser.WaitForCalls(2));
+    WaitFor([] { return false; }, 300); // room for a wrong third call
+    EXPECT_EQ(browser.Calls(), (QStringList{QStringLiteral("http://one.test/a"), QStringLiteral("https://two.test/b")}));
     EXPECT_EQ(Traps.Opened(), QStringList());
 }
 
