@@ -250,6 +250,14 @@ bool THttpClient::Exchange(const QUrl& Url, const QByteArray& Method, const QByt
     connect(reply, &QNetworkReply::downloadProgress, this, &THttpClient::OnDownloadProgress);
     connect(reply, &QNetworkReply::uploadProgress, this, &THttpClient::RestartTimer);
     connect(reply, &QNetworkReply::metaDataChanged, this, [this] {
+        // A redirect to follow is done with once its headers are in (its
+        // cookies are stored by then): its body is never read, so one that
+        // never ends costs nothing.
+        if (IsRedirect(Reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt()) &&
+            Reply->hasRawHeader("Location")) {
+            Reply->abort();
+            return;
+        }
         const QVariant length = Reply->header(QNetworkRequest::ContentLengthHeader);
         if (length.isValid() && length.toLongLong() > Cap - Received)
             Fail(tr("The reply is larger than %1 bytes.").arg(Cap));
@@ -318,9 +326,8 @@ void THttpClient::OnReadyRead()
         Fail(tr("The reply is larger than %1 bytes.").arg(Cap));
         return;
     }
-    // The body of a redirect that is being followed is not the reply: it
-    // is counted against the cap, so that one that never ends fails, and
-    // dropped.
+    // Whatever of a redirect's body came with its headers is not the reply:
+    // counted, and dropped.
     if (IsRedirect(Reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt()) &&
         Reply->hasRawHeader("Location"))
         return;

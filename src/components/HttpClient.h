@@ -38,7 +38,7 @@ public:
 
     // A reply body larger than this fails instead of filling memory: the
     // cap of every request that names none of its own. The bodies of the
-    // redirects on the way count against the same cap, and are dropped.
+    // redirects on the way are not read.
     void SetMaxBodySize(qint64 Bytes);
     qint64 MaxBodySize() const { return MaxBody; }
 
