@@ -21,6 +21,7 @@ endif()
 # only the fuzz targets themselves link libFuzzer's main.
 if(TF_BUILD_FUZZ)
   add_compile_options(-fsanitize=address,undefined,fuzzer-no-link -fno-omit-frame-pointer
-    -fno-sanitize-recover=undefined)
+    -fno-sanitize-recover=undefined
+    -fsanitize-coverage-ignorelist=${CMAKE_SOURCE_DIR}/fuzz/coverage-ignore.txt)
   add_link_options(-fsanitize=address,undefined)
 endif()

@@ -61,8 +61,11 @@ if [ -z "${DEMO_NO_RUN:-}" ] && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY
 fi
 
 bash scripts/site.sh "$SITE" "$PORT"
+# The program checks for updates at the site's descriptor: on the loopback,
+# the one address that may stand in for the maker's https service.
+export TALLYFAIR_UPDATE_BASE_URL="$URL/liveupdate/tallyfair/"
 if [ -n "${DEMO_NO_RUN:-}" ]; then
-  echo "demo: start the program with: (cd $DEMO && ./tallyfair)"
+  echo "demo: start the program with: (cd $DEMO && TALLYFAIR_UPDATE_BASE_URL=$TALLYFAIR_UPDATE_BASE_URL ./tallyfair)"
   exit 0
 fi
 

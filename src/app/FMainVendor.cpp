@@ -43,7 +43,7 @@ bool TfrmMain::PostNews(const QString& ProdType, const TFormFields& Fields, QByt
     Trimmed.clear();
     const QString url = NewsScriptURL(NewsBaseURLForCode(Brand, ProdType), LastNewsScript);
     QByteArray body;
-    if (!url.isEmpty() && IdHTTP1->Post(url, Fields, body))
+    if (!url.isEmpty() && IdHTTP1->Post(url, Fields, body, NewsReplyMaxSize))
         Trimmed = TrimNewsReply(body);
     return IsNewsSuccess(Trimmed);
 }
@@ -97,7 +97,7 @@ void TfrmMain::btnNewsClick()
     }
     TNewsWindowServices services;
     services.PostForm = [this](const QString& Url, const TFormFields& Fields, QByteArray& Reply) {
-        return IdHTTP1->Post(Url, Fields, Reply);
+        return IdHTTP1->Post(Url, Fields, Reply, NewsBodyMaxSize);
     };
     services.SaveLastNewsId = [this](const QString& Id) { SaveLastNewsId(Id); };
     services.AbortRequest = [this] { IdHTTP1->Disconnect(); };
@@ -147,7 +147,7 @@ bool TfrmMain::DownloadFile(const QString& Url, const QString& LocalPath)
         return false;
     }
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    const bool ok = IdHTTP1->Get(Url, file);
+    const bool ok = IdHTTP1->Get(Url, file, UpdateDescriptorMaxSize);
     IdHTTP1->Disconnect();
     if (!ok)
         file.cancelWriting();

@@ -4,13 +4,14 @@
 #include "app/FMain.h"
 #include "components/ErrorReporter.h"
 #include "components/SkinApply.h"
+#include "vendor/LiveUpdate.h"
 
 int main(int, char** argv)
 {
     const auto app = CreateApplication(argv[0]);
 
     // Every file of the program lies in the executable's folder.
-    TAppEnvironment env{QApplication::applicationDirPath(), UpdateBaseURL};
+    TAppEnvironment env{QApplication::applicationDirPath(), EffectiveUpdateBaseURL(UpdateBaseURL)};
     TErrorReporter::SetFolder(env.DataDir);
     skin::ApplyBuiltIn();
 

@@ -8,8 +8,10 @@
 // live update.
 inline const QString AppVersion = QStringLiteral("2.01");
 
-// Base address of the maker's live-update service; ends in "/".
-inline const QString UpdateBaseURL = QStringLiteral("http://update.tallyfair.example/liveupdate/tallyfair/");
+// Base address of the maker's live-update service; ends in "/". Over https,
+// checked against the system's trust store: whoever answers it decides
+// what the updater fetches.
+inline const QString UpdateBaseURL = QStringLiteral("https://update.tallyfair.example/liveupdate/tallyfair/");
 
 // The window caption before (or without) a brand file.
 inline const QString DesignCaption = QStringLiteral("Tallyfair");

@@ -14,6 +14,9 @@ void TClickLabel::mouseReleaseEvent(QMouseEvent* e)
 
 TLinkLabel::TLinkLabel(QWidget* parent) : TClickLabel(parent)
 {
+    // Captions come from the brand file and are shown as written: as rich
+    // text they could name pictures, which a label would load from the disk.
+    setTextFormat(Qt::PlainText);
     QFont f = font();
     f.setUnderline(true);
     setFont(f);

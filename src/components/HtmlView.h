@@ -1,7 +1,8 @@
 #pragma once
 // A read-only HTML view for documents handed over as text (welcome pages,
-// news bodies). It never loads file: addresses and runs no scripts; links
-// open in the user's browser.
+// news bodies). It loads nothing at all: every picture is blank and every
+// style sheet empty, whatever address it names, and it runs no scripts;
+// links to web addresses open in the user's browser.
 #include <QTextBrowser>
 
 class THtmlView : public QTextBrowser {

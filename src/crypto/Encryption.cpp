@@ -20,7 +20,7 @@ std::int32_t KeyModeFor(std::size_t PasswordLength)
 
 TCrypt::TCrypt(std::string APassword, std::int32_t ABufferSize)
     : KeyMode(KeyModeFor(APassword.size())), BufferSize(std::max<std::int32_t>(ABufferSize, 1)),
-      Password(std::move(APassword)), Buffer(static_cast<std::size_t>(BufferSize))
+      Password(std::move(APassword))
 {
     tfcrypto::SecureWipe(&State, sizeof State);
 }
@@ -29,7 +29,7 @@ TCrypt::~TCrypt()
 {
     DropState();
     tfcrypto::SecureWipe(Password.data(), Password.size());
-    tfcrypto::SecureWipe(Buffer.data(), Buffer.size());
+    WipeBuffer();
 }
 
 void TCrypt::DropState()
@@ -38,10 +38,29 @@ void TCrypt::DropState()
     KeyReady = false;
 }
 
-TEncryption::TEncryption(std::string APassword, std::int32_t ABufferSize, TEntropyFunction Entropy)
-    : TCrypt(std::move(APassword), ABufferSize)
+std::uint8_t* TCrypt::BufferFor(std::size_t Count)
 {
-    RandomPoolInit(Pool, Entropy);
+    // Never empty, so that even a read of nothing gets a real address.
+    Count = std::clamp<std::size_t>(Count, 1, static_cast<std::size_t>(BufferSize));
+    if (Buffer.size() < Count) {
+        // Wiped first, since growing leaves the old bytes behind.
+        WipeBuffer();
+        Buffer.clear();
+        Buffer.resize(Count);
+    }
+    BufferUsed = std::max(BufferUsed, Count);
+    return Buffer.data();
+}
+
+void TCrypt::WipeBuffer()
+{
+    tfcrypto::SecureWipe(Buffer.data(), BufferUsed);
+    BufferUsed = 0;
+}
+
+TEncryption::TEncryption(std::string APassword, std::int32_t ABufferSize, TEntropyFunction AEntropy)
+    : TCrypt(std::move(APassword), ABufferSize), Entropy(AEntropy)
+{
 }
 
 TEncryption::~TEncryption()
@@ -66,6 +85,10 @@ bool TEncryption::WriteHeader(TByteStream& Dest)
 {
     std::uint8_t header[16 + StreamVerifierSize];
     const std::size_t saltLength = SaltLength();
+    if (!PoolReady) {
+        RandomPoolInit(Pool, Entropy);
+        PoolReady = true;
+    }
     RandomPoolDraw(Pool, header, saltLength);
     // A refused key set-up writes nothing: a header without keys behind it
     // would only produce a stream nobody can read.
@@ -123,10 +146,10 @@ bool TEncryption::EncryptStream(TByteStream& Source, TByteStream& Dest)
 {
     if (!WriteHeader(Dest))
         return false;
-    const std::size_t chunk = Buffer.size();
+    const std::size_t chunk = static_cast<std::size_t>(BufferSize);
     std::ptrdiff_t n = 0;
     do {
-        n = Source.Read(Buffer.data(), chunk);
+        n = Source.Read(BufferFor(chunk), chunk);
         if (n < 0) {
             DropState();
             return false;
@@ -137,7 +160,7 @@ bool TEncryption::EncryptStream(TByteStream& Source, TByteStream& Dest)
             return false;
         }
     } while (static_cast<std::size_t>(n) == chunk);
-    tfcrypto::SecureWipe(Buffer.data(), Buffer.size());
+    WipeBuffer();
     return WriteTrailer(Dest);
 }
 
@@ -156,7 +179,7 @@ TStreamOutcome TEncryption::DecryptStreamOutcome(TByteStream& Source, TByteStrea
     std::int64_t remaining = Size - overhead;
     do {
         const std::size_t chunk = static_cast<std::size_t>(std::min<std::int64_t>(BufferSize, remaining));
-        const std::ptrdiff_t n = Source.Read(Buffer.data(), chunk);
+        const std::ptrdiff_t n = Source.Read(BufferFor(chunk), chunk);
         if (n < 0) {
             DropState();
             return TStreamOutcome::Damaged;
@@ -170,10 +193,10 @@ TStreamOutcome TEncryption::DecryptStreamOutcome(TByteStream& Source, TByteStrea
         // The source ended before the announced size: the data was cut short.
         if (static_cast<std::size_t>(n) < chunk) {
             DropState();
-            tfcrypto::SecureWipe(Buffer.data(), Buffer.size());
+            WipeBuffer();
             return TStreamOutcome::Damaged;
         }
     } while (remaining > 0);
-    tfcrypto::SecureWipe(Buffer.data(), Buffer.size());
+    WipeBuffer();
     return CheckTrailer(Source) ? TStreamOutcome::Authentic : TStreamOutcome::Damaged;
 }

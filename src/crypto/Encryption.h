@@ -12,7 +12,8 @@
 #include <vector>
 
 // Holds the password, the key mode chosen from its length, the state of the
-// stream being processed and one chunk buffer allocated once.
+// stream being processed and one chunk buffer, which grows to what the
+// streams need, up to BufferSize.
 class TCrypt
 {
 public:
@@ -33,11 +34,16 @@ public:
 protected:
     // Forgets the keys of the stream in progress.
     void DropState();
+    // The chunk buffer, about to take Count bytes, and its wipe: only what a
+    // stream has used, so that a short stream does not pay for the whole.
+    std::uint8_t* BufferFor(std::size_t Count);
+    void WipeBuffer();
 
     TStreamCipherState State;
     bool KeyReady = false;
     std::string Password;
     std::vector<std::uint8_t> Buffer;
+    std::size_t BufferUsed = 0;
 };
 
 // How a decryption ended.
@@ -72,5 +78,8 @@ private:
     int StartStream(const std::uint8_t* Salt, std::uint8_t Verifier[2]);
     bool ReadExactly(TByteStream& Source, std::uint8_t* Dest, std::size_t Count);
 
+    // Set up at the first salt drawn: decrypting needs no randomness.
     TRandomPool Pool;
+    TEntropyFunction Entropy;
+    bool PoolReady = false;
 };

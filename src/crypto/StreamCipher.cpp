@@ -46,7 +46,14 @@ void ApplyKeystream(std::uint8_t* Data, std::size_t Length, TStreamCipherState& 
     }
 }
 
+TStreamKeyDerivation KeyDerivation = DeriveKey;
+
 } // namespace
+
+void SetStreamKeyDerivation(TStreamKeyDerivation Derive)
+{
+    KeyDerivation = Derive != nullptr ? Derive : DeriveKey;
+}
 
 int StreamCipherInit(int KeyMode, const std::uint8_t* Password, std::size_t PasswordLength,
                      const std::uint8_t* Salt, std::uint8_t Verifier[2], TStreamCipherState& State)
@@ -62,8 +69,8 @@ int StreamCipherInit(int KeyMode, const std::uint8_t* Password, std::size_t Pass
     // AES key, HMAC key, verifier, in that order.
     std::uint8_t material[2 * 32 + StreamVerifierSize];
     const std::size_t materialLength = 2 * keyLength + StreamVerifierSize;
-    DeriveKey(Password, PasswordLength, Salt, StreamSaltLength(KeyMode), StreamKeyIterations, material,
-              materialLength);
+    KeyDerivation(Password, PasswordLength, Salt, StreamSaltLength(KeyMode), StreamKeyIterations, material,
+                  materialLength);
 
     State.KeystreamPosition = AesBlockSize;
     std::memset(State.Counter, 0, sizeof State.Counter);

@@ -41,6 +41,15 @@ struct TStreamCipherState {
 // two check bytes that follow the salt in the stream.
 int StreamCipherInit(int KeyMode, const std::uint8_t* Password, std::size_t PasswordLength,
                      const std::uint8_t* Salt, std::uint8_t Verifier[2], TStreamCipherState& State);
+// The password-based derivation StreamCipherInit takes its key material
+// from; DeriveKey unless another is set. The fuzz targets set one that
+// remembers what it derived, so that an input costs its own work and not
+// the 1000 rounds of the derivation every time.
+using TStreamKeyDerivation = void (*)(const std::uint8_t* Password, std::size_t PasswordLength,
+                                      const std::uint8_t* Salt, std::size_t SaltLength,
+                                      std::uint32_t Iterations, std::uint8_t* Output,
+                                      std::size_t OutputLength);
+void SetStreamKeyDerivation(TStreamKeyDerivation Derive);
 // In place. Encrypt feeds the HMAC after enciphering, Decrypt before.
 void StreamCipherEncrypt(std::uint8_t* Data, std::size_t Length, TStreamCipherState& State);
 void StreamCipherDecrypt(std::uint8_t* Data, std::size_t Length, TStreamCipherState& State);

@@ -24,6 +24,8 @@ QByteArray NewBoundary()
     return b;
 }
 
+constexpr qint64 ReadBufferSize = 256 * 1024;
+
 bool IsRedirect(int Status)
 {
     return Status == 301 || Status == 302 || Status == 303 || Status == 307 || Status == 308;
@@ -95,18 +97,18 @@ void THttpClient::AddTrustedCertificates(const QList<QSslCertificate>& Certifica
     Manager->clearConnectionCache();
 }
 
-bool THttpClient::Get(const QString& Url, QByteArray& Body)
+bool THttpClient::Get(const QString& Url, QByteArray& Body, qint64 Limit)
 {
     Body.clear();
-    return Run(Url, "GET", nullptr, {}, &Body, nullptr);
+    return Run(Url, "GET", nullptr, {}, &Body, nullptr, Limit);
 }
 
-bool THttpClient::Get(const QString& Url, QIODevice& Target)
+bool THttpClient::Get(const QString& Url, QIODevice& Target, qint64 Limit)
 {
-    return Run(Url, "GET", nullptr, {}, nullptr, &Target);
+    return Run(Url, "GET", nullptr, {}, nullptr, &Target, Limit);
 }
 
-bool THttpClient::Post(const QString& Url, const TFormFields& Fields, QByteArray& Body)
+bool THttpClient::Post(const QString& Url, const TFormFields& Fields, QByteArray& Body, qint64 Limit)
 {
     Body.clear();
     QByteArray boundary = NewBoundary();
@@ -116,7 +118,7 @@ bool THttpClient::Post(const QString& Url, const TFormFields& Fields, QByteArray
         boundary = NewBoundary();
         upload = MultipartBody(Fields, boundary);
     }
-    return Run(Url, "POST", &upload, "multipart/form-data; boundary=" + boundary, &Body, nullptr);
+    return Run(Url, "POST", &upload, "multipart/form-data; boundary=" + boundary, &Body, nullptr, Limit);
 }
 
 QByteArray THttpClient::MultipartBody(const TFormFields& Fields, const QByteArray& Boundary)
@@ -165,11 +167,13 @@ bool THttpClient::Refuse(const QString& Url, QUrl& Parsed)
 }
 
 bool THttpClient::Run(const QString& Url, const QByteArray& Method, const QByteArray* Upload,
-                      const QByteArray& ContentType, QByteArray* Body, QIODevice* Target)
+                      const QByteArray& ContentType, QByteArray* Body, QIODevice* Target, qint64 Limit)
 {
     QUrl url;
     if (Refuse(Url, url))
         return false;
+    Cap = Limit < 0 ? MaxBody : Limit;
+    Received = 0;
 
     // Credentials written into the address answer a Basic challenge; they
     // are taken out of the address so that they go nowhere else.
@@ -236,7 +240,9 @@ bool THttpClient::Exchange(const QUrl& Url, const QByteArray& Method, const QByt
     } else {
         Reply = Manager->sendCustomRequest(req, Method);
     }
-    Received = 0;
+    // What the network has delivered and we have not yet read stays small:
+    // the transfer waits for us rather than filling memory.
+    Reply->setReadBufferSize(ReadBufferSize);
 
     QEventLoop loop;
     QNetworkReply* reply = Reply;
@@ -244,9 +250,17 @@ bool THttpClient::Exchange(const QUrl& Url, const QByteArray& Method, const QByt
     connect(reply, &QNetworkReply::downloadProgress, this, &THttpClient::OnDownloadProgress);
     connect(reply, &QNetworkReply::uploadProgress, this, &THttpClient::RestartTimer);
     connect(reply, &QNetworkReply::metaDataChanged, this, [this] {
+        // A redirect to follow is done with once its headers are in (its
+        // cookies are stored by then): its body is never read, so one that
+        // never ends costs nothing.
+        if (IsRedirect(Reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt()) &&
+            Reply->hasRawHeader("Location")) {
+            Reply->abort();
+            return;
+        }
         const QVariant length = Reply->header(QNetworkRequest::ContentLengthHeader);
-        if (length.isValid() && length.toLongLong() > MaxBody)
-            Fail(tr("The reply is larger than %1 bytes.").arg(MaxBody));
+        if (length.isValid() && length.toLongLong() > Cap - Received)
+            Fail(tr("The reply is larger than %1 bytes.").arg(Cap));
     });
     connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     RestartTimer();
@@ -304,18 +318,19 @@ void THttpClient::OnReadyRead()
     if (!Reply || !FailText.isEmpty())
         return;
     RestartTimer();
-    // The body of a redirect that is being followed is not the reply.
-    if (IsRedirect(Reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt()) &&
-        Reply->hasRawHeader("Location"))
-        return;
     const QByteArray chunk = Reply->readAll();
     if (chunk.isEmpty())
         return;
     Received += chunk.size();
-    if (Received > MaxBody) {
-        Fail(tr("The reply is larger than %1 bytes.").arg(MaxBody));
+    if (Received > Cap) {
+        Fail(tr("The reply is larger than %1 bytes.").arg(Cap));
         return;
     }
+    // Whatever of a redirect's body came with its headers is not the reply:
+    // counted, and dropped.
+    if (IsRedirect(Reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt()) &&
+        Reply->hasRawHeader("Location"))
+        return;
     if (SinkBuffer)
         SinkBuffer->append(chunk);
     if (SinkDevice && SinkDevice->write(chunk) != chunk.size())

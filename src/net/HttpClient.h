@@ -36,7 +36,9 @@ public:
     void SetReadTimeout(int Ms);
     int ReadTimeout() const { return ReadTimeoutMs; }
 
-    // A reply body larger than this fails instead of filling memory.
+    // A reply body larger than this fails instead of filling memory: the
+    // cap of every request that names none of its own. The bodies of the
+    // redirects on the way are not read.
     void SetMaxBodySize(qint64 Bytes);
     qint64 MaxBodySize() const { return MaxBody; }
 
@@ -44,12 +46,13 @@ public:
     void AddTrustedCertificates(const QList<QSslCertificate>& Certificates);
 
     // GET Url; the body goes into Body (emptied first) or is written to
-    // Target as it arrives. False on any failure.
-    bool Get(const QString& Url, QByteArray& Body);
-    bool Get(const QString& Url, QIODevice& Target);
+    // Target as it arrives. False on any failure. Limit caps this one
+    // request; below 0 it is MaxBodySize().
+    bool Get(const QString& Url, QByteArray& Body, qint64 Limit = -1);
+    bool Get(const QString& Url, QIODevice& Target, qint64 Limit = -1);
 
     // POST Fields as multipart/form-data, one part per field in order.
-    bool Post(const QString& Url, const TFormFields& Fields, QByteArray& Body);
+    bool Post(const QString& Url, const TFormFields& Fields, QByteArray& Body, qint64 Limit = -1);
 
     // The multipart body of Fields with the given boundary (no leading
     // dashes): what Post sends.
@@ -73,7 +76,7 @@ signals:
 
 private:
     bool Run(const QString& Url, const QByteArray& Method, const QByteArray* Upload,
-             const QByteArray& ContentType, QByteArray* Body, QIODevice* Target);
+             const QByteArray& ContentType, QByteArray* Body, QIODevice* Target, qint64 Limit);
     bool Exchange(const QUrl& Url, const QByteArray& Method, const QByteArray* Upload,
                   const QByteArray& ContentType);
     QUrl RedirectTarget() const;
@@ -99,7 +102,8 @@ private:
     QNetworkReply* Reply = nullptr;
     QByteArray* SinkBuffer = nullptr;
     QIODevice* SinkDevice = nullptr;
-    qint64 Received = 0;
+    qint64 Received = 0; // body bytes of the request so far, redirects included
+    qint64 Cap = DefaultMaxBodySize;
     QString FailText; // set by our own aborts (time-out, size cap, write error, Disconnect)
     QUrl Credentials; // user and password given in the address, for Basic challenges
     bool CredentialsTried = false;

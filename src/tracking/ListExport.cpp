@@ -42,6 +42,30 @@ void AppendCsvField(QByteArray& Out, QByteArrayView Utf8)
     Out.append('"');
 }
 
+// A text cell that starts like this would be taken by a spreadsheet for a
+// formula to compute (and the lists hold what the public tracking script was
+// sent), so it is written behind a "'" and in quotes, which makes it text.
+bool StartsLikeFormula(QChar First)
+{
+    return First == QLatin1Char('=') || First == QLatin1Char('+') || First == QLatin1Char('-') ||
+           First == QLatin1Char('@') || First == QLatin1Char('\t') || First == QLatin1Char('\r');
+}
+
+void AppendCsvText(QByteArray& Out, QByteArrayView Utf8)
+{
+    if (Utf8.isEmpty() || !StartsLikeFormula(QLatin1Char(Utf8.front()))) {
+        AppendCsvField(Out, Utf8);
+        return;
+    }
+    Out.append("\"'");
+    for (const char c : Utf8) {
+        if (c == '"')
+            Out.append('"');
+        Out.append(c);
+    }
+    Out.append('"');
+}
+
 // A cell's UTF-8 bytes as exported: a counter as its plain number, ASCII as
 // it came, anything else through its text (the reply's bytes are the
 // system's 8-bit text, which need not be UTF-8).
@@ -58,9 +82,9 @@ void AppendCell(QByteArray& Out, const TRecordListModel& Model, int Row, int Col
         }
     const QByteArrayView bytes = Model.BytesAt(Row, Column);
     if (IsAscii(bytes))
-        AppendCsvField(Out, bytes);
+        AppendCsvText(Out, bytes);
     else
-        AppendCsvField(Out, Model.TextAt(Row, Column).toUtf8());
+        AppendCsvText(Out, Model.TextAt(Row, Column).toUtf8());
 }
 
 QString Tabless(QString Text)
@@ -69,6 +93,21 @@ QString Tabless(QString Text)
         if (c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QLatin1Char('\n'))
             c = QLatin1Char(' ');
     return Text;
+}
+
+// A cell of the clipboard text: counters as their numbers, and text that
+// starts like a formula behind a "'" and in quotes, as in the CSV.
+QString TabCell(const TRecordListModel& Model, int Row, int Column)
+{
+    if (!Model.IsComputed(Column) && Model.IsCounterColumn(Column))
+        if (const auto v = Model.ValueAt(Row, Column))
+            return QString::number(*v);
+    const QString text = Model.TextAt(Row, Column);
+    if (text.isEmpty() || !StartsLikeFormula(text.front()))
+        return Tabless(text);
+    QString quoted = Tabless(text);
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QStringLiteral("\"'") + quoted + QLatin1Char('"');
 }
 
 } // namespace
@@ -133,7 +172,7 @@ QString TabText(const TRecordListModel& Model, const QList<int>& Columns, const 
         for (int i = 0; i < Columns.size(); ++i) {
             if (i > 0)
                 out += QLatin1Char('\t');
-            out += Tabless(Model.TextAt(r, Columns[i]));
+            out += TabCell(Model, r, Columns[i]);
         }
         out += QLatin1Char('\n');
     }

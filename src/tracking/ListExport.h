@@ -2,7 +2,9 @@
 // What the lists give to other programs: the shown rows as a CSV file for a
 // spreadsheet, and selected rows as tab-separated text for the clipboard.
 // Both carry a header row of column titles and the cells as shown, except
-// that counters are written as plain numbers.
+// that counters are written as plain numbers, and that a text cell that
+// starts with "=", "+", "-", "@", a tab or a carriage return is written
+// behind a "'" and in double quotes, so that no spreadsheet computes it.
 #include <QByteArray>
 #include <QList>
 #include <QString>

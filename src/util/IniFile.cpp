@@ -25,11 +25,6 @@ bool SameName(const QString& A, const QString& B)
     return A.compare(B, Qt::CaseInsensitive) == 0;
 }
 
-bool IsBlank(const QByteArray& Raw)
-{
-    return Raw.trimmed().isEmpty();
-}
-
 bool IsQuoted(const QString& Text)
 {
     return Text.size() >= 2 && Text.startsWith(QLatin1Char('"')) && Text.endsWith(QLatin1Char('"'));
@@ -62,24 +57,28 @@ QString Unquoted(const QString& Stored)
     return Stored;
 }
 
+QString NameText(QByteArrayView Name)
+{
+    return QString::fromLocal8Bit(Name).trimmed();
+}
+
+QString ValueText(QByteArrayView Value)
+{
+    return Unquoted(QString::fromLocal8Bit(Value).trimmed());
+}
+
 } // namespace
 
 TIniFile TIniFile::FromBytes(const QByteArray& Bytes)
 {
     TIniFile ini;
-    qsizetype start = 0;
-    while (start < Bytes.size()) {
-        qsizetype end = Bytes.indexOf('\n', start);
-        end = end < 0 ? Bytes.size() : end + 1;
-        ini.Lines.append(Parse(Bytes.mid(start, end - start)));
-        start = end;
-    }
+    ini.Text = Bytes;
     return ini;
 }
 
 bool TIniFile::LoadFile(const QString& Path, QString& Error)
 {
-    Lines.clear();
+    Text.clear();
     if (!QFileInfo::exists(Path))
         return true;
     QFile file(Path);
@@ -92,20 +91,23 @@ bool TIniFile::LoadFile(const QString& Path, QString& Error)
         Error = file.errorString();
         return false;
     }
-    *this = FromBytes(bytes);
+    Text = bytes;
     return true;
 }
 
-TIniFile::TLine TIniFile::Parse(const QByteArray& Raw)
+TIniFile::TLine TIniFile::LineAt(qsizetype Start) const
 {
     TLine line;
-    line.Raw = Raw;
-    const QByteArray text = Raw.trimmed();
+    line.Start = Start;
+    const qsizetype newline = Text.indexOf('\n', Start);
+    line.End = newline < 0 ? Text.size() : newline + 1;
+    const QByteArrayView text = QByteArrayView(Text).sliced(Start, line.End - Start).trimmed();
+    line.IsBlank = text.isEmpty();
     if (text.startsWith('[')) {
         const qsizetype close = text.indexOf(']');
         if (close > 0) {
             line.Kind = TLineKind::Section;
-            line.Name = QString::fromLocal8Bit(text.mid(1, close - 1)).trimmed();
+            line.Name = text.sliced(1, close - 1);
         }
         return line;
     }
@@ -115,58 +117,63 @@ TIniFile::TLine TIniFile::Parse(const QByteArray& Raw)
     const qsizetype eq = text.indexOf('=');
     if (eq > 0) {
         line.Kind = TLineKind::Key;
-        line.Name = QString::fromLocal8Bit(text.left(eq)).trimmed();
-        line.Value = Unquoted(QString::fromLocal8Bit(text.mid(eq + 1)).trimmed());
+        line.Name = text.first(eq);
+        line.Value = text.sliced(eq + 1);
     }
     return line;
 }
 
 qsizetype TIniFile::FindSection(const QString& Section) const
 {
-    for (qsizetype i = 0; i < Lines.size(); ++i)
-        if (Lines[i].Kind == TLineKind::Section && SameName(Lines[i].Name, Section))
-            return i;
+    for (qsizetype at = 0; at < Text.size();) {
+        const TLine line = LineAt(at);
+        if (line.Kind == TLineKind::Section && SameName(NameText(line.Name), Section))
+            return line.End;
+        at = line.End;
+    }
     return -1;
 }
 
-qsizetype TIniFile::SectionEnd(qsizetype Header) const
+TIniFile::TLine TIniFile::FindKey(qsizetype Body, const QString& Key, qsizetype* LastFilled) const
 {
-    qsizetype i = Header + 1;
-    while (i < Lines.size() && Lines[i].Kind != TLineKind::Section)
-        ++i;
-    return i;
-}
-
-qsizetype TIniFile::FindKey(qsizetype Header, const QString& Key) const
-{
-    const qsizetype end = SectionEnd(Header);
-    for (qsizetype i = Header + 1; i < end; ++i)
-        if (Lines[i].Kind == TLineKind::Key && SameName(Lines[i].Name, Key))
-            return i;
-    return -1;
+    qsizetype filled = Body;
+    for (qsizetype at = Body; at < Text.size();) {
+        const TLine line = LineAt(at);
+        if (line.Kind == TLineKind::Section)
+            break;
+        if (line.Kind == TLineKind::Key && SameName(NameText(line.Name), Key))
+            return line;
+        if (!line.IsBlank)
+            filled = line.End;
+        at = line.End;
+    }
+    if (LastFilled != nullptr)
+        *LastFilled = filled;
+    return {};
 }
 
 QString TIniFile::ReadString(const QString& Section, const QString& Key, const QString& Default) const
 {
-    const qsizetype header = FindSection(Section);
-    if (header < 0)
+    const qsizetype body = FindSection(Section);
+    if (body < 0)
         return Default;
-    const qsizetype at = FindKey(header, Key);
-    return at < 0 ? Default : Lines[at].Value;
+    const TLine line = FindKey(body, Key);
+    return line.Kind == TLineKind::Key ? ValueText(line.Value) : Default;
 }
 
 bool TIniFile::KeyExists(const QString& Section, const QString& Key) const
 {
-    const qsizetype header = FindSection(Section);
-    return header >= 0 && FindKey(header, Key) >= 0;
+    const qsizetype body = FindSection(Section);
+    return body >= 0 && FindKey(body, Key).Kind == TLineKind::Key;
 }
 
-void TIniFile::InsertLine(qsizetype At, const QByteArray& Text)
+void TIniFile::InsertLine(qsizetype At, const QByteArray& Line)
 {
     // A last line without an ending would run into the new one.
-    if (At > 0 && !Lines[At - 1].Raw.endsWith('\n'))
-        Lines[At - 1].Raw += LineEnd;
-    Lines.insert(At, Parse(Text + LineEnd));
+    QByteArray insert = Line + LineEnd;
+    if (At > 0 && Text.at(At - 1) != '\n')
+        insert.prepend(LineEnd);
+    Text.insert(At, insert);
 }
 
 bool TIniFile::WriteString(const QString& Section, const QString& Key, const QString& Value)
@@ -181,36 +188,31 @@ bool TIniFile::WriteString(const QString& Section, const QString& Key, const QSt
         return false;
 
     const QByteArray value = Quoted(Value).toLocal8Bit();
-    const qsizetype header = FindSection(Section);
-    if (header < 0) {
-        InsertLine(Lines.size(), '[' + Section.toLocal8Bit() + ']');
-        InsertLine(Lines.size(), Key.toLocal8Bit() + '=' + value);
-        return true;
-    }
-    const qsizetype at = FindKey(header, Key);
-    if (at >= 0) {
-        // Rewriting an unchanged value would only disturb the line's layout.
-        if (Lines[at].Value == Value)
-            return true;
-        const QByteArray name = Lines[at].Name.toLocal8Bit();
-        Lines[at] = Parse(name + '=' + value + LineEnd);
+    const qsizetype body = FindSection(Section);
+    if (body < 0) {
+        InsertLine(Text.size(), '[' + Section.toLocal8Bit() + ']');
+        InsertLine(Text.size(), Key.toLocal8Bit() + '=' + value);
         return true;
     }
     // After the section's last non-blank line, so that blank lines that part
     // it from the next section stay where they are.
-    qsizetype after = SectionEnd(header);
-    while (after > header + 1 && IsBlank(Lines[after - 1].Raw))
-        --after;
+    qsizetype after = body;
+    const TLine line = FindKey(body, Key, &after);
+    if (line.Kind == TLineKind::Key) {
+        // Rewriting an unchanged value would only disturb the line's layout.
+        if (ValueText(line.Value) == Value)
+            return true;
+        const QByteArray name = NameText(line.Name).toLocal8Bit();
+        Text.replace(line.Start, line.End - line.Start, name + '=' + value + LineEnd);
+        return true;
+    }
     InsertLine(after, Key.toLocal8Bit() + '=' + value);
     return true;
 }
 
 QByteArray TIniFile::ToBytes() const
 {
-    QByteArray bytes;
-    for (const TLine& line : Lines)
-        bytes += line.Raw;
-    return bytes;
+    return Text;
 }
 
 bool TIniFile::SaveFile(const QString& Path, QString& Error, TFileAccess Access) const

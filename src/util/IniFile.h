@@ -12,7 +12,7 @@
 #include "util/AtomicWrite.h"
 
 #include <QByteArray>
-#include <QList>
+#include <QByteArrayView>
 #include <QString>
 
 class TIniFile
@@ -50,21 +50,25 @@ public:
 
 private:
     enum class TLineKind { Other, Section, Key };
+    // One line of Text, found by a scan: the profile keeps nothing but its
+    // bytes, so memory stays that of the file however many lines it has.
     struct TLine {
-        QByteArray Raw; // the line as it is in the file, ending included
+        qsizetype Start = 0, End = 0; // [Start, End) in Text, ending included
         TLineKind Kind = TLineKind::Other;
-        QString Name;  // section or key name, trimmed
-        QString Value; // key value, trimmed and unquoted
+        QByteArrayView Name;  // section or key name, untrimmed
+        QByteArrayView Value; // key value, untrimmed and still quoted
+        bool IsBlank = true;
     };
 
-    static TLine Parse(const QByteArray& Raw);
-    // Index of the header line of the first section named Section, or -1.
+    TLine LineAt(qsizetype Start) const;
+    // Where the lines of the first section named Section begin (just past
+    // its header), or -1.
     qsizetype FindSection(const QString& Section) const;
-    // Index one past the last line that belongs to the section whose header
-    // is at Header (the next header, or the end of the file).
-    qsizetype SectionEnd(qsizetype Header) const;
-    qsizetype FindKey(qsizetype Header, const QString& Key) const;
+    // The first line of the section beginning at Body that holds Key, as a
+    // key line; Kind is Other when there is none. LastFilled receives the
+    // end of the section's last non-blank line (Body itself for none).
+    TLine FindKey(qsizetype Body, const QString& Key, qsizetype* LastFilled = nullptr) const;
     void InsertLine(qsizetype At, const QByteArray& Text);
 
-    QList<TLine> Lines;
+    QByteArray Text;
 };

@@ -27,6 +27,9 @@ TfrmAbout::TfrmAbout(const TBrandRecord& brand, QWidget* parent)
     auto label = [this](const char* name, int top) {
         auto* l = new QLabel(this);
         l->setObjectName(QLatin1String(name));
+        // Brand texts are shown as written: as rich text they could name
+        // pictures, which a label would load from the disk.
+        l->setTextFormat(Qt::PlainText);
         l->setGeometry(9, top, 350, 20);
         return l;
     };

@@ -6,8 +6,23 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QUrl>
 #include <charconv>
 #include <cmath>
+
+QString EffectiveUpdateBaseURL(const QString& Fixed)
+{
+    const QString local = qEnvironmentVariable("TALLYFAIR_UPDATE_BASE_URL");
+    if (local.isEmpty())
+        return Fixed;
+    const QUrl url(local, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    const QString host = url.host().toLower();
+    const bool web = scheme == QLatin1String("http") || scheme == QLatin1String("https");
+    const bool loopback = host == QLatin1String("127.0.0.1") || host == QLatin1String("::1") ||
+                          host == QLatin1String("localhost");
+    return url.isValid() && web && loopback && url.userInfo().isEmpty() ? local : Fixed;
+}
 
 QString UpdateDescriptorURL(const QString& BaseURL)
 {
@@ -28,7 +43,11 @@ TUpdateDescriptor ReadUpdateDescriptor(const QByteArray& IniText)
         text.remove(0, 3);
     const TIniFile ini = TIniFile::FromBytes(text);
     const QString section = QStringLiteral("APPLICATION");
-    return {ini.ReadString(section, QStringLiteral("Name")), ini.ReadString(section, QStringLiteral("Version"))};
+    // The profile reader gives a quoted value exactly, blanks and all, as
+    // settings need; a name or version made of blanks names nothing, so
+    // both are taken without them.
+    return {ini.ReadString(section, QStringLiteral("Name")).trimmed(),
+            ini.ReadString(section, QStringLiteral("Version")).trimmed()};
 }
 
 float VersionValue(const QString& Version)

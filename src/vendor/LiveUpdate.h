@@ -7,13 +7,24 @@
 #include <QString>
 #include <QStringList>
 
+// The update base address the program uses: Fixed, unless the environment
+// variable TALLYFAIR_UPDATE_BASE_URL names an http or https address on this
+// machine's loopback (127.0.0.1, ::1, localhost), which tests and the demo
+// serve. Any other value is ignored.
+QString EffectiveUpdateBaseURL(const QString& Fixed);
+
 // BaseURL + "mainappupdate.inf"; BaseURL ends in "/".
 QString UpdateDescriptorURL(const QString& BaseURL);
+
+// The largest descriptor fetched: a few lines; a larger one fails the check
+// like any failed download.
+constexpr qint64 UpdateDescriptorMaxSize = qint64(64) * 1024;
 
 // Where the descriptor is stored: the executable's folder.
 QString UpdateDescriptorPath(const QString& DataDir);
 
-// Section APPLICATION of the descriptor, values as written (trimmed).
+// Section APPLICATION of the descriptor, values as written without the
+// blanks around them, even inside quotes.
 struct TUpdateDescriptor {
     QString Name, Version;
 };

@@ -16,13 +16,28 @@ QByteArray WithoutTerminators(const QByteArray& Trimmed)
     rest.replace(ReplyTerminator, QByteArray());
     return rest;
 }
+
+// Field Index of Text cut at Separator, as SplitByChar would give it (empty
+// when there are fewer fields), without making a piece for every separator:
+// a reply of nothing but separators costs no more than its own bytes.
+template <typename TText, typename TChar> TText FieldAt(const TText& Text, TChar Separator, int Index)
+{
+    qsizetype start = 0;
+    for (int i = 0; i < Index; ++i) {
+        const qsizetype next = Text.indexOf(Separator, start);
+        if (next < 0)
+            return {};
+        start = next + 1;
+    }
+    const qsizetype end = Text.indexOf(Separator, start);
+    return Text.mid(start, end < 0 ? -1 : end - start);
+}
 } // namespace
 
 TNewsItem SplitNewsItem(const QString& Entry)
 {
-    QStringList fields;
-    SplitByChar(QLatin1Char('^'), Entry, fields);
-    return {fields.value(0), fields.value(1), fields.value(2)};
+    const QChar caret = QLatin1Char('^');
+    return {FieldAt(Entry, caret, 0), FieldAt(Entry, caret, 1), FieldAt(Entry, caret, 2)};
 }
 
 std::optional<TNewsTier> SelectNewsTier(const TBrandRecord& B)
@@ -96,23 +111,27 @@ TLastNews ParseLastNewsReply(const QByteArray& Trimmed)
     const QByteArray rest = WithoutTerminators(Trimmed);
     if (rest == "OK")
         return news;
-    QList<QByteArray> fields;
-    SplitByChar('^', rest, fields);
     // An empty remainder or one without a title is read as far as it goes.
-    news.Id = QString::fromLocal8Bit(fields.value(0));
-    news.Title = QString::fromLocal8Bit(fields.value(1));
+    news.Id = QString::fromLocal8Bit(FieldAt(rest, '^', 0));
+    news.Title = QString::fromLocal8Bit(FieldAt(rest, '^', 1));
     news.HasId = !news.Id.isEmpty();
     return news;
 }
 
 TNewsList ParseNewsListReply(const QByteArray& Trimmed)
 {
-    QList<QByteArray> pieces;
-    SplitByChar(ItemSeparator, Trimmed, pieces);
+    // The pieces SplitByChar would give, found one at a time so that the
+    // empty ones, which are skipped, never take memory.
     TNewsList items;
-    for (const QByteArray& piece : pieces) {
+    qsizetype start = 0;
+    while (start < Trimmed.size()) {
+        qsizetype end = Trimmed.indexOf(ItemSeparator, start);
+        if (end < 0)
+            end = Trimmed.size();
+        const QByteArrayView piece = QByteArrayView(Trimmed).sliced(start, end - start);
         if (!piece.isEmpty() && piece != "OK")
             items.append(QString::fromLocal8Bit(piece));
+        start = end + 1;
     }
     return items;
 }

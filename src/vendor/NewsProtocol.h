@@ -16,6 +16,12 @@ inline const QString NewsTargetUA = QStringLiteral("UA");
 inline const QString ContTypeLastCode = QStringLiteral("lastcode");
 inline const QString ContTypeAll = QStringLiteral("all");
 
+// The largest replies the news service is allowed: the newest item and the
+// list are a few lines each, a body is one HTML page. A larger reply fails
+// like any failed request.
+constexpr qint64 NewsReplyMaxSize = qint64(64) * 1024;
+constexpr qint64 NewsBodyMaxSize = qint64(4) * 1024 * 1024;
+
 // Notices and messages of the news service.
 inline const QString NewsNoticeHeading = QStringLiteral("You've Got A Message!");
 inline const QString NoNewsMessage = QStringLiteral("There's no news for this application!");

@@ -200,6 +200,8 @@ struct THttpPeer::TConn {
     QByteArray Buffer;
     bool Answering = false; // a reply is being prepared or streamed
     qint64 FillerLeft = 0;
+    char Filler = 'x';
+    bool Chunked = false;
     bool CloseWhenSent = false;
 };
 
@@ -310,6 +312,14 @@ void THttpPeer::Process(const std::shared_ptr<TConn>& Conn)
     }
 }
 
+namespace
+{
+QByteArray Chunk(const QByteArray& Data)
+{
+    return QByteArray::number(Data.size(), 16) + "\r\n" + Data + "\r\n";
+}
+} // namespace
+
 void THttpPeer::Answer(const std::shared_ptr<TConn>& Conn, const THttpAnswer& A)
 {
     QTcpSocket* s = Conn->Socket;
@@ -320,8 +330,10 @@ void THttpPeer::Answer(const std::shared_ptr<TConn>& Conn, const THttpAnswer& A)
                       (A.Reason.isEmpty() ? ReasonFor(A.Status) : A.Reason) + "\r\n";
     for (const auto& h : A.Headers)
         head += h.first + ": " + h.second + "\r\n";
-    const bool close = A.CloseAfter || !A.SendLength || A.DropAfter >= 0;
-    if (A.SendLength)
+    const bool close = A.CloseAfter || (!A.SendLength && !A.Chunked) || A.DropAfter >= 0;
+    if (A.Chunked)
+        head += "Transfer-Encoding: chunked\r\n";
+    else if (A.SendLength)
         head += "Content-Length: " + QByteArray::number(fullLength) + "\r\n";
     if (close)
         head += "Connection: close\r\n";
@@ -335,8 +347,10 @@ void THttpPeer::Answer(const std::shared_ptr<TConn>& Conn, const THttpAnswer& A)
         s->disconnectFromHost(); // after the bytes above are out
         return;
     }
-    s->write(A.Body);
+    s->write(A.Chunked && !A.Body.isEmpty() ? Chunk(A.Body) : A.Body);
     SentBodyBytes += A.Body.size();
+    Conn->Chunked = A.Chunked;
+    Conn->Filler = A.Filler;
     Conn->FillerLeft = A.FillerSize;
     Conn->CloseWhenSent = close;
     Pump(Conn);
@@ -351,12 +365,17 @@ void THttpPeer::Pump(const std::shared_ptr<TConn>& Conn)
     constexpr qint64 chunk = 64 * 1024;
     while (Conn->FillerLeft > 0 && s->bytesToWrite() < 4 * chunk) {
         const qint64 n = qMin(chunk, Conn->FillerLeft);
-        s->write(QByteArray(n, 'x'));
+        const QByteArray filler(n, Conn->Filler);
+        s->write(Conn->Chunked ? Chunk(filler) : filler);
         Conn->FillerLeft -= n;
         SentBodyBytes += n;
     }
     if (Conn->FillerLeft > 0)
         return;
+    if (Conn->Chunked) {
+        s->write("0\r\n\r\n");
+        Conn->Chunked = false;
+    }
     if (Conn->CloseWhenSent) {
         Conn->Answering = true; // nothing more on this connection
         s->disconnectFromHost();

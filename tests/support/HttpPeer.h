@@ -47,6 +47,8 @@ struct THttpAnswer {
     qint64 FillerSize = 0;   // append this many filler bytes, streamed
     bool SendLength = true;  // Content-Length; else the reply ends by closing
     bool CloseAfter = false; // close the connection once answered
+    bool Chunked = false;    // body and filler in chunks, without Content-Length
+    char Filler = 'x';       // the byte the filler is made of
 
     static THttpAnswer Text(const QByteArray& Body, int Status = 200);
     static THttpAnswer Redirect(const QByteArray& Location, int Status = 302);

@@ -309,6 +309,57 @@ TEST_F(HttpClientTest, BodySizeCapFailsHugeReplies)
     EXPECT_LT(other.BodyBytesSent(), 16 * cap);
 }
 
+TEST_F(HttpClientTest, RedirectBodiesAreNeverKept)
+{
+    QByteArray body;
+    THttpAnswer note = THttpAnswer::Redirect("/there");
+    note.Body = "<p>moved</p>";
+    note.FillerSize = 4096;
+    Peer.Queue(note);
+    Peer.Queue(THttpAnswer::Text("arrived"));
+    ASSERT_TRUE(Client.Get(Peer.Url(QStringLiteral("/here")), body)) << Client.LastError().toStdString();
+    EXPECT_EQ(body, "arrived");
+
+    // A redirect whose body never ends is left once its headers are in.
+    THttpPeer bomb;
+    bomb.SetHandler([](const THttpRequest& r) {
+        if (r.Target == "/there")
+            return THttpAnswer::Text("arrived");
+        THttpAnswer a = THttpAnswer::Redirect("/there");
+        a.Chunked = true;
+        a.FillerSize = qint64(1) << 40;
+        return a;
+    });
+    QBuffer target;
+    target.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(Client.Post(bomb.Url(QStringLiteral("/a")), {{"a", "1"}}, body, 1024))
+        << Client.LastError().toStdString();
+    EXPECT_EQ(body, "arrived");
+    ASSERT_TRUE(Client.Get(bomb.Url(QStringLiteral("/a")), target, 1024)) << Client.LastError().toStdString();
+    EXPECT_EQ(target.data(), "arrived");
+    EXPECT_EQ(bomb.Requests().size(), 4);
+    // What the peer pushed before the close reached it, and no more.
+    EXPECT_LT(bomb.BodyBytesSent(), qint64(32) << 20);
+}
+
+TEST_F(HttpClientTest, ACapForOneRequestLeavesTheOthersTheirs)
+{
+    Peer.SetHandler([](const THttpRequest&) {
+        THttpAnswer a;
+        a.FillerSize = 2000;
+        return a;
+    });
+    QByteArray body;
+    EXPECT_FALSE(Client.Post(Peer.Url(), {{"a", "1"}}, body, 1999));
+    EXPECT_TRUE(body.isEmpty());
+    EXPECT_TRUE(Client.Post(Peer.Url(), {{"a", "1"}}, body, 2000)) << Client.LastError().toStdString();
+    EXPECT_TRUE(Client.Get(Peer.Url(), body)) << Client.LastError().toStdString();
+    EXPECT_EQ(body.size(), 2000);
+    Client.SetMaxBodySize(1000);
+    EXPECT_FALSE(Client.Get(Peer.Url(), body));
+    EXPECT_TRUE(Client.Get(Peer.Url(), body, 4000)) << Client.LastError().toStdString();
+}
+
 TEST(HttpClientTls, WorksWithTrustedCaOnly)
 {
     THttpPeer peer(THttpPeer::Tls);

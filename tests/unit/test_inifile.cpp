@@ -1,5 +1,6 @@
 // The profile file: lookups as the desktop's profile routines do them, and
 // writes that change only the line they must.
+#include "PeakMemory.h"
 #include "QtPrinters.h"
 #include "TestFolders.h"
 #include "util/IniFile.h"
@@ -182,6 +183,27 @@ TEST(IniFileFiles, AFolderInPlaceOfTheFileFailsWithAReason)
     EXPECT_FALSE(error.isEmpty());
     EXPECT_TRUE(QFileInfo(folder.File("p.ini")).isDir());
     EXPECT_EQ(folder.Entries(), QStringList{"p.ini"});
+}
+
+TEST(IniFileMemory, AProfileTakesAtMostFourTimesItsBytes)
+{
+    if (!tftest::PeaksAreMeaningful)
+        GTEST_SKIP() << "peaks mean nothing under the sanitizers";
+    constexpr qsizetype size = qsizetype(16) << 20;
+    // The cheapest lines of each kind: blank, key, section, comment.
+    for (const char* unit : {"\n", "a=\n", "[]\n", ";\n"}) {
+        QByteArray bytes;
+        bytes.reserve(size);
+        while (bytes.size() + qsizetype(qstrlen(unit)) <= size)
+            bytes += unit;
+        const qint64 growth = tftest::PeakGrowth([&] {
+            TIniFile ini = TIniFile::FromBytes(bytes);
+            EXPECT_EQ(ini.ReadString("APPLICATION", "Version", "none"), "none");
+            EXPECT_TRUE(ini.WriteString("New", "k", "v"));
+            EXPECT_EQ(ini.ToBytes().size(), bytes.size() + 12);
+        });
+        EXPECT_LT(growth, 4 * size) << unit;
+    }
 }
 
 } // namespace

@@ -149,6 +149,43 @@ TEST_F(ListToolsTest, TabTextIsTheHeaderAndTheGivenRows)
     EXPECT_EQ(listexport::TabText(sales, {1, 0}, {1, 0}), "Sales Order\tAffiliate\no-2\tc\no-1\ta b\n");
 }
 
+TEST_F(ListToolsTest, TextThatStartsLikeAFormulaIsExportedAndCopiedAsText)
+{
+    // Sale orders come from the public tracking script.
+    TSalesModel sales;
+    sales.SetRows(Records(3, {{"\"1", "=cmd|' /C calc'!A0", "+HYPERLINK(x)\""},
+                              {"\"2", "@SUM(A1)", "-1\""},
+                              {"\"3", "\tTab \"x\"", "=quoted\""},
+                              {"\"4", "\rCR", "a=b\""}}));
+    // The list sorts by affiliate: tab, CR, "=", "@".
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(listexport::WriteCsv(sales, {0, 1}, out));
+    EXPECT_EQ(out.data(), QByteArray("Affiliate,Sales Order\r\n"
+                                     "\"'\tTab \"\"x\"\"\",\"'=quoted\"\r\n"
+                                     "\"'\rCR\",a=b\r\n"
+                                     "\"'=cmd|' /C calc'!A0\",\"'+HYPERLINK(x)\"\r\n"
+                                     "\"'@SUM(A1)\",\"'-1\"\r\n"));
+    EXPECT_EQ(listexport::TabText(sales, {0, 1}, {0, 1, 2, 3}),
+              "Affiliate\tSales Order\n"
+              "\"' Tab \"\"x\"\"\"\t\"'=quoted\"\n"
+              "\"' CR\"\ta=b\n"
+              "\"'=cmd|' /C calc'!A0\"\t\"'+HYPERLINK(x)\"\n"
+              "\"'@SUM(A1)\"\t\"'-1\"\n");
+
+    // Counters stay numbers, negative ones too; a counter that is no number
+    // is text like any other.
+    Model.SetRows(Records(7, {Affiliate("1", "-Ann", "a", "-3", "-", "40", "2")}));
+    const QList<int> columns{Col::colName, Col::colOtoSales, Col::colSubscribers, Col::colVisitors};
+    QBuffer counters;
+    counters.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(listexport::WriteCsv(Model, columns, counters));
+    EXPECT_EQ(counters.data(), QByteArray("Affiliate Name,OTO Sales,Subscribers,Visitors\r\n"
+                                          "\"'-Ann\",-3,\"'-\",40\r\n"));
+    EXPECT_EQ(listexport::TabText(Model, columns, {0}),
+              "Affiliate Name\tOTO Sales\tSubscribers\tVisitors\n\"'-Ann\"\t-3\t\"'-\"\t40\n");
+}
+
 TEST_F(ListToolsTest, StatisticsAddUpLikeTheTotalsAndRankTheSellers)
 {
     TAffiliateStatistics all = AffiliateStatistics(Model, {});

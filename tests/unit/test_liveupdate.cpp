@@ -14,8 +14,8 @@
 TEST(UpdateDescriptor, AddressAndLocalPath)
 {
     EXPECT_EQ(UpdateDescriptorURL(UpdateBaseURL),
-              "http://update.tallyfair.example/liveupdate/tallyfair/mainappupdate.inf");
-    EXPECT_TRUE(UpdateBaseURL.startsWith("http://"));
+              "https://update.tallyfair.example/liveupdate/tallyfair/mainappupdate.inf");
+    EXPECT_TRUE(UpdateBaseURL.startsWith("https://"));
     EXPECT_TRUE(UpdateBaseURL.endsWith("/liveupdate/tallyfair/"));
     EXPECT_EQ(UpdateDescriptorURL("http://127.0.0.1:8080/lu/"), "http://127.0.0.1:8080/lu/mainappupdate.inf");
     EXPECT_EQ(UpdateDescriptorPath("/data/dir"), "/data/dir/mainappupdate.inf");
@@ -148,4 +148,34 @@ TEST(UpdateDescriptorRegressions, MarkBeforeBlankLeavesNoBlankInValue)
         ReadUpdateDescriptor("[APPLICATION]\nVersion=\xEF\xBB\xBF 2.5\r\nName=\xEF\xBB\xBF  Desk\n");
     EXPECT_EQ(d.Version, QStringLiteral("2.5"));
     EXPECT_EQ(d.Name, QStringLiteral("Desk"));
+}
+
+TEST(UpdateDescriptorRegressions, AQuotedBlankVersionIsNoVersion)
+{
+    // The profile reader keeps quoted blanks (a setting may be blanks); a
+    // version or name of blanks names nothing.
+    const TUpdateDescriptor d = ReadUpdateDescriptor("[APPLICATION]\r\nName=\"  T  \"\r\nVersion=\"  \"");
+    EXPECT_EQ(d.Version, QString());
+    EXPECT_EQ(d.Name, QStringLiteral("T"));
+    EXPECT_FALSE(IsUpdateAvailable(d.Version, AppVersion));
+}
+
+TEST(UpdateAddress, OnlyALoopbackAddressTakesThePlaceOfTheFixedOne)
+{
+    const QString fixed = UpdateBaseURL;
+    const auto with = [&](const char* Value) {
+        qputenv("TALLYFAIR_UPDATE_BASE_URL", Value);
+        const QString used = EffectiveUpdateBaseURL(fixed);
+        qunsetenv("TALLYFAIR_UPDATE_BASE_URL");
+        return used;
+    };
+    EXPECT_EQ(EffectiveUpdateBaseURL(fixed), fixed);
+    EXPECT_EQ(with("http://127.0.0.1:8080/lu/"), "http://127.0.0.1:8080/lu/");
+    EXPECT_EQ(with("https://[::1]:8443/lu/"), "https://[::1]:8443/lu/");
+    EXPECT_EQ(with("http://localhost/lu/"), "http://localhost/lu/");
+    EXPECT_EQ(with("http://update.attacker.example/lu/"), fixed);
+    EXPECT_EQ(with("http://127.0.0.1.attacker.example/lu/"), fixed);
+    EXPECT_EQ(with("http://user@127.0.0.1/lu/"), fixed);
+    EXPECT_EQ(with("file:///tmp/lu/"), fixed);
+    EXPECT_EQ(with("not an address"), fixed);
 }

@@ -1,5 +1,6 @@
 // The news service requests and replies, and the last-read id kept in the
 // brand text.
+#include "PeakMemory.h"
 #include "brand/BrandText.h"
 #include "brand/LastNewsId.h"
 #include "vendor/NewsProtocol.h"
@@ -266,4 +267,29 @@ TEST(LastNewsId, SaveReplacesOnlyTheFirstElementAndAnyCase)
     const QByteArray fixed = ReplaceLastNewsId(open, "6");
     EXPECT_EQ(fixed, "keep <%%LastNewsId%%>6<%%/LastNewsId%%>\r\nafter\r\n");
     EXPECT_EQ(ReadLastNewsId(fixed), "6");
+}
+
+TEST(NewsReply, RepliesOfSeparatorsTakeAtMostFourTimesTheirBytes)
+{
+    if (!tftest::PeaksAreMeaningful)
+        GTEST_SKIP() << "peaks mean nothing under the sanitizers";
+    constexpr qsizetype size = qsizetype(64) << 20;
+    const QByteArray carets(size, '^');
+    QByteArray marks(size, char(0xAF));
+    marks.replace(size / 2, 2, "OK");
+    qint64 growth = tftest::PeakGrowth([&] {
+        const TLastNews last = ParseLastNewsReply(carets);
+        EXPECT_FALSE(last.HasId);
+        EXPECT_TRUE(last.Title.isEmpty());
+    });
+    EXPECT_LT(growth, 4 * size);
+    growth = tftest::PeakGrowth([&] {
+        const TNewsList list = ParseNewsListReply(carets);
+        ASSERT_EQ(list.size(), 1);
+        const TNewsItem item = SplitNewsItem(list[0]);
+        EXPECT_TRUE(item.Id.isEmpty() && item.Title.isEmpty() && item.Published.isEmpty());
+    });
+    EXPECT_LT(growth, 4 * size);
+    growth = tftest::PeakGrowth([&] { EXPECT_TRUE(ParseNewsListReply(marks).isEmpty()); });
+    EXPECT_LT(growth, 4 * size);
 }
