@@ -4,9 +4,9 @@
 // size. Run without arguments; it starts itself as the children.
 //   bench_startup [runs]
 #include "ChildProcess.h"
-#include "brand/AppConstants.h"
 #include "app/AppEnvironment.h"
 #include "app/FMain.h"
+#include "brand/AppConstants.h"
 #include "components/ErrorReporter.h"
 #include "components/SkinApply.h"
 #include "util/FileCrypt.h"
@@ -98,7 +98,8 @@ struct TSample {
 bool RunOnce(const QString& Self, const QByteArray& Mode, const QString& DataDir, TSample& Sample)
 {
     const QList<QByteArray> parts = bench::RunChild(
-        Self, {QStringLiteral("--child"), QString::fromLatin1(Mode), QString::number(NowNs()), DataDir}, 2, 60000);
+        Self, {QStringLiteral("--child"), QString::fromLatin1(Mode), QString::number(NowNs()), DataDir}, 2,
+        60000);
     if (parts.isEmpty())
         return false;
     Sample.Ms = parts[0].toDouble() / 1e6;

@@ -36,6 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     odd.remove(QLatin1Char('\r'));
     odd.remove(QLatin1Char('\n'));
     FUZZ_CHECK(again.WriteString(SettingsSection, QStringLiteral("susername"), odd));
-    FUZZ_CHECK(TIniFile::FromBytes(again.ToBytes()).ReadString(SettingsSection, QStringLiteral("susername")) == odd);
+    FUZZ_CHECK(
+        TIniFile::FromBytes(again.ToBytes()).ReadString(SettingsSection, QStringLiteral("susername")) == odd);
     return 0;
 }

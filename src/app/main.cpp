@@ -1,7 +1,7 @@
 // The program: one application object, the main window, the event loop.
-#include "brand/AppConstants.h"
 #include "app/AppStart.h"
 #include "app/FMain.h"
+#include "brand/AppConstants.h"
 #include "components/ErrorReporter.h"
 #include "components/SkinApply.h"
 #include "vendor/LiveUpdate.h"

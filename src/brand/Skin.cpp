@@ -2,9 +2,11 @@
 
 #include <zlib.h>
 
-namespace skin {
+namespace skin
+{
 
-namespace {
+namespace
+{
 const char Magic[8] = {'T', 'F', 'S', 'K', 'I', 'N', '\x01', '\x00'};
 constexpr qsizetype HeaderSize = 12;
 } // namespace

@@ -10,7 +10,8 @@
 #include <QByteArray>
 #include <QString>
 
-namespace skin {
+namespace skin
+{
 
 constexpr qsizetype MaxStyleSheetBytes = 4 * 1024 * 1024;
 

@@ -5,7 +5,8 @@
 #include <QApplication>
 #include <QString>
 
-class TErrorReporter {
+class TErrorReporter
+{
 public:
     static void SetFolder(const QString& Folder);
     static QString LogPath();
@@ -15,7 +16,8 @@ public:
 
 // The program's application object: every event is delivered inside a
 // guard that hands escaping exceptions to the reporter.
-class TApplication : public QApplication {
+class TApplication : public QApplication
+{
 public:
     TApplication(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;

@@ -5,7 +5,8 @@
 // links to web addresses open in the user's browser.
 #include <QTextBrowser>
 
-class THtmlView : public QTextBrowser {
+class THtmlView : public QTextBrowser
+{
     Q_OBJECT
 public:
     explicit THtmlView(QWidget* parent = nullptr);

@@ -11,7 +11,8 @@ class QWidget;
 
 enum class TMsgKind { Warning, Information };
 
-class TMessageBox : public QObject {
+class TMessageBox : public QObject
+{
     Q_OBJECT
 public:
     explicit TMessageBox(QWidget* owner);

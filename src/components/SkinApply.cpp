@@ -8,9 +8,11 @@
 #include <QFont>
 #include <QStyleFactory>
 
-namespace skin {
+namespace skin
+{
 
-namespace {
+namespace
+{
 
 // The desktop's font from before the built-in look, for a skin that
 // replaces that look.

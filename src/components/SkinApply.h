@@ -2,7 +2,8 @@
 // Applying skins to every window of the program.
 #include <QString>
 
-namespace skin {
+namespace skin
+{
 
 // The program's own look (TBuiltinStyle) for the whole application.
 void ApplyBuiltIn();

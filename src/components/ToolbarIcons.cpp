@@ -4,14 +4,15 @@
 #include <QPainterPath>
 #include <QPixmap>
 
-namespace toolbaricons {
+namespace toolbaricons
+{
 
-namespace {
+namespace
+{
 const QColor Ink(47, 93, 145);
 const QColor Fill(226, 236, 247);
 
-template <class Draw>
-QIcon Paint(Draw draw)
+template <class Draw> QIcon Paint(Draw draw)
 {
     QIcon icon;
     for (int size : {22, 44}) {

@@ -3,7 +3,8 @@
 // shipped, so they stay sharp at any scale and follow the skin's colours.
 #include <QIcon>
 
-namespace toolbaricons {
+namespace toolbaricons
+{
 QIcon News();
 QIcon Update();
 QIcon Help();

@@ -59,7 +59,7 @@ QString AffiliateHelpText(const QString& SiteUrl)
 {
     // Affiliates' links lead to the site's counting script.
     return QStringLiteral("The affiliate url will be like ") + ExampleAffiliateBase(SiteUrl) +
-           QStringLiteral(
-               "track.php?affid=AFFILIATEID where AFFILIATEID will be the value that you enter in the previous "
-               "field");
+           QStringLiteral("track.php?affid=AFFILIATEID where AFFILIATEID will be the value that you enter in "
+                          "the previous "
+                          "field");
 }

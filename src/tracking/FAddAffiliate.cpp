@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
-
 #include <limits>
 
 namespace

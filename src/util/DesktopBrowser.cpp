@@ -89,14 +89,16 @@ QString DefaultBrowserExec()
     desktops << QStringLiteral("mimeapps.list");
     for (const QString& folder : MimeAppsFolders()) {
         for (const QString& name : desktops) {
-            const QString ids = DesktopValue(folder + QLatin1Char('/') + name, QStringLiteral("Default Applications"),
-                                             QStringLiteral("x-scheme-handler/http"));
+            const QString ids =
+                DesktopValue(folder + QLatin1Char('/') + name, QStringLiteral("Default Applications"),
+                             QStringLiteral("x-scheme-handler/http"));
             for (const QString& id : ids.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
                 for (const QString& apps : ApplicationFolders()) {
                     const QString entry = apps + QLatin1Char('/') + id.trimmed();
                     if (!QFile::exists(entry))
                         continue;
-                    const QString exec = DesktopValue(entry, QStringLiteral("Desktop Entry"), QStringLiteral("Exec"));
+                    const QString exec =
+                        DesktopValue(entry, QStringLiteral("Desktop Entry"), QStringLiteral("Exec"));
                     if (!exec.isEmpty())
                         return exec;
                 }

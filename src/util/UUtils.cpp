@@ -33,7 +33,8 @@ void SplitByChar(QChar Separator, const QString& Text, QStringList& List)
         List.append(Text.mid(start));
 }
 
-namespace {
+namespace
+{
 int HexDigit(char c)
 {
     if (c >= '0' && c <= '9')

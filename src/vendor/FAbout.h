@@ -9,7 +9,8 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
-class TfrmAbout : public QDialog {
+class TfrmAbout : public QDialog
+{
     Q_OBJECT
 public:
     TfrmAbout(const TBrandRecord& Brand, QWidget* parent = nullptr);

@@ -216,7 +216,8 @@ TEST_F(AddAffiliateTest, SiteAddressIsShownAsTextNotMarkup)
     Run(
         v, false,
         [](QWidget* d) {
-            EXPECT_TRUE(Find<QLabel>(d, "lblHelp")->text().contains("http://www.yoursite.com/track.php?affid="));
+            EXPECT_TRUE(
+                Find<QLabel>(d, "lblHelp")->text().contains("http://www.yoursite.com/track.php?affid="));
             Click(Find<QPushButton>(d, "btnCancel"));
         },
         "");

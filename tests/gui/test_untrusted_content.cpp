@@ -242,7 +242,8 @@ TEST_F(UntrustedContent, OnlyWebLinksOfADocumentReachTheBrowser)
     // The browsers start detached, so their calls land in either order.
     QStringList calls = browser.Calls();
     calls.sort();
-    EXPECT_EQ(calls, (QStringList{QStringLiteral("http://one.test/a"), QStringLiteral("https://two.test/b")}));
+    EXPECT_EQ(calls,
+              (QStringList{QStringLiteral("http://one.test/a"), QStringLiteral("https://two.test/b")}));
     EXPECT_EQ(Traps.Opened(), QStringList());
 }
 

@@ -7,11 +7,13 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
-namespace tftest {
+namespace tftest
+{
 
-namespace {
+namespace
+{
 
-const char* const Variables[] = {"PATH",           "BROWSER",       "XDG_CONFIG_HOME",    "XDG_CONFIG_DIRS",
+const char* const Variables[] = {"PATH",          "BROWSER",       "XDG_CONFIG_HOME",    "XDG_CONFIG_DIRS",
                                  "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CURRENT_DESKTOP"};
 
 void WriteFile(const QString& Path, const QByteArray& Text, bool Executable = false)

@@ -9,10 +9,12 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-namespace tftest {
+namespace tftest
+{
 
 // Saves the browser-related environment and restores it on exit.
-class TBrowserEnvironment {
+class TBrowserEnvironment
+{
 public:
     TBrowserEnvironment();
     ~TBrowserEnvironment();
@@ -21,13 +23,14 @@ private:
     QList<QPair<QByteArray, QByteArray>> Saved;
 };
 
-class TFakeBrowser {
+class TFakeBrowser
+{
 public:
     enum TKind {
-        DesktopDefault,    // the desktop's default for http (a .desktop entry)
-        BrokenDefault,     // a default that cannot start, and x-www-browser on PATH
-        SensibleBrowser,   // only sensible-browser on PATH
-        BrowserVariable,   // only $BROWSER, as "program --flag %s"
+        DesktopDefault,  // the desktop's default for http (a .desktop entry)
+        BrokenDefault,   // a default that cannot start, and x-www-browser on PATH
+        SensibleBrowser, // only sensible-browser on PATH
+        BrowserVariable, // only $BROWSER, as "program --flag %s"
     };
     explicit TFakeBrowser(TKind Kind = DesktopDefault);
 
@@ -41,7 +44,8 @@ private:
 };
 
 // No browser anywhere: for the "nothing could be started" case.
-class TNoBrowser {
+class TNoBrowser
+{
 public:
     TNoBrowser();
 

@@ -7,7 +7,8 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
-namespace tftest {
+namespace tftest
+{
 
 TDataFolder::TDataFolder()
 {
@@ -41,8 +42,8 @@ bool TDataFolder::Exists(const QString& name) const
 
 QStringList TDataFolder::Entries() const
 {
-    return QDir(Dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
-                                      QDir::Name);
+    return QDir(Dir.path())
+        .entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
 }
 
 QString SourceDir()

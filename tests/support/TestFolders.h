@@ -6,10 +6,12 @@
 #include <QTemporaryDir>
 #include <functional>
 
-namespace tftest {
+namespace tftest
+{
 
 // A fresh, empty folder that plays the part of the executable's folder.
-class TDataFolder {
+class TDataFolder
+{
 public:
     TDataFolder();
     QString Path() const { return Dir.path(); }

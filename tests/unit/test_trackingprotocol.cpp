@@ -261,4 +261,3 @@ TEST(TrackingReplies, SingleRecord)
     EXPECT_FALSE(DecodeRecord("\"11\",\"Ann\"^OK", text));
     EXPECT_TRUE(DecodeRecord("\"11\",\"Ann\",\"a\"^OK", text));
 }
-

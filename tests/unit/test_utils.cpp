@@ -1,14 +1,14 @@
 #include "brand/Skin.h"
-#include "util/DesktopBrowser.h"
-#include "util/UUtils.h"
-
 #include "support/FakeBrowser.h"
 #include "support/QtPrinters.h"
 #include "support/TestFolders.h"
+#include "util/DesktopBrowser.h"
+#include "util/UUtils.h"
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 QList<QByteArray> Split(char sep, const QByteArray& text)
 {
@@ -72,10 +72,11 @@ TEST(OpenInBrowser, StartsTheDesktopsDefaultBrowserWithTheAddress)
 TEST(OpenInBrowser, AddsHttpToBareAddressesAndHandsOnNoOtherScheme)
 {
     tftest::TFakeBrowser browser;
-    for (const char* refused : {"file:///etc/passwd", "javascript:alert(1)", "mailto:a@b.test", "prizedesk://run",
-                                "FILE:x", "data:text/html,hi"})
+    for (const char* refused : {"file:///etc/passwd", "javascript:alert(1)", "mailto:a@b.test",
+                                "prizedesk://run", "FILE:x", "data:text/html,hi"})
         EXPECT_FALSE(OpenInBrowser(QString::fromLatin1(refused))) << refused;
-    for (const char* opened : {"www.example.test/offer?a=1", "HTTPS://Secure.test/", "localhost:8080/x", " -x "})
+    for (const char* opened :
+         {"www.example.test/offer?a=1", "HTTPS://Secure.test/", "localhost:8080/x", " -x "})
         EXPECT_TRUE(OpenInBrowser(QString::fromLatin1(opened))) << opened;
     ASSERT_TRUE(browser.WaitForCalls(4));
     tftest::WaitFor([] { return false; }, 200);
@@ -92,8 +93,9 @@ TEST(OpenInBrowser, FallsBackToTheDebianAlternativesAndTheBrowserVariable)
         K browser(kind);
         EXPECT_TRUE(OpenInBrowser(QStringLiteral("http://a.test/"))) << kind;
         ASSERT_TRUE(browser.WaitForCalls(1)) << kind;
-        EXPECT_EQ(browser.Calls(), QStringList{kind == K::BrowserVariable ? QStringLiteral("--flag\x1fhttp://a.test/")
-                                                                          : QStringLiteral("http://a.test/")});
+        EXPECT_EQ(browser.Calls(),
+                  QStringList{kind == K::BrowserVariable ? QStringLiteral("--flag\x1fhttp://a.test/")
+                                                         : QStringLiteral("http://a.test/")});
     }
 }
 
@@ -109,8 +111,10 @@ TEST(DesktopExec, QuotingAndFieldCodes)
     const QString a = QStringLiteral("http://a.test/?x=1");
     EXPECT_EQ(ExpandDesktopExec(QStringLiteral("\"/opt/my web/b\" --new %u"), a),
               (QStringList{"/opt/my web/b", "--new", a}));
-    EXPECT_EQ(ExpandDesktopExec(QStringLiteral("b %i %c --url=%U 100%%"), a), (QStringList{"b", "--url=" + a, "100%"}));
-    EXPECT_EQ(ExpandDesktopExec(QStringLiteral("b \"say \\\"hi\\\"\""), a), (QStringList{"b", "say \"hi\"", a}));
+    EXPECT_EQ(ExpandDesktopExec(QStringLiteral("b %i %c --url=%U 100%%"), a),
+              (QStringList{"b", "--url=" + a, "100%"}));
+    EXPECT_EQ(ExpandDesktopExec(QStringLiteral("b \"say \\\"hi\\\"\""), a),
+              (QStringList{"b", "say \"hi\"", a}));
     EXPECT_EQ(ExpandDesktopExec(QStringLiteral("b %U"), QString()), QStringList{"b"});
 }
 

@@ -3,11 +3,10 @@
 #include "CryptoTestUtil.h"
 #include "crypto/Encryption.h"
 
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
-
-#include <cstdio>
 
 using namespace cryptotest;
 
