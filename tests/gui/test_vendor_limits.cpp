@@ -1,10 +1,10 @@
 // The vendor's services when they send more than they should, or try to
 // take the update check off https: each reply over its cap fails like any
 // failed request, quietly where the check is quiet.
-#include "app/AppConstants.h"
 #include "app/FMain.h"
+#include "brand/AppConstants.h"
 #include "components/HtmlView.h"
-#include "components/HttpClient.h"
+#include "net/HttpClient.h"
 #include "support/GuiHelpers.h"
 #include "support/HttpPeer.h"
 #include "support/TestFolders.h"
