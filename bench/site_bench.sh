@@ -161,7 +161,7 @@ wrk_case() {
   if [ "$counted" -lt "$good" ] || [ "$counted" -gt $((good + conns)) ] || [ "$doto" -ne "$dr" ]; then verdict=MISMATCH; fi
   [ "$failed" -gt 0 ] && verdict="$verdict, $failed FAILED"
   [ "$short" -gt 0 ] && verdict="$verdict, $short sales sent as visits (too few orders made)"
-  echo "$rate" >>"$WORK/rate-$name-$script"
+  echo "$rate" >>"$WORK/rate-$LABEL-$name-$script"
   printf '| %s | %s | %s | %s req/s | %s | %s (answered OK %s, counted %s) |\n' "$LABEL" "$name" "$script" "$rate" \
     "$((p99_us / 1000)) ms" "$verdict: $check" "$good" "$counted" >>"$WORK/track.md"
 }
@@ -239,8 +239,8 @@ track_runs() {
   printf '| %s | affiliates whose OTO sales differ from their sale rows after the load runs | %s |\n' "$LABEL" "$mismatched" >>"$WORK/setup.md"
   for name in "32 clients, mixed" "16 clients, one affiliate"; do
     printf '| %s | %s | track.php / probe | %s |\n' "$LABEL" "$name" \
-      "$(ratio "$(awk '{ s += $1 } END { print s }' "$WORK/rate-$name-track.php")" \
-        "$(awk '{ s += $1 } END { print s }' "$WORK/rate-$name-probe.php")")" >>"$WORK/ratios.md"
+      "$(ratio "$(awk '{ s += $1 } END { print s }' "$WORK/rate-$LABEL-$name-track.php")" \
+        "$(awk '{ s += $1 } END { print s }' "$WORK/rate-$LABEL-$name-probe.php")")" >>"$WORK/ratios.md"
   done
 
 }
