@@ -100,8 +100,6 @@ function tf_parse_record_id(string $text): int
 const TF_AFFILIATE_FIELDS = ['id', 'name', 'link_id', 'oto_sales', 'subscribers', 'visitors', 'unique_hits'];
 const TF_AFFILIATE_TEXT = [1, 2];
 
-// ---- the eight actions ------------------------------------------------------
-
 function tf_check_server(PDO $pdo): string
 {
     // Both tables must be there, not merely the connection. Not counted:

@@ -21,6 +21,19 @@ bool IsAscii(QByteArrayView Bytes)
     return true;
 }
 
+// In double quotes, each quote doubled; Prefix goes inside the quotes.
+void AppendQuoted(QByteArray& Out, QByteArrayView Prefix, QByteArrayView Utf8)
+{
+    Out.append('"');
+    Out.append(Prefix);
+    for (const char c : Utf8) {
+        if (c == '"')
+            Out.append('"');
+        Out.append(c);
+    }
+    Out.append('"');
+}
+
 void AppendCsvField(QByteArray& Out, QByteArrayView Utf8)
 {
     bool quote = false;
@@ -29,17 +42,10 @@ void AppendCsvField(QByteArray& Out, QByteArrayView Utf8)
             quote = true;
             break;
         }
-    if (!quote) {
+    if (quote)
+        AppendQuoted(Out, {}, Utf8);
+    else
         Out.append(Utf8);
-        return;
-    }
-    Out.append('"');
-    for (const char c : Utf8) {
-        if (c == '"')
-            Out.append('"');
-        Out.append(c);
-    }
-    Out.append('"');
 }
 
 // A text cell that starts like this would be taken by a spreadsheet for a
@@ -57,13 +63,7 @@ void AppendCsvText(QByteArray& Out, QByteArrayView Utf8)
         AppendCsvField(Out, Utf8);
         return;
     }
-    Out.append("\"'");
-    for (const char c : Utf8) {
-        if (c == '"')
-            Out.append('"');
-        Out.append(c);
-    }
-    Out.append('"');
+    AppendQuoted(Out, "'", Utf8);
 }
 
 // A cell's UTF-8 bytes as exported: a counter as its plain number, ASCII as
