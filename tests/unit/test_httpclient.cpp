@@ -320,14 +320,16 @@ TEST_F(HttpClientTest, RedirectBodiesAreNeverKept)
     ASSERT_TRUE(Client.Get(Peer.Url(QStringLiteral("/here")), body)) << Client.LastError().toStdString();
     EXPECT_EQ(body, "arrived");
 
-    // A redirect whose body never ends is left once its headers are in.
+    // A redirect whose body is far larger than any socket buffer is left once
+    // its headers are in. It is finite, so a client that drains it instead
+    // ends too and fails the count below rather than hanging the test.
     THttpPeer bomb;
     bomb.SetHandler([](const THttpRequest& r) {
         if (r.Target == "/there")
             return THttpAnswer::Text("arrived");
         THttpAnswer a = THttpAnswer::Redirect("/there");
         a.Chunked = true;
-        a.FillerSize = qint64(1) << 40;
+        a.FillerSize = qint64(2) << 30;
         return a;
     });
     QBuffer target;
@@ -338,8 +340,10 @@ TEST_F(HttpClientTest, RedirectBodiesAreNeverKept)
     ASSERT_TRUE(Client.Get(bomb.Url(QStringLiteral("/a")), target, 1024)) << Client.LastError().toStdString();
     EXPECT_EQ(target.data(), "arrived");
     EXPECT_EQ(bomb.Requests().size(), 4);
-    // What the peer pushed before the close reached it, and no more.
-    EXPECT_LT(bomb.BodyBytesSent(), qint64(32) << 20);
+    // What the peer pushed before the close reached it, and no more. How much
+    // that is depends on the socket buffers and on how busy the machine is
+    // (60 MB was seen under load), so the bound only tells leaving from draining.
+    EXPECT_LT(bomb.BodyBytesSent(), qint64(512) << 20);
 }
 
 TEST_F(HttpClientTest, ACapForOneRequestLeavesTheOthersTheirs)
