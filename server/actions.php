@@ -286,6 +286,17 @@ function tf_edit_affiliate(PDO $pdo, string $recordId, string $name, string $lin
     return 'OK';
 }
 
+// The extensions of the protocol that this script has, by name (see
+// docs/protocol.md). A control panel asks with action 20 and shows only what
+// the site can answer; an older script refuses the action.
+const TF_EXTENSIONS_VERSION = 1;
+const TF_EXTENSIONS = [];
+
+function tf_extensions(): string
+{
+    return '"' . TF_EXTENSIONS_VERSION . '","' . implode(' ', TF_EXTENSIONS) . '"^OK';
+}
+
 // The reply, or null for a list that has been sent already.
 function tf_dispatch(PDO $pdo, string $action): ?string
 {
@@ -298,6 +309,7 @@ function tf_dispatch(PDO $pdo, string $action): ?string
         '6' => tf_add_affiliate($pdo, tf_post('affname'), tf_post('afflinkid')),
         '7' => tf_get_affiliate($pdo, tf_post('affcod')),
         '8' => tf_edit_affiliate($pdo, tf_post('affcod'), tf_post('affname'), tf_post('afflinkid')),
+        '20' => tf_extensions(),
         default => throw new TfRefused('unknown action'),
     };
 }

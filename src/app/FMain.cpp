@@ -135,8 +135,10 @@ bool TfrmMain::SaveConnectionSettings()
 
 void TfrmMain::btnSimpleClick()
 {
-    if (RunSettingsDialog(this, Settings))
+    if (RunSettingsDialog(this, Settings)) {
         SaveConnectionSettings();
+        ForgetSiteExtensions();
+    }
 }
 
 void TfrmMain::OnRequestProgress(qint64 Done, qint64 Total)

@@ -81,6 +81,12 @@ public:
 
     // Tracking requests (none shows a message; the handlers do)
     bool CheckServer();
+    // Asks the site which protocol extensions it has (after a successful
+    // check), and shows the controls of those it has, hiding the others.
+    void LearnSiteExtensions();
+    void ForgetSiteExtensions();
+    void ApplySiteExtensions();
+    bool SiteHas(const QString& Extension) const { return SiteExtensions.contains(Extension); }
     bool DeleteAffiliates(const QString& Ids);
     bool LoadAffiliates();
     bool LoadSales(int QueryType, const QString& Ids);
@@ -201,7 +207,8 @@ private:
     std::unique_ptr<TTrackingClient> Tracking;
     TRequestGuard* Guard = nullptr;
     TSelectionBatcher* PagesSelection = nullptr;
-    int AppliedQueryType = 0; // the Show entry the sales list was last loaded for
+    int AppliedQueryType = 0;   // the Show entry the sales list was last loaded for
+    QStringList SiteExtensions; // what the site said it has when last asked
 
     // Controls, named as the operator's guide and the tests know them.
     QTabWidget* pgcPrinc = nullptr;

@@ -30,6 +30,22 @@ bool TfrmMain::CheckServer()
     return Tracking->CheckServer();
 }
 
+void TfrmMain::LearnSiteExtensions()
+{
+    SiteExtensions = Tracking->LoadExtensions();
+    ApplySiteExtensions();
+}
+
+// Another site may have other extensions: nothing is shown for them until
+// the next check has asked it.
+void TfrmMain::ForgetSiteExtensions()
+{
+    SiteExtensions.clear();
+    ApplySiteExtensions();
+}
+
+void TfrmMain::ApplySiteExtensions() {}
+
 void TfrmMain::SetTrackingReadTimeout(int Ms)
 {
     Tracking->SetReadTimeout(Ms);
@@ -170,8 +186,10 @@ void TfrmMain::btnRevfreshSegmentsClick()
 {
     if (Guard->Pending())
         return;
-    if (CheckServer())
-        LoadAffiliates();
+    if (!CheckServer())
+        return;
+    LearnSiteExtensions();
+    LoadAffiliates();
 }
 
 bool TfrmMain::DeleteAffiliates(const QString& Ids)

@@ -32,8 +32,10 @@ void TfrmMain::Timer1Timer()
     }
     if (!Closing)
         CheckForUpdates(true);
-    if (!Closing && CheckServer())
+    if (!Closing && CheckServer()) {
+        LearnSiteExtensions();
         LoadAffiliates();
+    }
     emit StartupSequenceDone();
 }
 

@@ -49,6 +49,11 @@ bool TTrackingClient::CheckServer()
     return IsOk(Send(CheckServerForm()));
 }
 
+QStringList TTrackingClient::LoadExtensions()
+{
+    return DecodeExtensions(Send(ExtensionsForm()));
+}
+
 bool TTrackingClient::DeleteAffiliates(const QString& Ids)
 {
     return IsOk(Send(DeleteAffiliatesForm(Ids)));

@@ -6,6 +6,7 @@
 #include "tracking/TrackingProtocol.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class THttpClient;
@@ -18,6 +19,9 @@ public:
     TTrackingClient(THttpClient& Http, std::function<QString()> SiteUrl);
 
     bool CheckServer();
+    // The protocol extensions the site has; none when it has none, is an
+    // older site, or the request failed.
+    QStringList LoadExtensions();
     bool DeleteAffiliates(const QString& Ids);
     TrackingProtocol::TListReply LoadAffiliates();
     // QueryType 0 to 3; Ids may be empty (the field is sent all the same).

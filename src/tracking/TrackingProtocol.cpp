@@ -2,6 +2,7 @@
 
 #include "util/UUtils.h"
 
+#include <QRegularExpression>
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -69,6 +70,21 @@ TFormFields EditAffiliateForm(const QString& RecordId, const QString& Name, cons
     return Form(QStringLiteral("8"), {{QStringLiteral("affcod"), RecordId},
                                       {QStringLiteral("affname"), TrimLow(Name)},
                                       {QStringLiteral("afflinkid"), TrimLow(AffiliateId)}});
+}
+
+TFormFields ExtensionsForm()
+{
+    return Form(QStringLiteral("20"));
+}
+
+QStringList DecodeExtensions(const QString& Reply)
+{
+    // Exactly "\"<version>\",\"<names>\"^OK"; anything else has none.
+    static const QRegularExpression record(QStringLiteral("^\"([1-9][0-9]{0,8})\",\"([a-z0-9 ]*)\"\\^OK\\z"));
+    const QRegularExpressionMatch m = record.match(Reply);
+    if (!m.hasMatch())
+        return {};
+    return m.captured(2).split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
 QString ReplyText(const QByteArray& Body)

@@ -42,6 +42,13 @@ TFormFields AddAffiliateForm(const QString& Name, const QString& AffiliateId);
 TFormFields GetAffiliateForm(const QString& RecordId);
 TFormFields EditAffiliateForm(const QString& RecordId, const QString& Name, const QString& AffiliateId);
 
+// The extensions of the protocol (docs/protocol.md): action 20, answered by
+// a site that has any with one record, its version and the names.
+TFormFields ExtensionsForm();
+// The names a site reported, or none for any other reply (an older site
+// refuses the action, a failed request is "BAD").
+QStringList DecodeExtensions(const QString& Reply);
+
 // A reply body as text (the system's 8-bit code page).
 QString ReplyText(const QByteArray& Body);
 

@@ -1,6 +1,7 @@
 // The reference actions.php over HTTP on both databases: each action, the
 // exact reply bytes, and what it refuses.
 #include "SiteFixture.h"
+#include "tracking/TrackingProtocol.h"
 
 #include <gtest/gtest.h>
 
@@ -212,6 +213,14 @@ TEST_P(Actions, SeparatorsWrittenByOtherScriptsAreBlankedInReplies)
     const QByteArray a = Add("Ann", "annb");
     const QByteArray s = AddSale(a, "ORD,7^\"x\"\r\nend");
     EXPECT_EQ(Body("4", {{"querytype", "3"}, {"reftype", ""}}), Rec({s, "Ann", "ORD 7  x   end"}) + "OK");
+}
+
+TEST_P(Actions, ExtensionsAreOneRecordTheProgramReads)
+{
+    const QStringList names = TrackingProtocol::DecodeExtensions(QString::fromLatin1(Body("20")));
+    for (const QString& name : names)
+        EXPECT_TRUE(QStringList({"history", "changes"}).contains(name)) << name.toStdString();
+    EXPECT_TRUE(Body("20").endsWith("\"^OK")) << Body("20").constData();
 }
 
 TEST_P(Actions, UnknownOrMissingActionNeverAnswersOK)

@@ -62,8 +62,9 @@ struct ListsWindow : TMainWindowTest {
 TEST_F(ListsWindow, StartupChecksTheSiteAndFillsTheAffiliatesInNameOrder)
 {
     Open();
-    // No brand: no news. The update check asks for its descriptor quietly.
-    EXPECT_EQ(Actions(), (QList<QByteArray>{"GET", "1", "3"}));
+    // No brand: no news. The update check asks for its descriptor quietly;
+    // after the check the site is asked for its extensions.
+    EXPECT_EQ(Actions(), (QList<QByteArray>{"GET", "1", "20", "3"}));
     EXPECT_TRUE(Site.Requests()[0].Target.endsWith("/liveupdate/tallyfair/mainappupdate.inf"));
     EXPECT_FALSE(Folder.Exists(QStringLiteral("mainappupdate.inf")));
     EXPECT_TRUE(Site.Requests()[1].Target.endsWith("/site/actions.php"));
@@ -211,7 +212,7 @@ TEST_F(ListsWindow, WhileARequestRunsTheMainPageTakesNoInputAndTheGaugeWorks)
     probe.start(150);
     Click(Control<QPushButton>("btnRevfreshSegments"));
     probe.stop();
-    EXPECT_EQ(Actions(before), (QList<QByteArray>{"1", "3"}));
+    EXPECT_EQ(Actions(before), (QList<QByteArray>{"1", "20", "3"}));
     EXPECT_TRUE(sawBusyGauge);
     EXPECT_EQ(gauge->value(), 0);
     EXPECT_FALSE(RequestRunning(*Window));

@@ -291,8 +291,8 @@ TEST_F(ToolsWindow, RefreshKeyReloadsTheFocusedListAndNothingWhileARequestRuns)
     before = int(Site.Requests().size());
     Pages()->setFocus();
     Key(Qt::Key_F5);
-    ASSERT_TRUE(WaitFor([&] { return Site.Requests().size() == before + 2; }));
-    EXPECT_EQ(FormField(Site.Requests()[before + 1], "action"), "3");
+    ASSERT_TRUE(WaitFor([&] { return Site.Requests().size() == before + 3; }));
+    EXPECT_EQ(FormField(Site.Requests()[before + 2], "action"), "3");
     DelayMs = 600;
     before = int(Site.Requests().size());
     // The keys come while the sales request waits for its reply (inside

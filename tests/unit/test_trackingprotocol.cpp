@@ -83,6 +83,18 @@ TEST(TrackingReplies, SimpleRepliesCompareExactly)
     EXPECT_FALSE(ContainsOk(FailedReply));
 }
 
+TEST(TrackingReplies, ExtensionsOnlyFromTheirExactRecord)
+{
+    EXPECT_EQ(DecodeExtensions("\"1\",\"history changes\"^OK"), (QStringList{"history", "changes"}));
+    EXPECT_EQ(DecodeExtensions("\"2\",\"\"^OK"), QStringList{});
+    // An older site's refusal, a failure, a list, or a record with more or
+    // other fields: no extensions, whatever words they hold.
+    for (const char* r :
+         {"REFUSED", "BAD", "OK", "\"1\",\"history\"^OK\n", "\"1\",\"history\",\"x\"^OK",
+          "\"0\",\"history\"^OK", "\"1\",\"History\"^OK", "\"1\",\"history\"^\"1\",\"changes\"^OK"})
+        EXPECT_EQ(DecodeExtensions(QString::fromLatin1(r)), QStringList{}) << r;
+}
+
 TEST(TrackingReplies, AddAndEditResults)
 {
     EXPECT_EQ(AddResult("OK"), srSaved);
