@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QWidget>
 
 namespace
@@ -17,6 +18,9 @@ bool IsInput(const QEvent* Event)
     case QEvent::MouseButtonDblClick:
     case QEvent::Wheel:
         return true;
+    case QEvent::MouseMove:
+        // A list selects what a held button is dragged over; hovering is free.
+        return static_cast<const QMouseEvent*>(Event)->buttons() != Qt::NoButton;
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
         // Every key, Tab and Backtab too: a list would move its current row
@@ -29,7 +33,16 @@ bool IsInput(const QEvent* Event)
 
 } // namespace
 
-TRequestGuard::TRequestGuard(const THttpClient& client, QObject* parent) : QObject(parent), Client(&client)
+TRequestGuard::TRequestGuard(const THttpClient& client, QObject* parent)
+    // The client and the guard both belong to the window, and the window's
+    // children are deleted one after the other: while the client goes, the
+    // guard still sees the events that its destruction sends.
+    : TRequestGuard([c = QPointer<const THttpClient>(&client)] { return c && c->Busy(); }, parent)
+{
+}
+
+TRequestGuard::TRequestGuard(std::function<bool()> pending, QObject* parent)
+    : QObject(parent), IsPending(std::move(pending))
 {
     qApp->installEventFilter(this);
 }
@@ -41,7 +54,7 @@ TRequestGuard::~TRequestGuard()
 
 bool TRequestGuard::Pending() const
 {
-    return Client && Client->Busy();
+    return IsPending && IsPending();
 }
 
 void TRequestGuard::Protect(QWidget* Control)
@@ -52,7 +65,7 @@ void TRequestGuard::Protect(QWidget* Control)
 
 bool TRequestGuard::Refuses(const QObject* Watched, const QEvent* Event) const
 {
-    if (!Pending() || !IsInput(Event))
+    if (!IsInput(Event) || !Pending())
         return false;
     for (const QObject* o = Watched; o; o = o->parent())
         for (const QPointer<QWidget>& control : Controls)

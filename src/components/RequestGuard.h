@@ -10,9 +10,14 @@
 // row, a box its entry) instead of changing without effect. Everything
 // else in the window keeps working: Settings, About, the links, the banner,
 // the find field, moving and resizing, and Esc, which abandons the request.
+//
+// The main window's guard watches its HTTP client; a dialog that fetches
+// through a service of the main window (the News window) says itself when
+// its request runs.
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <functional>
 
 class QEvent;
 class QWidget;
@@ -22,13 +27,16 @@ class TRequestGuard : public QObject
 {
     Q_OBJECT
 public:
-    // Watches the application's input while it lives.
+    // Watches the application's input while it lives; a request is pending
+    // while Client is busy, or while Pending says so.
     TRequestGuard(const THttpClient& Client, QObject* parent);
+    TRequestGuard(std::function<bool()> Pending, QObject* parent);
     ~TRequestGuard() override;
 
     bool Pending() const;
     // Mouse, wheel and key input to Control and to everything inside it
-    // (a list's viewport, a box's popup) is refused while Pending().
+    // (a list's viewport, a box's popup) is refused while Pending(): clicks,
+    // drags with a button held, the wheel, and every key but Esc.
     void Protect(QWidget* Control);
     // Whether this input to Watched is refused now.
     bool Refuses(const QObject* Watched, const QEvent* Event) const;
@@ -37,9 +45,6 @@ protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
-    // The client and the guard both belong to the window, and the window's
-    // children are deleted one after the other: while the client goes, the
-    // guard still sees the events that its destruction sends.
-    QPointer<const THttpClient> Client;
+    std::function<bool()> IsPending;
     QList<QPointer<QWidget>> Controls;
 };

@@ -2,7 +2,7 @@
 
 #include "components/HtmlView.h"
 #include "components/MessageBox.h"
-#include "vendor/GuardedTreeWidget.h"
+#include "components/RequestGuard.h"
 
 #include <QFrame>
 #include <QGuiApplication>
@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QSplitter>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace
@@ -64,7 +65,7 @@ void TfrmNews::CreateControls()
     auto* fill = new QHBoxLayout(panTop);
     fill->setContentsMargins(0, 0, 0, 0);
 
-    lvwItems = new TGuardedTreeWidget(panTop);
+    lvwItems = new QTreeWidget(panTop);
     lvwItems->setObjectName(QStringLiteral("lvwItems"));
     lvwItems->setColumnCount(2);
     lvwItems->setHeaderLabels({QStringLiteral("News Title"), QStringLiteral("Published")});
@@ -87,12 +88,13 @@ void TfrmNews::CreateControls()
     for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
         palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
     lvwItems->setPalette(palette);
-    lvwItems->CanChange = [this] { return lvwItemsChanging(); };
+    // While a body loads, clicks, drags and keys leave the list as it is, so
+    // that the row marked is the one whose body is coming. Esc and Close
+    // still end the window.
+    Guard = std::make_unique<TRequestGuard>([this] { return !lvwItemsChanging(); }, nullptr);
+    Guard->Protect(lvwItems);
     fill->addWidget(lvwItems);
-    // Straight from the selection model: the list's own itemSelectionChanged
-    // stays tied to the model it was built with.
-    connect(lvwItems->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &TfrmNews::lvwItemsChange);
+    connect(lvwItems, &QTreeWidget::itemSelectionChanged, this, &TfrmNews::lvwItemsChange);
 
     prfEditorNews = new THtmlView(Splitter1);
     prfEditorNews->setObjectName(QStringLiteral("prfEditorNews"));

@@ -9,13 +9,15 @@
 #include <QByteArray>
 #include <QDialog>
 #include <functional>
+#include <memory>
 
 class QFrame;
 class QPushButton;
 class QSplitter;
-class TGuardedTreeWidget;
+class QTreeWidget;
 class THtmlView;
 class TMessageBox;
+class TRequestGuard;
 
 // What the window needs from the main window: the shared HTTP client and
 // the brand file. The window builds the request and reads the reply itself.
@@ -44,7 +46,9 @@ public:
 
     void FormShow();
     void lvwItemsChange();
-    bool lvwItemsChanging() const; // true when the selection may change
+    // True when the selection may change: not while a body is on its way.
+    // The request guard asks it for every input to the list.
+    bool lvwItemsChanging() const;
     void btnExitClick();
 
     // Posts the details request; on success Body is the item's HTML source
@@ -52,8 +56,6 @@ public:
     // been reported.
     bool FetchNewsDetails(const QString& PublID, const QString& ProdCode, const QString& ProdType,
                           const QString& NewsTarget, const QString& NewsId, QByteArray& Body);
-
-    bool IsBusy() const { return Busy; }
 
     void done(int r) override;
 
@@ -70,9 +72,11 @@ private:
     TNewsWindowServices Services;
     bool Busy = false;
     bool ClosedDuringFetch = false;
+    // Goes before the members it asks about (Busy) and before the controls.
+    std::unique_ptr<TRequestGuard> Guard;
 
     QFrame* panTop = nullptr;
-    TGuardedTreeWidget* lvwItems = nullptr;
+    QTreeWidget* lvwItems = nullptr;
     QSplitter* Splitter1 = nullptr;
     THtmlView* prfEditorNews = nullptr;
     QFrame* panBottom = nullptr;

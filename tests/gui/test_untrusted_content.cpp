@@ -12,13 +12,13 @@
 #include "util/FileCrypt.h"
 #include "vendor/FAbout.h"
 #include "vendor/FNews.h"
-#include "vendor/GuardedTreeWidget.h"
 
 #include <QApplication>
 #include <QBuffer>
 #include <QImage>
 #include <QLabel>
 #include <QTest>
+#include <QTreeWidget>
 #include <atomic>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -221,7 +221,7 @@ TEST_F(UntrustedContent, ANewsBodyOpensNothing)
     TfrmNews news({QStringLiteral("7^Trap^today")}, brand, msg, services);
     news.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&news));
-    auto* list = Find<TGuardedTreeWidget>(&news, "lvwItems");
+    auto* list = Find<QTreeWidget>(&news, "lvwItems");
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                       list->visualItemRect(list->topLevelItem(0)).center());
     auto* view = Find<THtmlView>(&news, "prfEditorNews");
