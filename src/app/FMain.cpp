@@ -47,8 +47,9 @@ TfrmMain::TfrmMain(const TAppEnvironment& env, QWidget* parent) : QWidget(parent
     // The tracking requests set their own read time-out; the ones that may
     // come first (the start-up news and update checks) get the same, so a
     // vendor server that never answers cannot hold the window busy for ever.
-    IdHTTP1->SetReadTimeout(TrackingProtocol::ReadTimeoutMs);
+    IdHTTP1->SetReadTimeout(Env.ReadTimeoutMs);
     Tracking = std::make_unique<TTrackingClient>(*IdHTTP1, [this] { return Settings.SiteUrl; });
+    Tracking->SetReadTimeout(Env.ReadTimeoutMs);
     Guard = new TRequestGuard(*IdHTTP1, this);
     // Keys are looked at before any control of the window gets them, the
     // dialogs' closing too (see eventFilter).

@@ -90,8 +90,6 @@ public:
     bool DeleteAffiliates(const QString& Ids);
     bool LoadAffiliates();
     bool LoadSales(int QueryType, const QString& Ids);
-    // The read time-out every tracking request sets on IdHTTP1 (60 s as made).
-    void SetTrackingReadTimeout(int Ms);
     // The reply's rows move into the list.
     void FillAffiliates(TrackingProtocol::TListReply Reply);
     void FillSales(TrackingProtocol::TListReply Reply);

@@ -46,11 +46,6 @@ void TfrmMain::ForgetSiteExtensions()
 
 void TfrmMain::ApplySiteExtensions() {}
 
-void TfrmMain::SetTrackingReadTimeout(int Ms)
-{
-    Tracking->SetReadTimeout(Ms);
-}
-
 bool TfrmMain::LoadAffiliates()
 {
     MainStatusPanel->setText(QStringLiteral("Getting data..."));

@@ -32,22 +32,25 @@ public:
     ~THttpClient() override;
 
     // Longest wait for the connection or for the next bytes of a reply, in
-    // milliseconds; 0 waits for ever (the setting as created).
+    // milliseconds; 0 waits for ever (the setting as created). The program
+    // never reads it back; the tracking client's tests do, to see the 60 s
+    // each tracking request leaves in force without waiting them out.
     void SetReadTimeout(int Ms);
     int ReadTimeout() const { return ReadTimeoutMs; }
 
     // A reply body larger than this fails instead of filling memory: the
-    // cap of every request that names none of its own. The bodies of the
-    // redirects on the way are not read.
+    // cap of every request that names none of its own (DefaultMaxBodySize
+    // as made). The bodies of the redirects on the way are not read. The
+    // program keeps the default; the client's tests lower it to show that a
+    // request naming no cap is capped at all, which 256 MB makes too slow.
     void SetMaxBodySize(qint64 Bytes);
-    qint64 MaxBodySize() const { return MaxBody; }
 
     // Certificate authorities trusted besides the system's ones.
     void AddTrustedCertificates(const QList<QSslCertificate>& Certificates);
 
     // GET Url; the body goes into Body (emptied first) or is written to
     // Target as it arrives. False on any failure. Limit caps this one
-    // request; below 0 it is MaxBodySize().
+    // request; below 0 it is the cap set by SetMaxBodySize.
     bool Get(const QString& Url, QByteArray& Body, qint64 Limit = -1);
     bool Get(const QString& Url, QIODevice& Target, qint64 Limit = -1);
 
@@ -64,7 +67,11 @@ public:
     void Disconnect();
 
     // What the last request met: a readable failure text (empty after
-    // success) and the final HTTP status (0 when no reply came).
+    // success) and the final HTTP status (0 when no reply came). The
+    // windows show their own fixed texts, so only the client's tests read
+    // these; they stay because the result folds a time-out, a refused
+    // address, an error status and a cut-off reply into one false, and
+    // those tests must tell which path failed.
     QString LastError() const { return LastErrorText; }
     int LastStatus() const { return LastStatusCode; }
 

@@ -74,8 +74,6 @@ public:
     // The rows in the order the list has unsorted: ascending by the first
     // column, equal names as the reply brought them.
     QList<int> InNameOrder(QList<int> Rows) const;
-    int SortColumn() const { return SortedBy; }
-    Qt::SortOrder SortOrder() const { return SortedOrder; }
 
 protected:
     // Cleaning has one entry per field: the id, then one per column.

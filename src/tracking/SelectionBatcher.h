@@ -23,10 +23,6 @@ public:
     // Watches View's selection model; make it after the view got its model.
     explicit TSelectionBatcher(QAbstractItemView* ListView);
 
-    bool IsPending() const { return Pending; }
-    // Delivers a notification that is waiting, at once.
-    void Flush();
-
 signals:
     // RowsSelected: at least one row became selected by the action and some
     // row is still selected. False when the action only unselected rows.
@@ -39,6 +35,8 @@ private:
     void Hook();
     void OnSelectionChanged(const QItemSelection& Selected, const QItemSelection& Deselected);
     void Deliver();
+    // Delivers a notification that is waiting, at once.
+    void Flush();
     void Mute() { Muted = true; }
     void Unmute() { Muted = false; }
 

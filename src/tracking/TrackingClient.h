@@ -34,7 +34,6 @@ public:
     // What each request sets as the client's read time-out; 60 s unless
     // changed (a test, or a caller that knows its site is slow or quick).
     void SetReadTimeout(int Ms) { TimeoutMs = Ms; }
-    int ReadTimeout() const { return TimeoutMs; }
 
     // The reply text of the last request ("BAD" when it failed); empty
     // after a list longer than MaxKeptReply bytes, which is not kept twice.

@@ -93,6 +93,7 @@ struct FaultyWindow : TMainWindowTest {
 
 TEST_F(FaultyWindow, AHangingSiteIsGivenUpAfterTheTrackingTimeOut)
 {
+    ReadTimeoutMs = 1500;
     OpenOnGoodList();
     TModalPilot pilot;
     ListAnswer = [](const THttpRequest&) {
@@ -105,24 +106,13 @@ TEST_F(FaultyWindow, AHangingSiteIsGivenUpAfterTheTrackingTimeOut)
     // request puts back its own.
     Window->IdHTTP1->SetReadTimeout(300);
     bool stillWaiting = false;
-    int timeoutInForce = 0;
-    QTimer::singleShot(2500, Window.get(), [&] {
-        stillWaiting = RequestRunning(*Window);
-        timeoutInForce = Window->IdHTTP1->ReadTimeout();
-        Window->IdHTTP1->Disconnect();
-    });
-    Refresh();
-    EXPECT_TRUE(stillWaiting);
-    EXPECT_EQ(timeoutInForce, 60000);
-    ExpectListAsAtStart();
-
-    Window->SetTrackingReadTimeout(1500);
+    QTimer::singleShot(900, Window.get(), [&] { stillWaiting = RequestRunning(*Window); });
     const int before = ListRequests();
     const qint64 took = Refresh();
+    EXPECT_TRUE(stillWaiting);
     EXPECT_EQ(ListRequests(), before + 1);
     EXPECT_GE(took, 1400);
     EXPECT_LT(took, 30000);
-    EXPECT_EQ(Window->IdHTTP1->ReadTimeout(), 1500);
     ExpectListAsAtStart();
     EXPECT_TRUE(pilot.Messages.isEmpty()) << pilot.Messages.join(QLatin1Char('|')).toStdString();
     EXPECT_TRUE(pilot.Unexpected.isEmpty());

@@ -146,10 +146,9 @@ TEST_F(VendorWindow, ANewsServerThatNeverAnswersDoesNotStallTheStart)
         a.Hang = true;
         return a;
     });
-    Make();
     // Bounded from the start, before any tracking request has run.
-    EXPECT_EQ(Window->IdHTTP1->ReadTimeout(), 60000);
-    Window->IdHTTP1->SetReadTimeout(400);
+    ReadTimeoutMs = 400;
+    Make();
     TModalPilot pilot;
     ASSERT_TRUE(ShowUntilStarted(*Window, 15000));
     EXPECT_FALSE(RequestRunning(*Window));

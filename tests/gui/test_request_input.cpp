@@ -38,9 +38,9 @@ struct HangingSite : TMainWindowTest {
             return THttpAnswer::Text("OK");
         });
         PointSettingsAtSite();
-        Open();
         // Without a way out the test would wait this long, then fail.
-        Window->SetTrackingReadTimeout(15000);
+        ReadTimeoutMs = 15000;
+        Open();
     }
     // Delete All against a site that never answers the deletion; Act runs
     // once while the request is pending. How long the click took.

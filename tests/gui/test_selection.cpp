@@ -142,7 +142,6 @@ TEST_F(SelectionTest, ADragIsOneActionEndingAtTheRelease)
     QTest::mouseMove(View.viewport(), RowPoint(3));
     Settle();
     EXPECT_TRUE(Notes.isEmpty()) << "nothing while the button is down";
-    EXPECT_TRUE(Batcher->IsPending());
     QTest::mouseRelease(View.viewport(), Qt::LeftButton, {}, RowPoint(3));
     Settle();
     EXPECT_EQ(Notes, QList<bool>({true}));
@@ -169,7 +168,12 @@ TEST_F(SelectionTest, SortingAndRefillingAreNotTheOperatorsChoice)
         QPoint(View.horizontalHeader()->sectionViewportPosition(TAffiliatesModel::colName) + 5, 5));
     Settle();
     EXPECT_TRUE(Notes.isEmpty());
-    EXPECT_EQ(Model.SortColumn(), int(TAffiliatesModel::colName));
+    QStringList names;
+    for (int r = 0; r < Model.rowCount(); ++r)
+        names << Model.TextAt(r, TAffiliatesModel::colName);
+    EXPECT_TRUE(names == QStringList({"adam", "bea", "carl", "dora", "eve"}) ||
+                names == QStringList({"eve", "dora", "carl", "bea", "adam"}))
+        << names.join(QLatin1Char(',')).toStdString();
 
     Model.SetRows(tftest::Records(7, {Affiliate("60", "fay", "1")}));
     Settle();
@@ -198,17 +202,6 @@ TEST_F(SelectionTest, KeyboardSelectionNotifiesPerKey)
     Settle();
     EXPECT_EQ(Notes, QList<bool>({true}));
     EXPECT_EQ(Ids(), "10,20,30,40,50");
-}
-
-TEST_F(SelectionTest, FlushDeliversAtOnce)
-{
-    View.selectRow(2);
-    ASSERT_TRUE(Batcher->IsPending());
-    Batcher->Flush();
-    EXPECT_EQ(Notes, QList<bool>({true}));
-    EXPECT_FALSE(Batcher->IsPending());
-    Settle();
-    EXPECT_EQ(Notes.size(), 1);
 }
 
 } // namespace

@@ -18,6 +18,8 @@ struct TMainWindowTest : ::testing::Test {
     TDataFolder Folder;
     THttpPeer Site;
     std::unique_ptr<TfrmMain> Window;
+    // How long the window's requests wait for the site (set before Make).
+    int ReadTimeoutMs = TrackingProtocol::ReadTimeoutMs;
 
     // hsettings.dat naming the site: the peer's /site folder unless given.
     void PointSettingsAtSite(const QString& Url = {}) const
@@ -38,6 +40,7 @@ struct TMainWindowTest : ::testing::Test {
         TAppEnvironment env;
         env.DataDir = Folder.Path();
         env.UpdateBaseURL = Site.Url(QStringLiteral("/liveupdate/tallyfair/"));
+        env.ReadTimeoutMs = ReadTimeoutMs;
         Window = std::make_unique<TfrmMain>(env);
     }
     template <class T> T* Control(const char* name) { return Find<T>(Window.get(), name); }

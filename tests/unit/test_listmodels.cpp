@@ -155,10 +155,12 @@ TEST_F(AffiliatesModelTest, CounterColumnsSortByValueTextColumnsByText)
     Model.sort(Col::colAffiliateId, Qt::AscendingOrder);
     EXPECT_EQ(Column(Model, Col::colAffiliateId), QStringList({"id10", "id100", "ID2", "id9", "idx"}));
 
-    // No column: back to the name order.
+    // No column: back to the name order, which the next fill keeps.
     Model.sort(-1);
     EXPECT_EQ(Column(Model, Col::colName), QStringList({"a", "b", "c", "d", "e"}));
-    EXPECT_EQ(Model.SortColumn(), -1);
+    Model.SetRows(Records(
+        7, {Affiliate("6", "g", "id0", "0", "0", "0", "0"), Affiliate("7", "f", "id1", "0", "0", "0", "0")}));
+    EXPECT_EQ(Column(Model, Col::colName), QStringList({"f", "g"}));
 }
 
 TEST_F(AffiliatesModelTest, EqualCountersStandInNameOrderEitherWay)
