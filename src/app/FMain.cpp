@@ -3,9 +3,11 @@
 #include "components/BalloonHint.h"
 #include "components/ClickLabel.h"
 #include "components/FindEdit.h"
+#include "components/FocusReturn.h"
 #include "components/HtmlView.h"
 #include "components/MessageBox.h"
 #include "components/RequestGuard.h"
+#include "components/WindowKeys.h"
 #include "net/HttpClient.h"
 #include "settings/FSettings.h"
 #include "tracking/SelectionBatcher.h"
@@ -16,7 +18,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDialog>
 #include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
@@ -51,9 +52,11 @@ TfrmMain::TfrmMain(const TAppEnvironment& env, QWidget* parent) : QWidget(parent
     Tracking = std::make_unique<TTrackingClient>(*IdHTTP1, [this] { return Settings.SiteUrl; });
     Tracking->SetReadTimeout(Env.ReadTimeoutMs);
     Guard = new TRequestGuard(*IdHTTP1, this);
-    // Keys are looked at before any control of the window gets them, the
-    // dialogs' closing too (see eventFilter).
-    qApp->installEventFilter(this);
+    // Made after the guard, so they see a key before it does: Esc must
+    // reach HandleKey while a request runs.
+    WindowKeys =
+        std::make_unique<TWindowKeys>(this, [this](QWidget* w, QKeyEvent* e) { return HandleKey(w, e); });
+    FocusReturn = std::make_unique<TFocusReturn>(this, [this] { FocusAffiliates(); });
 
     ConnectHandlers();
     FormCreate();
@@ -61,7 +64,9 @@ TfrmMain::TfrmMain(const TAppEnvironment& env, QWidget* parent) : QWidget(parent
 
 TfrmMain::~TfrmMain()
 {
-    qApp->removeEventFilter(this);
+    // Before the controls go: neither may look at them any more.
+    WindowKeys.reset();
+    FocusReturn.reset();
     FormDestroy();
 }
 
@@ -163,14 +168,11 @@ void TfrmMain::OnRequestBusy(bool Busy)
     MainGauge->setValue(0);
 }
 
-bool TfrmMain::HandleKey(QObject* Watched, QKeyEvent* Event)
+bool TfrmMain::HandleKey(QWidget* Receiver, QKeyEvent* Event)
 {
-    auto* widget = qobject_cast<QWidget*>(Watched);
-    if (!widget || widget->window() != this)
-        return false;
     // Esc in a find field that holds text clears it first; the next Esc
     // abandons the request.
-    const bool findClears = widget == edtFind && !edtFind->text().isEmpty();
+    const bool findClears = Receiver == edtFind && !edtFind->text().isEmpty();
     if (Event->key() == Qt::Key_Escape && Guard->Pending() && !findClears) {
         btnStopClick();
         return true;
@@ -315,20 +317,4 @@ void TfrmMain::closeEvent(QCloseEvent* e)
 {
     FormClose();
     e->accept();
-}
-
-bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::KeyPress && HandleKey(watched, static_cast<QKeyEvent*>(event)))
-        return true;
-    // A dialog of this window closed: the keyboard goes back to the list
-    // rather than to the button that opened it. The window keeps the focus
-    // widget while inactive and gives it the focus when it is active again.
-    if (event->type() == QEvent::Hide) {
-        auto* dialog = qobject_cast<QDialog*>(watched);
-        if (dialog && dialog->isWindow() && dialog->parentWidget() &&
-            dialog->parentWidget()->window() == this)
-            FocusAffiliates();
-    }
-    return QWidget::eventFilter(watched, event);
 }

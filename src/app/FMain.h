@@ -27,6 +27,7 @@ class QTimer;
 class QToolButton;
 class TClickLabel;
 class TFindEdit;
+class TFocusReturn;
 class THtmlView;
 class TLinkLabel;
 class TMessageBox;
@@ -37,6 +38,7 @@ class TBalloonHint;
 class THttpClient;
 class TSelectionBatcher;
 class TTrackingClient;
+class TWindowKeys;
 
 class TfrmMain : public QWidget
 {
@@ -161,9 +163,6 @@ protected:
     void showEvent(QShowEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
-    // Keys of the whole window, seen before any control: Esc abandons the
-    // pending request, Enter on the welcome page presses its button.
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildLayout();
@@ -180,7 +179,9 @@ private:
     void ConnectHandlers();
     void OnRequestProgress(qint64 Done, qint64 Total);
     void OnRequestBusy(bool Busy);
-    bool HandleKey(QObject* Watched, QKeyEvent* Event);
+    // Keys of the whole window, seen before any control: Esc abandons the
+    // pending request, Enter on the welcome page presses its button.
+    bool HandleKey(QWidget* Receiver, QKeyEvent* Event);
     // The keyboard starts on the affiliates list: at start, after the
     // welcome page and whenever a dialog of this window has closed.
     void FocusAffiliates();
@@ -204,6 +205,8 @@ private:
     bool Closing = false; // FormClose ran: pending handlers finish quietly
     std::unique_ptr<TTrackingClient> Tracking;
     TRequestGuard* Guard = nullptr;
+    std::unique_ptr<TWindowKeys> WindowKeys;   // hands HandleKey the window's keys
+    std::unique_ptr<TFocusReturn> FocusReturn; // FocusAffiliates after each dialog
     TSelectionBatcher* PagesSelection = nullptr;
     int AppliedQueryType = 0;   // the Show entry the sales list was last loaded for
     QStringList SiteExtensions; // what the site said it has when last asked

@@ -51,7 +51,7 @@ bool TfrmMain::LoadAffiliates()
     MainStatusPanel->setText(QStringLiteral("Getting data..."));
     TListReply reply = Tracking->LoadAffiliates();
     const bool succeeded = reply.Succeeded();
-    if (reply.Outcome != TListOutcome::NoOk)
+    if (reply.EmptiesList())
         FillAffiliates(std::move(reply));
     MainStatusPanel->clear();
     return succeeded;
@@ -62,7 +62,7 @@ bool TfrmMain::LoadSales(int QueryType, const QString& Ids)
     MainStatusPanel->setText(QStringLiteral("Getting data..."));
     TListReply reply = Tracking->LoadSales(QueryType, Ids);
     const bool succeeded = reply.Succeeded();
-    if (reply.Outcome != TListOutcome::NoOk)
+    if (reply.EmptiesList())
         FillSales(std::move(reply));
     MainStatusPanel->clear();
     return succeeded;
