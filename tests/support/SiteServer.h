@@ -4,6 +4,16 @@
 // temporary folder, or over an SQLite file for speed. Everything listens on
 // 127.0.0.1 on free ports and is killed by Stop() or the destructor. The
 // site's secret file is made by its own upgrade.php, as an operator makes it.
+//
+// What it shares with the scripts is what decides how the site behaves:
+// MariaDB is started by scripts/mariadb.sh, as scripts/stack.sh starts it,
+// and PHP's server runs behind scripts/site-router.php, as scripts/site.sh
+// runs it. It does not call site.sh itself, which is made for an operator:
+// it never runs the server as a root caller (so it would hand this private
+// folder to another user), makes a fresh demo database on every start
+// (tests restart the web server over the same, empty, database), leaves the
+// server running detached (here it dies with the test), and takes neither
+// php.ini settings nor a worker count.
 #include <QByteArray>
 #include <QList>
 #include <QNetworkAccessManager>
