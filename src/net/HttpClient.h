@@ -45,7 +45,9 @@ public:
     // request naming no cap is capped at all, which 256 MB makes too slow.
     void SetMaxBodySize(qint64 Bytes);
 
-    // Certificate authorities trusted besides the system's ones.
+    // Certificate authorities trusted besides the system's ones. The program
+    // trusts the system's alone; the tests add their own authority to talk
+    // TLS with a peer on 127.0.0.1 without touching the system's store.
     void AddTrustedCertificates(const QList<QSslCertificate>& Certificates);
 
     // GET Url; the body goes into Body (emptied first) or is written to

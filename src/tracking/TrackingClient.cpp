@@ -20,16 +20,12 @@ QByteArray TTrackingClient::Post(const TFormFields& Form)
 
 QString TTrackingClient::Send(const TFormFields& Form)
 {
-    Reply = ReplyText(Post(Form));
-    return Reply;
+    return ReplyText(Post(Form));
 }
 
 TListReply TTrackingClient::LoadList(const TFormFields& Form, int FieldCount)
 {
-    const QByteArray body = Post(Form);
-    // A list can run to tens of megabytes; its text is kept only when short.
-    Reply = body.size() <= MaxKeptReply ? ReplyText(body) : QString();
-    return DecodeList(body, FieldCount);
+    return DecodeList(Post(Form), FieldCount);
 }
 
 // Adding and editing first fetch the script plainly (the reply is not
@@ -38,10 +34,7 @@ bool TTrackingClient::Touch()
 {
     Http.SetReadTimeout(TimeoutMs);
     QByteArray ignored;
-    if (Http.Get(ScriptUrl(SiteUrl()), ignored))
-        return true;
-    Reply = FailedReply;
-    return false;
+    return Http.Get(ScriptUrl(SiteUrl()), ignored);
 }
 
 bool TTrackingClient::CheckServer()

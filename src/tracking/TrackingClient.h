@@ -35,11 +35,6 @@ public:
     // changed (a test, or a caller that knows its site is slow or quick).
     void SetReadTimeout(int Ms) { TimeoutMs = Ms; }
 
-    // The reply text of the last request ("BAD" when it failed); empty
-    // after a list longer than MaxKeptReply bytes, which is not kept twice.
-    QString LastReply() const { return Reply; }
-    static constexpr qsizetype MaxKeptReply = 64 * 1024;
-
 private:
     // The reply's body, or "BAD" when the request failed.
     QByteArray Post(const TFormFields& Form);
@@ -49,6 +44,5 @@ private:
 
     THttpClient& Http;
     std::function<QString()> SiteUrl;
-    QString Reply;
     int TimeoutMs = TrackingProtocol::ReadTimeoutMs;
 };

@@ -154,7 +154,7 @@ bool TfrmNews::lvwItemsChanging() const
 void TfrmNews::lvwItemsChange()
 {
     const QList<QTreeWidgetItem*> selected = lvwItems->selectedItems();
-    if (selected.isEmpty() || Busy)
+    if (selected.isEmpty() || Guard->Pending())
         return;
     const QString newsId = selected.first()->data(0, NewsIdRole).toString();
     const std::optional<TNewsTier> tier = SelectNewsTier(Brand);
