@@ -339,40 +339,47 @@ TEST_F(NewsWindowTest, SelectionStaysPutWhileABodyIsOnItsWay)
     EXPECT_EQ(Service.Saved, (QStringList{"7", "3"}));
 }
 
-TEST_F(NewsWindowTest, CloseDuringAFetchEndsTheRequestAndRecordsNothing)
+TEST_F(NewsWindowTest, CloseOrEscDuringAFetchEndsTheRequestAndRecordsNothing)
 {
-    Service.Reply("late" + AF + "OK");
-    TModalPilot pilot;
-    bool hiddenWhilePending = false;
-    bool wasBusy = false;
-    pilot.Handle([&](QWidget* modal) {
-        Service.WhilePending = [&, modal](QEventLoop&) {
-            wasBusy = Waiting(modal);
-            Click(Find<QPushButton>(modal, "btnExit"));
-            hiddenWhilePending = !modal->isVisible();
-            // No quit here: only the abort ends this request.
-        };
-        ClickRow(modal, 0);
-    });
-    // Should Close fail to work, the test ends the window instead of hanging.
-    QTimer rescue;
-    rescue.setSingleShot(true);
-    QObject::connect(&rescue, &QTimer::timeout, &rescue, [] {
-        if (QWidget* modal = QApplication::activeModalWidget())
-            modal->close();
-    });
-    rescue.start(10000);
-    RunNewsWindow(&Owner, ThreeItems, Brand, Msg, Service.Services());
-    EXPECT_TRUE(rescue.isActive()) << "the window did not close by its Close button";
-    EXPECT_EQ(pilot.Pending(), 0);
-    EXPECT_TRUE(wasBusy);
-    EXPECT_TRUE(hiddenWhilePending);
-    EXPECT_EQ(Service.Aborts, 1);
-    EXPECT_EQ(Service.Posts.size(), 1);
-    // The aborted request is a failure, but nobody is left to tell.
-    EXPECT_TRUE(pilot.Messages.isEmpty());
-    EXPECT_TRUE(pilot.Unexpected.isEmpty()) << pilot.Unexpected.join("; ").toStdString();
-    EXPECT_TRUE(Service.Saved.isEmpty());
+    for (const bool byEsc : {false, true}) {
+        SCOPED_TRACE(byEsc ? "Esc in the list" : "Close");
+        Service = TNewsService();
+        Service.Reply("late" + AF + "OK");
+        TModalPilot pilot;
+        bool hiddenWhilePending = false;
+        bool wasBusy = false;
+        pilot.Handle([&](QWidget* modal) {
+            Service.WhilePending = [&, modal](QEventLoop&) {
+                wasBusy = Waiting(modal);
+                if (byEsc)
+                    QTest::keyClick(List(modal), Qt::Key_Escape);
+                else
+                    Click(Find<QPushButton>(modal, "btnExit"));
+                hiddenWhilePending = !modal->isVisible();
+                // No quit here: only the abort ends this request.
+            };
+            ClickRow(modal, 0);
+        });
+        // Should closing fail to work, the test ends the window instead of hanging.
+        QTimer rescue;
+        rescue.setSingleShot(true);
+        QObject::connect(&rescue, &QTimer::timeout, &rescue, [] {
+            if (QWidget* modal = QApplication::activeModalWidget())
+                modal->close();
+        });
+        rescue.start(10000);
+        RunNewsWindow(&Owner, ThreeItems, Brand, Msg, Service.Services());
+        EXPECT_TRUE(rescue.isActive()) << "the window did not close";
+        EXPECT_EQ(pilot.Pending(), 0);
+        EXPECT_TRUE(wasBusy);
+        EXPECT_TRUE(hiddenWhilePending);
+        EXPECT_EQ(Service.Aborts, 1);
+        EXPECT_EQ(Service.Posts.size(), 1);
+        // The aborted request is a failure, but nobody is left to tell.
+        EXPECT_TRUE(pilot.Messages.isEmpty());
+        EXPECT_TRUE(pilot.Unexpected.isEmpty()) << pilot.Unexpected.join("; ").toStdString();
+        EXPECT_TRUE(Service.Saved.isEmpty());
+    }
 }
 
 TEST_F(NewsWindowTest, ABodyArrivingAfterCloseIsNeitherShownNorRecorded)
