@@ -570,8 +570,12 @@ function tf_record_id(string $record): int
 function tf_send_list(PDO $pdo, array $fields, array $text, string $id, string $from, string $where): void
 {
     $list = tf_list_query($pdo, $fields, $text, $id, $from, $where);
-    // Half of what is left, less one block of the memory manager.
-    $budget = max(0, intdiv(tf_memory_limit() - memory_get_usage(true), 2) - (2 << 20));
+    // Half of what is left, less one block of the memory manager. What is in
+    // use, not what the memory manager holds: a worker that has sent a long
+    // list keeps its blocks for the next request, where they count as free
+    // (counted as taken, a list that fits would be sent in two passes, and
+    // uncompressed, by every request after the first).
+    $budget = max(0, intdiv(tf_memory_limit() - memory_get_usage(), 2) - (2 << 20));
     $whole = tf_transaction($pdo, fn() => tf_list_in_snapshot($pdo, $list, $budget), TF_SNAPSHOT);
     if ($whole !== null) {
         // All of it was in hand: sent once the transaction has ended, so that
