@@ -375,6 +375,19 @@ function tf_change_hold(PDO $pdo): ?int
     return $rows === [] ? null : (int)$rows[0][0];
 }
 
+function tf_has_change_marks(PDO $pdo): bool
+{
+    try {
+        tf_query($pdo, 'SELECT value FROM tf_changes LIMIT 1');
+        return true;
+    } catch (PDOException $e) {
+        if (!tf_change_marks_missing($e)) {
+            throw $e;
+        }
+        return false;
+    }
+}
+
 // Cursors from before the epoch $mark get a reload: a change too large to
 // list was marked with it.
 function tf_change_floor(PDO $pdo, ?int $mark): void
@@ -573,9 +586,11 @@ function tf_changes_ids(PDO $pdo, string $tag, array $queries, array &$pieces, i
 const TF_EXTENSIONS_VERSION = 1;
 const TF_EXTENSIONS = ['changes'];
 
-function tf_extensions(): string
+function tf_extensions(PDO $pdo): string
 {
-    return '"' . TF_EXTENSIONS_VERSION . '","' . implode(' ', TF_EXTENSIONS) . '"^OK';
+    // Changes need the tables that upgrade.php adds.
+    $names = array_filter(TF_EXTENSIONS, fn(string $name) => $name !== 'changes' || tf_has_change_marks($pdo));
+    return '"' . TF_EXTENSIONS_VERSION . '","' . implode(' ', $names) . '"^OK';
 }
 
 // The reply, or null for a list that has been sent already.
@@ -590,7 +605,7 @@ function tf_dispatch(PDO $pdo, string $action): ?string
         '6' => tf_add_affiliate($pdo, tf_post('affname'), tf_post('afflinkid')),
         '7' => tf_get_affiliate($pdo, tf_post('affcod')),
         '8' => tf_edit_affiliate($pdo, tf_post('affcod'), tf_post('affname'), tf_post('afflinkid')),
-        '20' => tf_extensions(),
+        '20' => tf_extensions($pdo),
         '30' => tf_changes($pdo, tf_post('cursor'), tf_post('querytype'), tf_post('reftype')),
         default => throw new TfRefused('unknown action'),
     };
