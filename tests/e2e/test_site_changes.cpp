@@ -347,19 +347,16 @@ TEST_P(SiteChanges, CompressedListCutByAKilledDatabaseConnectionFails)
     EXPECT_EQ(body, "OK");
 }
 
-// The PHP server's workers: its processes other than the one the test
-// started.
-QList<pid_t> Workers(int port)
+// The PHP server's processes: the one the test started and the workers it
+// forked, any of which may be serving a request.
+QList<pid_t> ServerProcesses(int port)
 {
+    // Arguments are NUL-separated in cmdline.
+    const QByteArray listening = QByteArray("-S") + '\0' + "127.0.0.1:" + QByteArray::number(port) + '\0';
     QList<pid_t> pids;
     for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
         QFile cmdline("/proc/" + entry + "/cmdline");
-        QFile stat("/proc/" + entry + "/stat");
-        if (!cmdline.open(QIODevice::ReadOnly) || !stat.open(QIODevice::ReadOnly))
-            continue;
-        const QList<QByteArray> fields = stat.readAll().split(')').value(1).split(' ');
-        if (cmdline.readAll().contains("127.0.0.1:" + QByteArray::number(port)) &&
-            fields.value(2).toLongLong() != ::getpid())
+        if (entry.toInt() > 0 && cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(listening))
             pids << pid_t(entry.toInt());
     }
     return pids;
@@ -370,10 +367,10 @@ TEST_P(SiteChanges, CompressedListCutByAKilledWorkerFails)
     // A list that takes the worker a while to read and compress.
     ASSERT_TRUE(Site->Exec(Maria()
                                ? "INSERT INTO tf_sales (affiliate_id, sale_order) SELECT NULL, "
-                                 "CONCAT(MD5(seq), SHA2(seq, 256)) FROM seq_1_to_120000"
+                                 "CONCAT(MD5(seq), SHA2(seq, 512)) FROM seq_1_to_120000"
                                : "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < "
                                  "120000) INSERT INTO tf_sales (affiliate_id, sale_order) SELECT NULL, "
-                                 "hex(randomblob(40)) FROM c"));
+                                 "hex(randomblob(80)) FROM c"));
     RestartWeb({}, 2);
     const int port = QUrl(Site->ActionsUrl()).port();
     // A client with a small receive window, that stops reading after the
@@ -416,7 +413,7 @@ TEST_P(SiteChanges, CompressedListCutByAKilledWorkerFails)
     const qint64 announced = HeaderValue(head, "Content-Length").toLongLong();
     QThread::msleep(300);
     int killed = 0;
-    for (const pid_t pid : Workers(port))
+    for (const pid_t pid : ServerProcesses(port))
         killed += ::kill(pid, SIGKILL) == 0 ? 1 : 0;
     ASSERT_GT(killed, 0);
     while (readSome()) {
