@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QMap>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QTcpSocket>
 #include <QThread>
@@ -602,6 +603,60 @@ TEST_P(SiteChanges, CursorsTheSiteCannotAnswerGetAReload)
         many += QByteArray::number(900000 + i) + (i < 10001 ? "," : "");
     EXPECT_EQ(Body("5", {{"deleteids", many}}), "OK");
     EXPECT_TRUE(changes(now).startsWith("\"R\","));
+}
+
+TEST_P(SiteChanges, DatabaseWithoutMarksCountsAsBeforeUntilUpgraded)
+{
+    ASSERT_TRUE(Site->Exec(Maria()
+                               ? "ALTER TABLE tf_sales DROP INDEX ix_tf_sales_changed, DROP COLUMN changed; "
+                                 "ALTER TABLE tf_affiliates DROP COLUMN changed; DROP TABLE tf_changes; "
+                                 "DROP TABLE tf_deleted"
+                               : "DROP INDEX ix_tf_sales_changed; ALTER TABLE tf_sales DROP COLUMN changed; "
+                                 "ALTER TABLE tf_affiliates DROP COLUMN changed; DROP TABLE tf_changes; "
+                                 "DROP TABLE tf_deleted"));
+    // Everything the scripts do, without marks; and no "changes" offered.
+    const QByteArray ann = Add("Ann", "annb");
+    THttpSession browser;
+    EXPECT_EQ(browser.Get(Site->TrackUrl({{"affid", "annb"}})).Body, "OK");
+    EXPECT_EQ(browser.Get(Site->SignedSaleUrl("OLD-1", "annb")).Body, "OK");
+    EXPECT_EQ(browser.Get(Site->SignedSaleUrl("OLD-2", "")).Body, "OK");
+    EXPECT_EQ(Body("8", {{"affcod", ann}, {"affname", "Ann B"}, {"afflinkid", "annb"}}), "OK");
+    EXPECT_EQ(Body("3"), "\"" + ann + "\",\"Ann B\",\"annb\",\"1\",\"0\",\"1\",\"1\"^OK");
+    const QByteArray sale = Site->Rows("SELECT MIN(id) FROM tf_sales")[0][0];
+    EXPECT_EQ(Body("5", {{"deleteids", sale}}), "OK");
+    EXPECT_EQ(Body("2", {{"deleteids", ann}}), "OK");
+    EXPECT_EQ(Count("tf_sales"), 1);
+    EXPECT_FALSE(Body("20").contains("changes")) << Body("20").toStdString();
+    EXPECT_NE(Body("30", {{"cursor", ""}, {"querytype", "3"}, {"reftype", ""}}).left(4), "\"R\",");
+
+    if (Maria()) {
+        ASSERT_TRUE(Site->Exec("GRANT ALTER, INDEX, CREATE ON `tallyfair`.* TO 'tf_site'@'%'"));
+    }
+    const auto upgrade = [&] {
+        QProcess php;
+        php.setWorkingDirectory(Site->DocRoot());
+        php.setProcessChannelMode(QProcess::MergedChannels);
+        php.start("php", {"upgrade.php"});
+        EXPECT_TRUE(php.waitForFinished(60000) && php.exitCode() == 0);
+        return QString::fromLocal8Bit(php.readAll());
+    };
+    const QString first = upgrade();
+    EXPECT_TRUE(first.contains("added the table tf_changes")) << first.toStdString();
+    EXPECT_TRUE(first.contains("added tf_sales.changed")) << first.toStdString();
+    EXPECT_FALSE(upgrade().contains("added"));
+    if (Maria()) {
+        ASSERT_TRUE(Site->Exec("REVOKE ALTER, INDEX, CREATE ON `tallyfair`.* FROM 'tf_site'@'%'"));
+    }
+    EXPECT_TRUE(Body("20").contains("changes"));
+    // From the first cursor on, changes are marked.
+    TMirror m;
+    m.QueryType = "3";
+    Refresh(m);
+    EXPECT_EQ(browser.Get(Site->SignedSaleUrl("NEW-1", "")).Body, "OK");
+    Add("Bob", "bob7");
+    Refresh(m);
+    EXPECT_EQ(m.Reloads, 1);
+    ExpectSameAsReload(m);
 }
 
 INSTANTIATE_TEST_SUITE_P(Db, SiteChanges, ::testing::Values(TSiteDb::Sqlite, TSiteDb::MariaDb),
