@@ -613,9 +613,6 @@ function tf_dispatch(PDO $pdo, string $action): ?string
 
 function tf_main(): void
 {
-    // PHP's own output compression would compress the plain replies and
-    // drop their length; the lists are compressed here, with theirs.
-    ini_set('zlib.output_compression', '0');
     if (!tf_folder_is_protected($_SERVER)) {
         error_log('actions.php: refused, the web server does not mark this folder as protected'
             . ' (TALLYFAIR_PROTECTED); see "Setting up your site" in the README');
