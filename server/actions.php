@@ -146,6 +146,14 @@ function tf_list_affiliates(PDO $pdo): ?string
 
 function tf_list_sales(PDO $pdo, string $queryType, string $refType): ?string
 {
+    return tf_send_sales($pdo, $queryType, $refType, null);
+}
+
+// Sales as actions 4 and 21 select them; $range (action 21) adds the time
+// of each sale and limits them to [from, to), each bound an SQL condition
+// or ''. Gives back "OK" when nothing is selected, null once sent.
+function tf_send_sales(PDO $pdo, string $queryType, string $refType, ?array $range): ?string
+{
     // match compares strictly: a switch would take "01" or " 1" for 1.
     $where = match ($queryType) {
         // the selected affiliates
@@ -168,11 +176,147 @@ function tf_list_sales(PDO $pdo, string $queryType, string $refType): ?string
     $scan = $queryType === '1' || $queryType === '3' || $queryType === '0'
         && ($refType === 'all' || substr_count($refType, ',') >= TF_SCAN_IDS);
     $sales = 'tf_sales s';
+    $fields = ['s.id', "COALESCE(a.name, '')", 's.sale_order'];
+    if ($range !== null) {
+        $fields[] = 's.created_at';
+        $bounds = tf_sales_id_bounds($pdo, $range);
+        if ($bounds === null) {
+            return 'OK';
+        }
+        $where = implode(' AND ', array_filter([$where === '' ? '' : "($where)", $bounds], fn($c) => $c !== ''));
+    }
     if ($scan) {
         $sales .= tf_is_mysql($pdo) ? ' FORCE INDEX (PRIMARY)' : ' NOT INDEXED';
     }
-    tf_send_list($pdo, ['s.id', "COALESCE(a.name, '')", 's.sale_order'], [1, 2], 's.id',
-        "$sales LEFT JOIN tf_affiliates a ON a.id = s.affiliate_id", $where);
+    tf_send_list($pdo, $fields, [1, 2, 3], 's.id', "$sales LEFT JOIN tf_affiliates a ON a.id = s.affiliate_id",
+        $where);
+    return null;
+}
+
+// ---- history: sales in a range, counters per hour ------------------------------
+
+// A range of the history actions as Unix times [from, to), a bound being
+// null when it is not given; null for a range that holds nothing. Bounds a
+// TIMESTAMP cannot hold are no bounds at all, since no sale lies beyond them.
+function tf_parse_range(string $fromText, string $toText): ?array
+{
+    $from = tf_parse_time($fromText);
+    $to = tf_parse_time($toText);
+    if ($from !== null && $to !== null && $from >= $to || $to !== null && $to <= 0
+        || $from !== null && $from > TF_LAST_TIME) {
+        return null;
+    }
+    return [$from !== null && $from > 0 ? $from : null, $to !== null && $to <= TF_LAST_TIME ? $to : null];
+}
+
+// The SQL condition that limits sales to a range: the time bounds on
+// created_at, and the first and last id of the sales in it, so that a list
+// of sales in id order reads only that stretch of the table (sales are
+// added in time order, so it is about the range itself). Null when the
+// range holds no sale.
+function tf_sales_id_bounds(PDO $pdo, array $range): ?string
+{
+    [$from, $to] = $range;
+    $conditions = [];
+    if ($from !== null) {
+        $conditions[] = "s.created_at >= '" . tf_time_text($from) . "'";
+    }
+    if ($to !== null) {
+        $conditions[] = "s.created_at < '" . tf_time_text($to) . "'";
+    }
+    if ($conditions === []) {
+        return '';
+    }
+    $inRange = implode(' AND ', $conditions);
+    [[$first, $last]] = tf_query($pdo, "SELECT MIN(s.id), MAX(s.id) FROM tf_sales s WHERE $inRange");
+    if ($first === null) {
+        return null;
+    }
+    return "s.id >= $first AND s.id <= $last AND $inRange";
+}
+
+function tf_list_sales_in_range(PDO $pdo, string $queryType, string $refType, string $from, string $to): ?string
+{
+    // Checked first, whatever else is asked: a bad time is always refused.
+    $range = tf_parse_range($from, $to);
+    if (!in_array($queryType, ['0', '1', '2', '3'], true)) {
+        throw new TfRefused('bad query type');
+    }
+    if ($range === null) {
+        return 'OK';
+    }
+    return tf_send_sales($pdo, $queryType, $refType, $range);
+}
+
+// The buckets of tf_hourly that a history action sums: the affiliates of
+// $refType ("all" or an id list) and the hours that start in the range. Null
+// when that is none.
+function tf_hourly_where(string $refType, string $from, string $to): ?string
+{
+    $range = tf_parse_range($from, $to);
+    $ids = match ($refType) {
+        '', 'all' => null,
+        default => tf_parse_ids($refType),
+    };
+    if ($refType === '' || $range === null) {
+        return null;
+    }
+    $conditions = ['1 = 1'];
+    if ($ids !== null) {
+        $conditions[] = 'affiliate_id IN (' . tf_id_list($ids) . ')';
+    }
+    [$fromTime, $toTime] = $range;
+    if ($fromTime !== null) {
+        $conditions[] = 'hour_start >= ' . $fromTime;
+    }
+    if ($toTime !== null) {
+        $conditions[] = 'hour_start < ' . $toTime;
+    }
+    return implode(' AND ', $conditions);
+}
+
+// The sums of one group of buckets as the fields of a record after its
+// first: OTO sales, subscribers, visitors, unique hits, as in an affiliate's
+// record.
+const TF_HOURLY_SUMS = ['SUM(oto_sales)', 'SUM(subscribers)', 'SUM(visitors)', 'SUM(unique_hits)'];
+
+// Sends the records of "SELECT $key, sums ... GROUP BY $key", built by the
+// database; few enough to be kept whole (one per hour, or per affiliate).
+function tf_send_hourly(PDO $pdo, string $key, string $keyField, string $where): void
+{
+    $record = tf_sql_record($pdo, [$keyField, ...TF_HOURLY_SUMS]);
+    $text = tf_transaction($pdo, function () use ($pdo, $record, $key, $where) {
+        $st = tf_cursor($pdo, "SELECT $record FROM tf_hourly WHERE $where GROUP BY $key ORDER BY $key");
+        $text = '';
+        while (($row = $st->fetchColumn()) !== false) {
+            $text .= $row;
+        }
+        $st->closeCursor();
+        return $text;
+    }, TF_SNAPSHOT);
+    tf_send($text . 'OK');
+}
+
+// Action 22: per hour, the selected affiliates summed.
+function tf_hourly_counts(PDO $pdo, string $refType, string $from, string $to): ?string
+{
+    $where = tf_hourly_where($refType, $from, $to);
+    if ($where === null) {
+        return 'OK';
+    }
+    $hour = tf_is_mysql($pdo) ? 'FROM_UNIXTIME(hour_start)' : "datetime(hour_start, 'unixepoch')";
+    tf_send_hourly($pdo, 'hour_start', $hour, $where);
+    return null;
+}
+
+// Action 23: per affiliate, summed over the range.
+function tf_affiliate_counts(PDO $pdo, string $refType, string $from, string $to): ?string
+{
+    $where = tf_hourly_where($refType, $from, $to);
+    if ($where === null) {
+        return 'OK';
+    }
+    tf_send_hourly($pdo, 'affiliate_id', 'affiliate_id', $where);
     return null;
 }
 
@@ -186,6 +330,8 @@ function tf_delete_sales(PDO $pdo, string $idsText): string
     tf_transaction($pdo, function () use ($pdo, $ids, $lock) {
         if ($ids === null) {
             tf_run($pdo, 'UPDATE tf_affiliates SET oto_sales = 0');
+            // History: no hour keeps a sale either.
+            tf_run($pdo, 'UPDATE tf_hourly SET oto_sales = 0 WHERE oto_sales <> 0');
             tf_run($pdo, 'DELETE FROM tf_sales');
             return;
         }
@@ -225,11 +371,36 @@ function tf_delete_sales(PDO $pdo, string $idsText): string
                     . ' ELSE 0 END WHERE id IN (' . tf_id_list($chunk) . ')');
             }
         }
+        // History: each sale leaves its affiliate's hour as well.
+        tf_hourly_remove_sales($pdo, $chunks);
         foreach ($chunks as $list) {
             tf_run($pdo, "DELETE FROM tf_sales WHERE id IN ($list)");
         }
     });
     return 'OK';
+}
+
+// Takes the sales of these id lists off the buckets of their hours, under
+// the locks of their affiliates that tf_delete_sales holds (track.php
+// writes a bucket only under its affiliate's lock too). As for the
+// counters, one statement per number of sales taken off a bucket.
+function tf_hourly_remove_sales(PDO $pdo, array $chunks): void
+{
+    $hour = tf_is_mysql($pdo) ? 'UNIX_TIMESTAMP(created_at) DIV ' . TF_HOUR . ' * ' . TF_HOUR
+        : "CAST(strftime('%s', created_at) AS INTEGER) / " . TF_HOUR . ' * ' . TF_HOUR;
+    $byCount = [];
+    foreach ($chunks as $list) {
+        foreach (tf_query($pdo, "SELECT affiliate_id, $hour, COUNT(*) FROM tf_sales WHERE id IN ($list)"
+            . ' AND affiliate_id IS NOT NULL GROUP BY 1, 2') as [$affiliate, $start, $count]) {
+            $byCount[(int)$count][] = '(' . (int)$affiliate . ', ' . (int)$start . ')';
+        }
+    }
+    foreach ($byCount as $count => $buckets) {
+        foreach (array_chunk($buckets, TF_ID_CHUNK) as $chunk) {
+            tf_run($pdo, "UPDATE tf_hourly SET oto_sales = CASE WHEN oto_sales > $count THEN oto_sales - $count"
+                . ' ELSE 0 END WHERE (affiliate_id, hour_start) IN (' . implode(', ', $chunk) . ')');
+        }
+    }
 }
 
 function tf_link_id_taken(PDO $pdo, string $linkId, int $exceptId): bool
@@ -290,7 +461,7 @@ function tf_edit_affiliate(PDO $pdo, string $recordId, string $name, string $lin
 // docs/protocol.md). A control panel asks with action 20 and shows only what
 // the site can answer; an older script refuses the action.
 const TF_EXTENSIONS_VERSION = 1;
-const TF_EXTENSIONS = [];
+const TF_EXTENSIONS = ['history'];
 
 function tf_extensions(): string
 {
@@ -310,6 +481,9 @@ function tf_dispatch(PDO $pdo, string $action): ?string
         '7' => tf_get_affiliate($pdo, tf_post('affcod')),
         '8' => tf_edit_affiliate($pdo, tf_post('affcod'), tf_post('affname'), tf_post('afflinkid')),
         '20' => tf_extensions(),
+        '21' => tf_list_sales_in_range($pdo, tf_post('querytype'), tf_post('reftype'), tf_post('from'), tf_post('to')),
+        '22' => tf_hourly_counts($pdo, tf_post('reftype'), tf_post('from'), tf_post('to')),
+        '23' => tf_affiliate_counts($pdo, tf_post('reftype'), tf_post('from'), tf_post('to')),
         default => throw new TfRefused('unknown action'),
     };
 }

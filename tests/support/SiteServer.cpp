@@ -343,7 +343,10 @@ bool TSiteServer::StartWeb(const QByteArray& configPhp)
     for (const char* script : kSiteScripts) {
         const QString target = www + "/" + script;
         QFile::remove(target);
-        if (!QFile::copy(SourceDir() + "/server/" + script, target))
+        QString source = ScriptsFolder + "/" + script;
+        if (ScriptsFolder.isEmpty() || !QFile::exists(source))
+            source = SourceDir() + "/server/" + script;
+        if (!QFile::copy(source, target))
             return Fail(QStringLiteral("cannot copy %1 into the document root").arg(script));
     }
     if (!WriteConfig(configPhp))
@@ -411,6 +414,11 @@ QString TSiteServer::SiteUrl() const
 QString TSiteServer::ActionsUrl() const
 {
     return SiteUrl() + "/actions.php";
+}
+
+QString TSiteServer::OlderScriptsFolder()
+{
+    return SourceDir() + "/tests/data/site-old";
 }
 
 QString TSiteServer::DocRoot() const
@@ -543,7 +551,7 @@ QList<TDbRow> TSiteServer::Rows(const QString& sql, const QList<QByteArray>& par
 
 bool TSiteServer::Reset()
 {
-    return Exec("DELETE FROM tf_sales; DELETE FROM tf_affiliates; DELETE FROM tf_seen");
+    return Exec("DELETE FROM tf_sales; DELETE FROM tf_hourly; DELETE FROM tf_affiliates; DELETE FROM tf_seen");
 }
 
 } // namespace tftest
