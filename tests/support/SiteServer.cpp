@@ -551,7 +551,8 @@ QList<TDbRow> TSiteServer::Rows(const QString& sql, const QList<QByteArray>& par
 
 bool TSiteServer::Reset()
 {
-    return Exec("DELETE FROM tf_sales; DELETE FROM tf_hourly; DELETE FROM tf_affiliates; DELETE FROM tf_seen");
+    return Exec(
+        "DELETE FROM tf_sales; DELETE FROM tf_hourly; DELETE FROM tf_affiliates; DELETE FROM tf_seen");
 }
 
 } // namespace tftest
