@@ -177,8 +177,10 @@ function tf_send_sales(PDO $pdo, string $queryType, string $refType, ?array $ran
         && ($refType === 'all' || substr_count($refType, ',') >= TF_SCAN_IDS);
     $sales = 'tf_sales s';
     $fields = ['s.id', "COALESCE(a.name, '')", 's.sale_order'];
+    $text = [1, 2];
     if ($range !== null) {
         $fields[] = 's.created_at';
+        $text[] = 3;
         $bounds = tf_sales_id_bounds($pdo, $range);
         if ($bounds === null) {
             return 'OK';
@@ -188,7 +190,7 @@ function tf_send_sales(PDO $pdo, string $queryType, string $refType, ?array $ran
     if ($scan) {
         $sales .= tf_is_mysql($pdo) ? ' FORCE INDEX (PRIMARY)' : ' NOT INDEXED';
     }
-    tf_send_list($pdo, $fields, [1, 2, 3], 's.id', "$sales LEFT JOIN tf_affiliates a ON a.id = s.affiliate_id",
+    tf_send_list($pdo, $fields, $text, 's.id', "$sales LEFT JOIN tf_affiliates a ON a.id = s.affiliate_id",
         $where);
     return null;
 }
