@@ -119,9 +119,14 @@ function tf_delete_affiliates(PDO $pdo, string $idsText): string
         sort($ids);
     }
     $lock = tf_is_mysql($pdo) ? ' FOR UPDATE' : '';
-    tf_transaction($pdo, function () use ($pdo, $ids, $lock) {
+    $history = tf_has_history($pdo);
+    tf_transaction($pdo, function () use ($pdo, $ids, $lock, $history) {
         if ($ids === null) {
             tf_query($pdo, 'SELECT COUNT(*) FROM tf_affiliates' . $lock);
+            // History: as below.
+            if ($history) {
+                tf_hourly_sums_forget($pdo, null);
+            }
             tf_run($pdo, 'UPDATE tf_sales SET affiliate_id = NULL WHERE affiliate_id IS NOT NULL');
             tf_run($pdo, 'DELETE FROM tf_affiliates');
             return;
@@ -129,6 +134,11 @@ function tf_delete_affiliates(PDO $pdo, string $idsText): string
         $chunks = array_map('tf_id_list', array_chunk($ids, TF_ID_CHUNK));
         foreach ($chunks as $list) {
             tf_query($pdo, "SELECT COUNT(*) FROM tf_affiliates WHERE id IN ($list)" . $lock);
+        }
+        // History: their hours go with them (ON DELETE CASCADE), and so do
+        // the sums of every hour.
+        if ($history) {
+            tf_hourly_sums_forget($pdo, null);
         }
         foreach ($chunks as $list) {
             tf_run($pdo, "UPDATE tf_sales SET affiliate_id = NULL WHERE affiliate_id IN ($list)");
@@ -299,7 +309,9 @@ function tf_send_hourly(PDO $pdo, string $key, string $keyField, string $where):
     tf_send($text . 'OK');
 }
 
-// Action 22: per hour, the selected affiliates summed.
+// Action 22: per hour, the selected affiliates summed. For every affiliate
+// (a trend of the whole event, the common case) the settled hours come from
+// tf_hourly_sums, which keeps them summed once asked for.
 function tf_hourly_counts(PDO $pdo, string $refType, string $from, string $to): ?string
 {
     $where = tf_hourly_where($refType, $from, $to);
@@ -307,8 +319,114 @@ function tf_hourly_counts(PDO $pdo, string $refType, string $from, string $to): 
         return 'OK';
     }
     $hour = tf_is_mysql($pdo) ? 'FROM_UNIXTIME(hour_start)' : "datetime(hour_start, 'unixepoch')";
+    if ($refType === 'all' || tf_names_every_affiliate($pdo, tf_parse_ids($refType))) {
+        tf_send_all_hours($pdo, $hour, tf_parse_range($from, $to));
+        return null;
+    }
     tf_send_hourly($pdo, 'hour_start', $hour, $where);
     return null;
+}
+
+// Whether an id list names every affiliate there is (the program's Select
+// All sends the ids, not "all").
+function tf_names_every_affiliate(PDO $pdo, array $ids): bool
+{
+    if (count($ids) !== (int)tf_query($pdo, 'SELECT COUNT(*) FROM tf_affiliates')[0][0]) {
+        return false;
+    }
+    $found = 0;
+    foreach (array_chunk($ids, TF_ID_CHUNK) as $chunk) {
+        $found += (int)tf_query($pdo, 'SELECT COUNT(*) FROM tf_affiliates WHERE id IN (' . tf_id_list($chunk) . ')')[0][0];
+    }
+    return $found === count($ids);
+}
+
+// ---- history: the hours of all affiliates summed ----------------------------------
+//
+// tf_hourly_sums keeps, per hour, the sums of every affiliate's bucket, for
+// hours that track.php can no longer add to (TF_SUMS_SETTLED after their
+// end); they are summed the first time they are asked for. What changes a
+// settled hour (deleting sales or affiliates, upgrade.php) forgets its
+// sums. Its row of hour 0 is a lock: whoever sums or forgets takes it
+// first, so that hours summed from buckets a deletion is changing can never
+// be kept.
+
+const TF_SUMS_SETTLED = 300;
+
+function tf_hourly_sums_lock(PDO $pdo): void
+{
+    tf_query($pdo, 'SELECT hour_start FROM tf_hourly_sums WHERE hour_start = 0' . (tf_is_mysql($pdo) ? ' FOR UPDATE' : ''));
+}
+
+// Forgets the sums of these hours (null: of every hour), inside the
+// caller's transaction.
+function tf_hourly_sums_forget(PDO $pdo, ?array $hours): void
+{
+    tf_hourly_sums_lock($pdo);
+    if ($hours === null) {
+        tf_run($pdo, 'DELETE FROM tf_hourly_sums WHERE hour_start > 0');
+        return;
+    }
+    foreach (array_chunk(array_values(array_unique($hours)), TF_ID_CHUNK) as $chunk) {
+        tf_run($pdo, 'DELETE FROM tf_hourly_sums WHERE hour_start IN (' . tf_id_list($chunk) . ')');
+    }
+}
+
+// Sums the settled hours of [$from, $to) that are not summed yet.
+function tf_hourly_sums_fill(PDO $pdo, ?int $from, int $to): void
+{
+    tf_transaction($pdo, function () use ($pdo, $from, $to) {
+        tf_hourly_sums_lock($pdo);
+        if ($from === null) {
+            $first = tf_query($pdo, 'SELECT MIN(hour_start) FROM tf_hourly')[0][0];
+            if ($first === null) {
+                return;
+            }
+            $from = (int)$first;
+        }
+        $from = tf_hour_of($from + TF_HOUR - 1);
+        $summed = [];
+        foreach (tf_query($pdo, "SELECT hour_start FROM tf_hourly_sums WHERE hour_start >= $from AND hour_start < $to")
+            as [$hour]) {
+            $summed[(int)$hour] = true;
+        }
+        $missing = [];
+        for ($hour = $from; $hour < $to; $hour += TF_HOUR) {
+            if (!isset($summed[$hour])) {
+                $missing[] = $hour;
+            }
+        }
+        $ignore = tf_is_mysql($pdo) ? 'INSERT IGNORE' : 'INSERT OR IGNORE';
+        foreach (array_chunk($missing, TF_ID_CHUNK) as $chunk) {
+            $list = tf_id_list($chunk);
+            tf_run($pdo, 'INSERT INTO tf_hourly_sums (hour_start, oto_sales, subscribers, visitors, unique_hits)'
+                . ' SELECT hour_start, ' . implode(', ', TF_HOURLY_SUMS) . " FROM tf_hourly WHERE hour_start IN ($list)"
+                . ' GROUP BY hour_start');
+            // Hours without any bucket are kept too, as zeros.
+            tf_run($pdo, "$ignore INTO tf_hourly_sums (hour_start) VALUES (" . implode('), (', $chunk) . ')');
+        }
+    });
+}
+
+// Action 22 for every affiliate: the settled hours summed once, the rest
+// (the last hour or two) from the buckets.
+function tf_send_all_hours(PDO $pdo, string $hourText, array $range): void
+{
+    [$from, $to] = $range;
+    $settled = tf_hour_of(time() - TF_HOUR - TF_SUMS_SETTLED) + TF_HOUR;
+    $until = $to === null ? $settled : min($to, $settled);
+    if ($from === null || $from < $until) {
+        tf_hourly_sums_fill($pdo, $from, $until);
+    }
+    $inRange = ($from === null ? '' : " AND hour_start >= $from") . ($to === null ? '' : " AND hour_start < $to");
+    $record = tf_sql_record($pdo, [$hourText, 'oto_sales', 'subscribers', 'visitors', 'unique_hits']);
+    $sums = implode(', ', TF_HOURLY_SUMS);
+    tf_send(implode('', array_column(tf_query($pdo, "SELECT $record FROM ("
+        . 'SELECT hour_start, oto_sales, subscribers, visitors, unique_hits FROM tf_hourly_sums'
+        . " WHERE hour_start > 0 AND hour_start < $settled$inRange"
+        . ' AND oto_sales + subscribers + visitors + unique_hits > 0'
+        . " UNION ALL SELECT hour_start, $sums FROM tf_hourly WHERE hour_start >= $settled$inRange GROUP BY hour_start"
+        . ') h ORDER BY hour_start'), 0)) . 'OK');
 }
 
 // Action 23: per affiliate, summed over the range.
@@ -329,11 +447,15 @@ function tf_delete_sales(PDO $pdo, string $idsText): string
 {
     $ids = $idsText === 'all' ? null : tf_parse_ids($idsText);
     $lock = tf_is_mysql($pdo) ? ' FOR UPDATE' : '';
-    tf_transaction($pdo, function () use ($pdo, $ids, $lock) {
+    $history = tf_has_history($pdo);
+    tf_transaction($pdo, function () use ($pdo, $ids, $lock, $history) {
         if ($ids === null) {
             tf_run($pdo, 'UPDATE tf_affiliates SET oto_sales = 0');
             // History: no hour keeps a sale either.
-            tf_run($pdo, 'UPDATE tf_hourly SET oto_sales = 0 WHERE oto_sales <> 0');
+            if ($history) {
+                tf_hourly_sums_forget($pdo, null);
+                tf_run($pdo, 'UPDATE tf_hourly SET oto_sales = 0 WHERE oto_sales <> 0');
+            }
             tf_run($pdo, 'DELETE FROM tf_sales');
             return;
         }
@@ -374,7 +496,9 @@ function tf_delete_sales(PDO $pdo, string $idsText): string
             }
         }
         // History: each sale leaves its affiliate's hour as well.
-        tf_hourly_remove_sales($pdo, $chunks);
+        if ($history) {
+            tf_hourly_remove_sales($pdo, $chunks);
+        }
         foreach ($chunks as $list) {
             tf_run($pdo, "DELETE FROM tf_sales WHERE id IN ($list)");
         }
@@ -391,12 +515,15 @@ function tf_hourly_remove_sales(PDO $pdo, array $chunks): void
     $hour = tf_is_mysql($pdo) ? 'UNIX_TIMESTAMP(created_at) DIV ' . TF_HOUR . ' * ' . TF_HOUR
         : "CAST(strftime('%s', created_at) AS INTEGER) / " . TF_HOUR . ' * ' . TF_HOUR;
     $byCount = [];
+    $hours = [];
     foreach ($chunks as $list) {
         foreach (tf_query($pdo, "SELECT affiliate_id, $hour, COUNT(*) FROM tf_sales WHERE id IN ($list)"
             . ' AND affiliate_id IS NOT NULL GROUP BY 1, 2') as [$affiliate, $start, $count]) {
             $byCount[(int)$count][] = '(' . (int)$affiliate . ', ' . (int)$start . ')';
+            $hours[] = (int)$start;
         }
     }
+    tf_hourly_sums_forget($pdo, $hours);
     foreach ($byCount as $count => $buckets) {
         foreach (array_chunk($buckets, TF_ID_CHUNK) as $chunk) {
             tf_run($pdo, "UPDATE tf_hourly SET oto_sales = CASE WHEN oto_sales > $count THEN oto_sales - $count"
@@ -465,9 +592,27 @@ function tf_edit_affiliate(PDO $pdo, string $recordId, string $name, string $lin
 const TF_EXTENSIONS_VERSION = 1;
 const TF_EXTENSIONS = ['history'];
 
-function tf_extensions(): string
+function tf_extensions(PDO $pdo): string
 {
-    return '"' . TF_EXTENSIONS_VERSION . '","' . implode(' ', TF_EXTENSIONS) . '"^OK';
+    $names = array_filter(TF_EXTENSIONS, fn($name) => $name !== 'history' || tf_has_history($pdo));
+    return '"' . TF_EXTENSIONS_VERSION . '","' . implode(' ', $names) . '"^OK';
+}
+
+// Whether the database has the tables of the history extension: not before
+// upgrade.php has added them, and until then the site does without.
+function tf_has_history(PDO $pdo): bool
+{
+    static $has = null;
+    if ($has === null) {
+        try {
+            tf_query($pdo, 'SELECT (SELECT COUNT(*) FROM tf_hourly_sums WHERE hour_start = 0),'
+                . ' (SELECT COUNT(*) FROM tf_hourly WHERE hour_start = 0)');
+            $has = true;
+        } catch (PDOException $e) {
+            $has = false;
+        }
+    }
+    return $has;
 }
 
 // The reply, or null for a list that has been sent already.
@@ -482,7 +627,7 @@ function tf_dispatch(PDO $pdo, string $action): ?string
         '6' => tf_add_affiliate($pdo, tf_post('affname'), tf_post('afflinkid')),
         '7' => tf_get_affiliate($pdo, tf_post('affcod')),
         '8' => tf_edit_affiliate($pdo, tf_post('affcod'), tf_post('affname'), tf_post('afflinkid')),
-        '20' => tf_extensions(),
+        '20' => tf_extensions($pdo),
         '21' => tf_list_sales_in_range($pdo, tf_post('querytype'), tf_post('reftype'), tf_post('from'), tf_post('to')),
         '22' => tf_hourly_counts($pdo, tf_post('reftype'), tf_post('from'), tf_post('to')),
         '23' => tf_affiliate_counts($pdo, tf_post('reftype'), tf_post('from'), tf_post('to')),

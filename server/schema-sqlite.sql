@@ -41,3 +41,12 @@ CREATE TABLE IF NOT EXISTS tf_hourly (
 ) WITHOUT ROWID;
 
 CREATE INDEX IF NOT EXISTS ix_tf_hourly_hour ON tf_hourly (hour_start);
+
+CREATE TABLE IF NOT EXISTS tf_hourly_sums (
+  hour_start  INTEGER PRIMARY KEY,
+  visitors    INTEGER NOT NULL DEFAULT 0,
+  unique_hits INTEGER NOT NULL DEFAULT 0,
+  subscribers INTEGER NOT NULL DEFAULT 0,
+  oto_sales   INTEGER NOT NULL DEFAULT 0
+);
+INSERT OR IGNORE INTO tf_hourly_sums (hour_start) VALUES (0);

@@ -69,3 +69,17 @@ CREATE TABLE IF NOT EXISTS tf_hourly (
   CONSTRAINT fk_tf_hourly_affiliate FOREIGN KEY (affiliate_id)
     REFERENCES tf_affiliates (id) ON DELETE CASCADE
 ) ENGINE=InnoDB;
+
+-- The hours of every affiliate summed (a trend of the whole event), kept
+-- for hours that track.php can no longer add to, once asked for; deleting
+-- sales or affiliates forgets the hours it changes. The row of hour 0 is
+-- the lock that summing and forgetting take first.
+CREATE TABLE IF NOT EXISTS tf_hourly_sums (
+  hour_start  INT UNSIGNED NOT NULL,
+  visitors    BIGINT       NOT NULL DEFAULT 0,
+  unique_hits BIGINT       NOT NULL DEFAULT 0,
+  subscribers BIGINT       NOT NULL DEFAULT 0,
+  oto_sales   BIGINT       NOT NULL DEFAULT 0,
+  PRIMARY KEY (hour_start)
+) ENGINE=InnoDB;
+INSERT IGNORE INTO tf_hourly_sums (hour_start) VALUES (0);

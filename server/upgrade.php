@@ -49,6 +49,14 @@ const TF_HOURLY_SQLITE = 'CREATE TABLE tf_hourly (affiliate_id INTEGER NOT NULL 
     . ' unique_hits INTEGER NOT NULL DEFAULT 0, subscribers INTEGER NOT NULL DEFAULT 0,'
     . ' oto_sales INTEGER NOT NULL DEFAULT 0, PRIMARY KEY (affiliate_id, hour_start)) WITHOUT ROWID';
 
+const TF_HOURLY_SUMS_MYSQL = 'CREATE TABLE tf_hourly_sums (hour_start INT UNSIGNED NOT NULL,'
+    . ' visitors BIGINT NOT NULL DEFAULT 0, unique_hits BIGINT NOT NULL DEFAULT 0,'
+    . ' subscribers BIGINT NOT NULL DEFAULT 0, oto_sales BIGINT NOT NULL DEFAULT 0, PRIMARY KEY (hour_start))'
+    . ' ENGINE=InnoDB';
+const TF_HOURLY_SUMS_SQLITE = 'CREATE TABLE tf_hourly_sums (hour_start INTEGER PRIMARY KEY,'
+    . ' visitors INTEGER NOT NULL DEFAULT 0, unique_hits INTEGER NOT NULL DEFAULT 0,'
+    . ' subscribers INTEGER NOT NULL DEFAULT 0, oto_sales INTEGER NOT NULL DEFAULT 0)';
+
 function tf_upgrade_say(string $text): void
 {
     fwrite(STDOUT, "upgrade: $text\n");
@@ -109,8 +117,15 @@ function tf_upgrade_hourly_mysql(PDO $pdo): void
         $pdo->exec(TF_HOURLY_MYSQL);
         tf_upgrade_say('added the table tf_hourly');
     }
+    if (!$has("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE()"
+        . " AND TABLE_NAME = 'tf_hourly_sums'")) {
+        $pdo->exec(TF_HOURLY_SUMS_MYSQL);
+        tf_upgrade_say('added the table tf_hourly_sums');
+    }
+    $pdo->exec('INSERT IGNORE INTO tf_hourly_sums (hour_start) VALUES (0)');
     $hour = 'UNIX_TIMESTAMP(created_at) DIV ' . TF_HOUR . ' * ' . TF_HOUR;
     tf_transaction($pdo, function () use ($pdo, $hour) {
+        tf_upgrade_forget_sums($pdo);
         tf_run($pdo, 'UPDATE tf_hourly h LEFT JOIN (SELECT affiliate_id, ' . $hour . ' AS hour_start FROM tf_sales'
             . ' WHERE affiliate_id IS NOT NULL GROUP BY 1, 2) s ON s.affiliate_id = h.affiliate_id'
             . ' AND s.hour_start = h.hour_start SET h.oto_sales = 0 WHERE s.affiliate_id IS NULL AND h.oto_sales <> 0');
@@ -164,6 +179,12 @@ function tf_upgrade_hourly_sqlite(PDO $pdo): void
             $pdo->exec('CREATE INDEX ix_tf_hourly_hour ON tf_hourly (hour_start)');
             tf_upgrade_say('added the table tf_hourly');
         }
+        if (tf_query($pdo, "SELECT name FROM sqlite_master WHERE type = 'table' AND name = 'tf_hourly_sums'") === []) {
+            $pdo->exec(TF_HOURLY_SUMS_SQLITE);
+            tf_upgrade_say('added the table tf_hourly_sums');
+        }
+        $pdo->exec('INSERT OR IGNORE INTO tf_hourly_sums (hour_start) VALUES (0)');
+        tf_upgrade_forget_sums($pdo);
         tf_run($pdo, 'UPDATE tf_hourly SET oto_sales = 0 WHERE oto_sales <> 0 AND NOT EXISTS (SELECT 1 FROM tf_sales s'
             . " WHERE s.affiliate_id = tf_hourly.affiliate_id AND $hour = tf_hourly.hour_start)");
         $rows = tf_query($pdo, "SELECT COUNT(*) FROM (SELECT 1 FROM tf_sales WHERE affiliate_id IS NOT NULL GROUP BY affiliate_id, $hour)");
@@ -172,6 +193,14 @@ function tf_upgrade_hourly_sqlite(PDO $pdo): void
             . ' ON CONFLICT (affiliate_id, hour_start) DO UPDATE SET oto_sales = excluded.oto_sales');
         tf_upgrade_say('counted the OTO sales of ' . $rows[0][0] . ' affiliate hours');
     });
+}
+
+// The hours summed before are counted again from the buckets when next
+// asked for (the lock first, as actions.php takes it).
+function tf_upgrade_forget_sums(PDO $pdo): void
+{
+    tf_query($pdo, 'SELECT hour_start FROM tf_hourly_sums WHERE hour_start = 0' . (tf_is_mysql($pdo) ? ' FOR UPDATE' : ''));
+    tf_run($pdo, 'DELETE FROM tf_hourly_sums WHERE hour_start > 0');
 }
 
 // A new secret file at $path, never over one that is there: written in full

@@ -226,7 +226,7 @@ TEST_P(History, UpgradeCountsSaleHoursFromTheirTimes)
     const QByteArray a = Add("Ann", "annb");
     const QByteArray b = Add("Bob", "bob7");
     // A database from before the hours: track.php still counts, without them.
-    ASSERT_TRUE(Site->Exec("DROP TABLE tf_hourly"));
+    ASSERT_TRUE(Site->Exec("DROP TABLE tf_hourly_sums; DROP TABLE tf_hourly"));
     ASSERT_TRUE(Site->Exec(Maria() ? "ALTER TABLE tf_sales DROP INDEX ix_tf_sales_created"
                                    : "DROP INDEX ix_tf_sales_created"));
     SaleAt(a, "OLD-1", "2026-01-01 10:00:00");
@@ -238,8 +238,12 @@ TEST_P(History, UpgradeCountsSaleHoursFromTheirTimes)
     ASSERT_EQ(Http.Get(Site->SignedSaleUrl("NEW-1", "bob7")).Body, "OK");
     EXPECT_EQ(Scalar("SELECT visitors FROM tf_affiliates WHERE id = ?", {a}), "1");
     EXPECT_EQ(Scalar("SELECT oto_sales FROM tf_affiliates WHERE id = ?", {b}), "1");
+    // The site says it has no history yet, and deletes as before.
+    EXPECT_FALSE(TrackingProtocol::DecodeExtensions(QString::fromLatin1(Body("20"))).contains("history"));
+    EXPECT_EQ(Body("5", {{"deleteids", SaleAt("", "OLD-6", "2026-01-01 10:30:00")}}), "OK");
 
     const QString first = RunUpgrade();
+    EXPECT_TRUE(TrackingProtocol::DecodeExtensions(QString::fromLatin1(Body("20"))).contains("history"));
     EXPECT_TRUE(first.contains("added the table tf_hourly")) << first.toStdString();
     EXPECT_TRUE(first.contains("added the index on tf_sales.created_at")) << first.toStdString();
     EXPECT_TRUE(first.contains("counted the OTO sales of 4 affiliate hours")) << first.toStdString();
@@ -256,6 +260,38 @@ TEST_P(History, UpgradeCountsSaleHoursFromTheirTimes)
     // From now on every event has its hour.
     ASSERT_EQ(RawRequest(Site->TrackUrl({{"affid", "annb"}}), "127.0.0.3").Body, "OK");
     EXPECT_EQ(PerAffiliate(a, "2026-06-01 00:00:00"), Rec({a, "0", "0", "1", "1"}) + "OK");
+}
+
+TEST_P(History, TrendOfEveryAffiliateIsSummedOnceAndForgottenOnChange)
+{
+    const QByteArray a = Add("Ann", "annb");
+    const QByteArray b = Add("Bob", "bob7");
+    // Hours long past, as track.php and the upgrade leave them.
+    const QByteArray sale = SaleAt(a, "ORD-1", "2026-01-01 10:15:00");
+    SaleAt(a, "ORD-2", "2026-01-01 10:45:00");
+    ASSERT_TRUE(
+        Site->Exec(QStringLiteral("INSERT INTO tf_hourly (affiliate_id, hour_start, visitors, unique_hits,"
+                                  " subscribers, oto_sales) VALUES (%1, 1767261600, 10, 8, 2, 2),"
+                                  " (%2, 1767261600, 5, 5, 1, 0), (%2, 1767268800, 3, 2, 0, 0)")
+                       .arg(QString::fromLatin1(a), QString::fromLatin1(b))));
+    const QByteArray both = Rec({"2026-01-01 10:00:00", "2", "3", "15", "13"}) +
+                            Rec({"2026-01-01 12:00:00", "0", "0", "3", "2"}) + "OK";
+    EXPECT_EQ(Hours("all"), both);
+    // The same from the list of every id, and again once summed; one
+    // affiliate alone is summed from its buckets.
+    EXPECT_EQ(Hours(b + "," + a), both);
+    EXPECT_GE(Count("tf_hourly_sums"), 4); // 10:00 to 12:00 and the lock
+    EXPECT_EQ(Hours("all", "2026-01-01 11:00:00"), Rec({"2026-01-01 12:00:00", "0", "0", "3", "2"}) + "OK");
+    EXPECT_EQ(Hours(a), Rec({"2026-01-01 10:00:00", "2", "2", "10", "8"}) + "OK");
+    // Deleting a sale or an affiliate changes the summed hours too.
+    EXPECT_EQ(Body("5", {{"deleteids", sale}}), "OK");
+    EXPECT_EQ(Hours("all", "", "2026-01-01 11:00:00"),
+              Rec({"2026-01-01 10:00:00", "1", "3", "15", "13"}) + "OK");
+    EXPECT_EQ(Body("2", {{"deleteids", b}}), "OK");
+    EXPECT_EQ(Hours(a), Rec({"2026-01-01 10:00:00", "1", "2", "10", "8"}) + "OK");
+    EXPECT_EQ(Hours("all"), Rec({"2026-01-01 10:00:00", "1", "2", "10", "8"}) + "OK");
+    EXPECT_EQ(Body("5", {{"deleteids", "all"}}), "OK");
+    EXPECT_EQ(Hours("all"), Rec({"2026-01-01 10:00:00", "0", "2", "10", "8"}) + "OK");
 }
 
 TEST_P(History, OlderSiteHasNoExtensionAndStillServesTheEightActions)

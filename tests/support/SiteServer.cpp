@@ -552,7 +552,7 @@ QList<TDbRow> TSiteServer::Rows(const QString& sql, const QList<QByteArray>& par
 bool TSiteServer::Reset()
 {
     return Exec(
-        "DELETE FROM tf_sales; DELETE FROM tf_hourly; DELETE FROM tf_affiliates; DELETE FROM tf_seen");
+        "DELETE FROM tf_sales; DELETE FROM tf_hourly; DELETE FROM tf_hourly_sums WHERE hour_start > 0; DELETE FROM tf_affiliates; DELETE FROM tf_seen");
 }
 
 } // namespace tftest
