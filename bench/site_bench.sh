@@ -158,6 +158,7 @@ wrk_case() {
   if [ "$script" = probe.php ]; then
     check="visitors +$dv"
   else
+    TRACK_VISITORS=$((TRACK_VISITORS + dv)) TRACK_SUBSCRIBERS=$((TRACK_SUBSCRIBERS + ds))
     check="visitors +$dv, subscribers +$ds, sales +$dt; OTO sales +$doto for +$dr affiliate sale rows"
   fi
   local verdict=ok
@@ -256,6 +257,15 @@ history() {
   local sums="SUM(oto_sales), SUM(subscribers), SUM(visitors), SUM(unique_hits)"
   local days="hour_start >= UNIX_TIMESTAMP('2026-06-01 00:00:00') AND hour_start < UNIX_TIMESTAMP('2026-08-30 00:00:00')"
   rows=$(sql -e "SET time_zone = '+00:00'; SELECT COUNT(DISTINCT hour_start) FROM tf_hourly WHERE $days")
+  # The first trend of all affiliates sums the settled hours, once; the
+  # rounds below then read them.
+  local t0 t1
+  t0=$(now)
+  curl -s -o "$WORK/reply" -F action=22 -F "reftype=<$WORK/ids" -F "from=<$WORK/time-2026-06-01" \
+    -F "to=<$WORK/time-2026-08-30" -F end= "$SITE_URL/actions.php" || true
+  t1=$(now)
+  printf '| %s | the first 90-day trend of all affiliates, summing %s hours (action 22) | %.2f s, %s records |\n' "$LABEL" \
+    "$rows" "$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')" "$(tr -cd '^' <"$WORK/reply" | wc -c)" >>"$WORK/setup.md"
   list_case "90 days per hour, 100,000 affiliates by id ($rows hours), action 22" \
     "-F action=22 -F reftype=<$WORK/ids -F from=<$WORK/time-2026-06-01 -F to=<$WORK/time-2026-08-30" \
     "SET time_zone = '+00:00'; SELECT FROM_UNIXTIME(hour_start), $sums FROM tf_hourly
@@ -271,12 +281,25 @@ history() {
 track_runs() {
   echo "site-bench: $LABEL: track.php under wrk" >&2
   local script
+  TRACK_VISITORS=0 TRACK_SUBSCRIBERS=0
   for script in track.php probe.php probe.php track.php; do wrk_case "32 clients, mixed" mixed 32 $script; done
   for script in track.php probe.php probe.php track.php; do wrk_case "16 clients, one affiliate" hot 16 $script; done
   local mismatched
   mismatched=$(sql -e "SELECT COUNT(*) FROM tf_affiliates a LEFT JOIN (SELECT affiliate_id, COUNT(*) AS c FROM tf_sales
                        GROUP BY affiliate_id) s ON s.affiliate_id = a.id WHERE a.oto_sales <> COALESCE(s.c, 0)")
   printf '| %s | affiliates whose OTO sales differ from their sale rows after the load runs | %s |\n' "$LABEL" "$mismatched" >>"$WORK/setup.md"
+  if [ -n "$(sql -e "SHOW TABLES LIKE 'tf_hourly'")" ]; then
+    # Every hour of every affiliate holds the sales made in it, and the
+    # hours of the load hold what the counters gained.
+    mismatched=$(sql -e "SELECT COUNT(*) FROM (SELECT affiliate_id, UNIX_TIMESTAMP(created_at) DIV 3600 * 3600 AS h,
+                         COUNT(*) AS c FROM tf_sales WHERE affiliate_id IS NOT NULL GROUP BY 1, 2) s
+                         LEFT JOIN tf_hourly b ON b.affiliate_id = s.affiliate_id AND b.hour_start = s.h
+                         WHERE COALESCE(b.oto_sales, 0) <> s.c")
+    printf '| %s | affiliate hours whose OTO sales differ from the sales made in them | %s |\n' "$LABEL" "$mismatched" >>"$WORK/setup.md"
+    printf '| %s | visitors and subscribers: in all hours / added to the counters by track.php | %s / %s, %s |\n' "$LABEL" \
+      "$(sql -e "SELECT CONCAT(SUM(visitors), ', ', SUM(subscribers)) FROM tf_hourly")" \
+      "$TRACK_VISITORS" "$TRACK_SUBSCRIBERS" >>"$WORK/setup.md"
+  fi
   for name in "32 clients, mixed" "16 clients, one affiliate"; do
     printf '| %s | %s | track.php / probe | %s |\n' "$LABEL" "$name" \
       "$(ratio "$(awk '{ s += $1 } END { print s }' "$WORK/rate-$LABEL-$name-track.php")" \
