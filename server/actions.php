@@ -319,7 +319,8 @@ function tf_hourly_counts(PDO $pdo, string $refType, string $from, string $to): 
         return 'OK';
     }
     $hour = tf_is_mysql($pdo) ? 'FROM_UNIXTIME(hour_start)' : "datetime(hour_start, 'unixepoch')";
-    if ($refType === 'all' || tf_names_every_affiliate($pdo, tf_parse_ids($refType))) {
+    if ($refType === 'all' || substr_count($refType, ',') >= TF_SCAN_IDS
+        && tf_names_every_affiliate($pdo, tf_parse_ids($refType))) {
         tf_send_all_hours($pdo, $hour, tf_parse_range($from, $to));
         return null;
     }
@@ -396,13 +397,19 @@ function tf_hourly_sums_fill(PDO $pdo, ?int $from, int $to): void
                 $missing[] = $hour;
             }
         }
+        if ($missing === []) {
+            return;
+        }
+        // One pass over the stretch of hours that holds them all, in the
+        // order of its index; the hours summed already are left as they are.
         $ignore = tf_is_mysql($pdo) ? 'INSERT IGNORE' : 'INSERT OR IGNORE';
+        $first = $missing[0];
+        $last = $missing[count($missing) - 1];
+        tf_run($pdo, "$ignore INTO tf_hourly_sums (hour_start, oto_sales, subscribers, visitors, unique_hits)"
+            . ' SELECT hour_start, ' . implode(', ', TF_HOURLY_SUMS) . ' FROM tf_hourly'
+            . " WHERE hour_start >= $first AND hour_start <= $last GROUP BY hour_start");
+        // Hours without any bucket are kept too, as zeros.
         foreach (array_chunk($missing, TF_ID_CHUNK) as $chunk) {
-            $list = tf_id_list($chunk);
-            tf_run($pdo, 'INSERT INTO tf_hourly_sums (hour_start, oto_sales, subscribers, visitors, unique_hits)'
-                . ' SELECT hour_start, ' . implode(', ', TF_HOURLY_SUMS) . " FROM tf_hourly WHERE hour_start IN ($list)"
-                . ' GROUP BY hour_start');
-            // Hours without any bucket are kept too, as zeros.
             tf_run($pdo, "$ignore INTO tf_hourly_sums (hour_start) VALUES (" . implode('), (', $chunk) . ')');
         }
     });

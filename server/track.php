@@ -479,11 +479,36 @@ function tf_track_count(PDO $pdo, TfCount $count): bool
     }
 }
 
+// MariaDB: the count as the procedure that upgrade.php makes, with the same
+// reply as the compound statement; null when the procedure is not there or
+// may not be run, which is then not tried again in this request.
+function tf_track_count_call(PDO $pdo, TfCount $count): ?int
+{
+    static $usable = true;
+    if (!$usable || !$count->hourly) {
+        return null;
+    }
+    [$expires, $kind, $client] = $count->gate;
+    [$bonusExpires, , $bonus] = $count->bonus ?? [0, 0, null];
+    $sql = 'CALL tf_track_count(_binary' . $pdo->quote($count->linkId) . ", $expires, $kind, x'$client', $bonusExpires, "
+        . ($bonus === null ? 'NULL' : "x'$bonus'") . ", {$count->hour})";
+    try {
+        return $pdo->exec($sql);
+    } catch (PDOException $e) {
+        // 1305: no such procedure; 1370: no EXECUTE; 1318: an older one.
+        if (!in_array((int)($e->errorInfo[1] ?? 0), [1305, 1370, 1318], true)) {
+            throw $e;
+        }
+        $usable = false;
+        return null;
+    }
+}
+
 function tf_track_count_once(PDO $pdo, TfCount $count): bool
 {
     [$known, $counted] = tf_track_retry(fn() => tf_transaction($pdo, function () use ($pdo, $count) {
         if (tf_track_has_compound($pdo)) {
-            $changed = $pdo->exec(tf_track_count_compound($pdo, $count));
+            $changed = tf_track_count_call($pdo, $count) ?? $pdo->exec(tf_track_count_compound($pdo, $count));
             if (!$count->hourly) {
                 $known = tf_track_is_known($pdo, $count->linkId);
                 return [$known, $known && $changed >= 2];

@@ -303,8 +303,9 @@ bool TSiteServer::SetSiteUser(const QString& user, const QString& password)
 {
     if (Db != TSiteDb::MariaDb)
         return Fail("only MariaDB has users");
-    // The site needs rows only; it never changes the tables.
-    const QString grant = "GRANT SELECT, INSERT, UPDATE, DELETE ON `" + DbName() + "`.* TO ?@'%'";
+    // The site needs rows only (and to call track.php's procedure, once
+    // upgrade.php has made it); it never changes the tables.
+    const QString grant = "GRANT SELECT, INSERT, UPDATE, DELETE, EXECUTE ON `" + DbName() + "`.* TO ?@'%'";
     if (!Exec("DROP USER IF EXISTS ?@'%'", {user.toUtf8()}) ||
         !Exec("CREATE USER ?@'%' IDENTIFIED BY ?", {user.toUtf8(), password.toUtf8()}) ||
         !Exec(grant, {user.toUtf8()}))
@@ -551,8 +552,8 @@ QList<TDbRow> TSiteServer::Rows(const QString& sql, const QList<QByteArray>& par
 
 bool TSiteServer::Reset()
 {
-    return Exec(
-        "DELETE FROM tf_sales; DELETE FROM tf_hourly; DELETE FROM tf_hourly_sums WHERE hour_start > 0; DELETE FROM tf_affiliates; DELETE FROM tf_seen");
+    return Exec("DELETE FROM tf_sales; DELETE FROM tf_hourly; DELETE FROM tf_hourly_sums WHERE hour_start > "
+                "0; DELETE FROM tf_affiliates; DELETE FROM tf_seen");
 }
 
 } // namespace tftest
