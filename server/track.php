@@ -293,6 +293,22 @@ function tf_track_sale_batch(PDO $pdo, string $linkId, string $order, int $now):
     return tf_track_has_compound($pdo) ? "BEGIN NOT ATOMIC $sql; END" : $sql;
 }
 
+// MariaDB: the sale through the procedure that upgrade.php makes; false when
+// it is not there or may not be run.
+function tf_track_sale_call(PDO $pdo, string $linkId, string $order, int $now): bool
+{
+    try {
+        $pdo->exec('CALL tf_track_sale(_binary' . $pdo->quote($linkId) . ', _binary' . $pdo->quote($order)
+            . ", $now, " . tf_hour_of($now) . ')');
+        return true;
+    } catch (PDOException $e) {
+        if (!in_array((int)($e->errorInfo[1] ?? 0), [1305, 1370, 1318], true)) {
+            throw $e;
+        }
+        return false;
+    }
+}
+
 function tf_track_sale(PDO $pdo, string $linkId, string $order): void
 {
     $now = time();
@@ -305,7 +321,8 @@ function tf_track_sale(PDO $pdo, string $linkId, string $order): void
                 return;
             }
             tf_track_retry(fn() => tf_transaction($pdo,
-                fn() => $pdo->exec(tf_track_sale_batch($pdo, $linkId, $order, $now)), TF_EVENT));
+                fn() => tf_track_has_compound($pdo) && tf_track_sale_call($pdo, $linkId, $order, $now)
+                    || $pdo->exec(tf_track_sale_batch($pdo, $linkId, $order, $now)), TF_EVENT));
         } catch (PDOException $e) {
             if (!tf_track_is_missing_column($e) && !tf_track_is_missing_hourly($e)) {
                 throw $e;

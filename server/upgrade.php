@@ -136,6 +136,24 @@ const TF_COUNT_PROCEDURE = 'CREATE OR REPLACE PROCEDURE tf_track_count(IN p_link
     . ' COMMIT;'
     . ' END';
 
+// The same for a sale (see tf_track_sale_batch).
+const TF_SALE_PROCEDURE = 'CREATE OR REPLACE PROCEDURE tf_track_sale(IN p_link VARBINARY(100),'
+    . ' IN p_order VARBINARY(255), IN p_now INT UNSIGNED, IN p_hour INT UNSIGNED)'
+    . ' SQL SECURITY INVOKER'
+    . ' BEGIN'
+    . ' ROLLBACK; START TRANSACTION;'
+    . ' SET @tf_affiliate = NULL;'
+    . " IF p_link <> '' THEN"
+    . '  UPDATE tf_affiliates SET oto_sales = oto_sales + 1, id = LAST_INSERT_ID(id) WHERE link_id = p_link;'
+    . '  SET @tf_affiliate = IF(ROW_COUNT() = 1, LAST_INSERT_ID(), NULL);'
+    . ' END IF;'
+    . ' INSERT INTO tf_sales (affiliate_id, sale_order, order_key, created_at)'
+    . '  VALUES (@tf_affiliate, p_order, p_order, FROM_UNIXTIME(p_now));'
+    . ' IF @tf_affiliate IS NOT NULL THEN INSERT INTO tf_hourly (affiliate_id, hour_start, oto_sales)'
+    . '  VALUES (@tf_affiliate, p_hour, 1) ON DUPLICATE KEY UPDATE oto_sales = oto_sales + 1; END IF;'
+    . ' COMMIT;'
+    . ' END';
+
 function tf_upgrade_procedures(PDO $pdo): void
 {
     $version = (string)$pdo->getAttribute(PDO::ATTR_SERVER_VERSION);
@@ -144,10 +162,12 @@ function tf_upgrade_procedures(PDO $pdo): void
     }
     try {
         $pdo->exec(TF_COUNT_PROCEDURE);
-        tf_upgrade_say('made the procedure tf_track_count (the site\'s user needs EXECUTE to use it)');
+        $pdo->exec(TF_SALE_PROCEDURE);
+        tf_upgrade_say('made the procedures tf_track_count and tf_track_sale (the site\'s user needs EXECUTE'
+            . ' to use them)');
     } catch (PDOException $e) {
         // Counting works without it, only with more work for the server.
-        tf_upgrade_say('could not make the procedure tf_track_count (this user needs CREATE ROUTINE):'
+        tf_upgrade_say('could not make the procedures of track.php (this user needs CREATE ROUTINE):'
             . ' track.php does without');
     }
 }

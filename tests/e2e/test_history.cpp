@@ -258,7 +258,8 @@ TEST_P(History, UpgradeCountsSaleHoursFromTheirTimes)
     EXPECT_FALSE(again.contains("added")) << again.toStdString();
     EXPECT_EQ(Hours("all", "", "2026-06-01 00:00:00"), expected);
     if (Maria()) {
-        EXPECT_TRUE(first.contains("made the procedure tf_track_count")) << first.toStdString();
+        EXPECT_TRUE(first.contains("made the procedures tf_track_count and tf_track_sale"))
+            << first.toStdString();
     }
     // From now on every event has its hour (on MariaDB counted by the
     // upgrade's procedure), and a repeat still counts nothing.
@@ -268,7 +269,12 @@ TEST_P(History, UpgradeCountsSaleHoursFromTheirTimes)
                   "OK");
     }
     ASSERT_EQ(RawRequest(Site->TrackUrl({{"affid", "nobody"}}), "127.0.0.3").Status, 404);
-    EXPECT_EQ(PerAffiliate(a, "2026-06-01 00:00:00"), Rec({a, "0", "1", "1", "1"}) + "OK");
+    for (const auto& [order, affid] : QList<QPair<QString, QString>>{
+             {"NEW-2", "annb"}, {"NEW-2", "annb"}, {"NEW-3", ""}, {"NEW-4", "nobody"}})
+        ASSERT_EQ(Http.Get(Site->SignedSaleUrl(order, affid)).Body, "OK");
+    EXPECT_EQ(PerAffiliate(a, "2026-06-01 00:00:00"), Rec({a, "1", "1", "1", "1"}) + "OK");
+    EXPECT_EQ(Scalar("SELECT COUNT(*) FROM tf_sales WHERE sale_order LIKE 'NEW-%' AND affiliate_id IS NULL"),
+              "2");
     EXPECT_EQ(Site->Rows("SELECT visitors, unique_hits, subscribers FROM tf_affiliates WHERE id = ?", {a}),
               (QList<TDbRow>{{"2", "2", "1"}}));
 }
