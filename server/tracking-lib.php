@@ -58,6 +58,14 @@ const TF_WINDOWS = [
 ];
 const TF_MAX_WINDOW = 366 * 86400;
 
+// The procedures with which track.php counts on MariaDB, made by
+// upgrade.php. Their names carry the version of what they do: change the
+// name with the body, so that scripts newer than a site's database find no
+// procedure of that name and send their own statements instead of calling
+// an older body.
+const TF_COUNT_ROUTINE = 'tf_track_count_1';
+const TF_SALE_ROUTINE = 'tf_track_sale_1';
+
 final class TfRefused extends Exception
 {
 }

@@ -108,7 +108,7 @@ function tf_upgrade_mysql(PDO $pdo): void
 // visit. The reply (rows changed) is the compound statement's. The site's
 // user needs EXECUTE on the database to call it; without, track.php sends
 // the compound statement.
-const TF_COUNT_PROCEDURE = 'CREATE OR REPLACE PROCEDURE tf_track_count(IN p_link VARBINARY(100),'
+const TF_COUNT_PROCEDURE = 'CREATE OR REPLACE PROCEDURE ' . TF_COUNT_ROUTINE . '(IN p_link VARBINARY(100),'
     . ' IN p_expires INT UNSIGNED, IN p_kind TINYINT UNSIGNED, IN p_client BINARY(16),'
     . ' IN p_bonus_expires INT UNSIGNED, IN p_bonus_client BINARY(16), IN p_hour INT UNSIGNED)'
     . ' SQL SECURITY INVOKER'
@@ -137,7 +137,7 @@ const TF_COUNT_PROCEDURE = 'CREATE OR REPLACE PROCEDURE tf_track_count(IN p_link
     . ' END';
 
 // The same for a sale (see tf_track_sale_batch).
-const TF_SALE_PROCEDURE = 'CREATE OR REPLACE PROCEDURE tf_track_sale(IN p_link VARBINARY(100),'
+const TF_SALE_PROCEDURE = 'CREATE OR REPLACE PROCEDURE ' . TF_SALE_ROUTINE . '(IN p_link VARBINARY(100),'
     . ' IN p_order VARBINARY(255), IN p_now INT UNSIGNED, IN p_hour INT UNSIGNED)'
     . ' SQL SECURITY INVOKER'
     . ' BEGIN'
@@ -163,8 +163,8 @@ function tf_upgrade_procedures(PDO $pdo): void
     try {
         $pdo->exec(TF_COUNT_PROCEDURE);
         $pdo->exec(TF_SALE_PROCEDURE);
-        tf_upgrade_say('made the procedures tf_track_count and tf_track_sale (the site\'s user needs EXECUTE'
-            . ' to use them)');
+        tf_upgrade_say('made the procedures ' . TF_COUNT_ROUTINE . ' and ' . TF_SALE_ROUTINE
+            . ' (the site\'s user needs EXECUTE to use them)');
     } catch (PDOException $e) {
         // Counting works without it, only with more work for the server.
         tf_upgrade_say('could not make the procedures of track.php (this user needs CREATE ROUTINE):'
