@@ -159,9 +159,9 @@ function tf_list_sales(PDO $pdo, string $queryType, string $refType): ?string
     return tf_send_sales($pdo, $queryType, $refType, null);
 }
 
-// Sales as actions 4 and 21 select them; $range (action 21) adds the time
-// of each sale and limits them to [from, to), each bound an SQL condition
-// or ''. Gives back "OK" when nothing is selected, null once sent.
+// Sales as actions 4 and 21 select them; $range (action 21, from
+// tf_parse_range) adds the time of each sale and limits them to
+// [from, to). Gives back "OK" when nothing is selected, null once sent.
 function tf_send_sales(PDO $pdo, string $queryType, string $refType, ?array $range): ?string
 {
     // match compares strictly: a switch would take "01" or " 1" for 1.
