@@ -114,6 +114,9 @@ void TRecordListModel::SetTimeField(int Field, const QString& Header)
     TimeHeader = Header;
     Rows = TRecordTable(FieldsPerRow());
     Times.clear();
+    RankCache.clear();
+    NameOrder.clear();
+    NameOrder.clear();
     Totals = SumCounters(Rows, CounterFields());
     FirstRanks.clear();
     FirstRankCount = 0;
@@ -156,6 +159,8 @@ void TRecordListModel::SetRows(TRecordTable Records)
     if (TimeField >= 0 && Times.size() != size_t(Records.RowCount()))
         Times.assign(size_t(Records.RowCount()), NoTime);
     Rows = std::move(Records);
+    RankCache.clear();
+    NameOrder.clear();
     Totals = SumCounters(Rows, CounterFields());
     FirstRanks = Headers.isEmpty() ? std::vector<quint32>() : Ranks(0, FirstRankCount);
     View = OrderedRows();
@@ -165,8 +170,10 @@ void TRecordListModel::SetRows(TRecordTable Records)
 
 std::vector<quint32> TRecordListModel::CounterRanks(int Field, quint32& Count) const
 {
-    return NumberRanks<qint64>(
-        quint32(Rows.RowCount()), [&](quint32 r) { return CounterOf(Cell(r, Field)); }, Count);
+    std::vector<std::optional<qint64>> values(size_t(Rows.RowCount()));
+    for (quint32 r = 0; r < values.size(); ++r)
+        values[r] = CounterOf(Cell(r, Field));
+    return IntegerRanks(values, Count);
 }
 
 std::vector<quint32> TRecordListModel::ComputedRanks(int Column, quint32& Count) const
@@ -177,13 +184,32 @@ std::vector<quint32> TRecordListModel::ComputedRanks(int Column, quint32& Count)
 
 std::vector<quint32> TRecordListModel::TimeRanks(quint32& Count) const
 {
-    return NumberRanks<qint64>(
-        quint32(Times.size()),
-        [&](quint32 r) { return Times[r] == NoTime ? std::nullopt : std::optional<qint64>(Times[r]); },
-        Count);
+    std::vector<std::optional<qint64>> values(Times.size());
+    for (size_t r = 0; r < Times.size(); ++r)
+        if (Times[r] != NoTime)
+            values[r] = Times[r];
+    return IntegerRanks(values, Count);
 }
 
-std::vector<quint32> TRecordListModel::Ranks(int Column, quint32& Count) const
+const std::vector<quint32>& TRecordListModel::Ranks(int Column, quint32& Count) const
+{
+    // Worked out once per column and fill: sorting again, either way
+    // round, only reorders.
+    static const std::vector<quint32> none;
+    Count = 0;
+    if (Column < 0 || Column >= columnCount())
+        return none;
+    if (RankCache.size() != size_t(columnCount())) {
+        RankCache.assign(size_t(columnCount()), {});
+        RankCounts.assign(size_t(columnCount()), 0);
+    }
+    if (RankCache[size_t(Column)].empty() && Rows.RowCount() > 0)
+        RankCache[size_t(Column)] = ColumnRanks(Column, RankCounts[size_t(Column)]);
+    Count = RankCounts[size_t(Column)];
+    return RankCache[size_t(Column)];
+}
+
+std::vector<quint32> TRecordListModel::ColumnRanks(int Column, quint32& Count) const
 {
     if (IsTimeColumn(Column))
         return TimeRanks(Count);
@@ -201,13 +227,15 @@ std::vector<quint32> TRecordListModel::OrderedRows() const
     const bool descending = SortedOrder == Qt::DescendingOrder;
     // The natural order: the first column ascending, then as the reply
     // brought them. A sort by another column keeps that order among ties.
-    rows = ByRank(rows, FirstRanks, FirstRankCount, SortedBy == 0 && descending);
-    if (SortedBy > 0) {
-        quint32 count = 0;
-        const std::vector<quint32> by = Ranks(SortedBy, count);
-        rows = ByRank(rows, by, count, descending);
-    }
-    return rows;
+    if (SortedBy == 0 && descending)
+        return ByRank(rows, FirstRanks, FirstRankCount, true);
+    if (NameOrder.size() != rows.size())
+        NameOrder = ByRank(rows, FirstRanks, FirstRankCount, false);
+    if (SortedBy <= 0)
+        return NameOrder;
+    quint32 count = 0;
+    const std::vector<quint32>& by = Ranks(SortedBy, count);
+    return ByRank(NameOrder, by, count, descending);
 }
 
 QList<int> TRecordListModel::InNameOrder(QList<int> RowList) const

@@ -118,7 +118,8 @@ private:
     std::vector<quint32> OrderedRows() const;
     // Per stored row, the position of its value in the column's order
     // (equal values share one); Count is set to the number of ranks.
-    std::vector<quint32> Ranks(int Column, quint32& Count) const;
+    const std::vector<quint32>& Ranks(int Column, quint32& Count) const;
+    std::vector<quint32> ColumnRanks(int Column, quint32& Count) const;
     std::vector<quint32> CounterRanks(int Field, quint32& Count) const;
     std::vector<quint32> ComputedRanks(int Column, quint32& Count) const;
     std::vector<quint32> TimeRanks(quint32& Count) const;
@@ -149,6 +150,10 @@ private:
     QList<qint64> ShownTotals;
     // Ranks of the first column, which every order goes by.
     std::vector<quint32> FirstRanks;
+    mutable std::vector<std::vector<quint32>> RankCache; // per column, empty until asked
+    mutable std::vector<quint32> RankCounts;
+    // Stored rows by the first column, ties as the reply brought them.
+    mutable std::vector<quint32> NameOrder;
     quint32 FirstRankCount = 0;
     int SortedBy = -1;
     Qt::SortOrder SortedOrder = Qt::AscendingOrder;
