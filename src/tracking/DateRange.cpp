@@ -118,7 +118,9 @@ std::optional<qint64> ParseWireInstant(QByteArrayView T)
     const int h = Digits(T, 11, 2), mi = Digits(T, 14, 2), s = Digits(T, 17, 2);
     if (y < 0 || mo < 1 || mo > 12 || d < 1 || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 59)
         return std::nullopt;
-    if (d > QDate(y, mo, 1).daysInMonth())
+    static constexpr int monthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    if (d > monthDays[mo - 1] + (mo == 2 && leap ? 1 : 0))
         return std::nullopt;
     return DaysFromCivil(y, mo, d) * 86400 + h * 3600 + mi * 60 + s;
 }

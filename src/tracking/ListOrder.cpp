@@ -2,7 +2,9 @@
 
 #include <QHash>
 #include <QSet>
+#include <QtEndian>
 #include <array>
+#include <cstring>
 #include <iterator>
 #include <numeric>
 
@@ -31,14 +33,29 @@ struct TSortKey {
     {
         uchar key[Words * 8] = {};
         int n = 0;
+        // Eight ASCII bytes at a time, folded together, while they last.
+        constexpr quint64 ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+        while (n + 8 <= Bytes && n + 8 <= Text.size()) {
+            quint64 v = 0;
+            std::memcpy(&v, Text.data() + n, 8);
+            if (v & highs)
+                break;
+            const quint64 atLeastA = (v + (0x80 - 'A') * ones) & highs;
+            const quint64 pastZ = (v + (0x80 - 'Z' - 1) * ones) & highs;
+            v |= (atLeastA & ~pastZ) >> 2; // 0x20 on each capital
+            std::memcpy(key + n, &v, 8);
+            n += 8;
+        }
         while (n < Bytes && n < Text.size() && uchar(Text[n]) < 0x80) {
             key[n] = Fold(uchar(Text[n]));
             ++n;
         }
         key[Bytes] = uchar(n);
-        for (int w = 0; w < Words; ++w)
-            for (int i = 0; i < 8; ++i)
-                Word[w] = Word[w] << 8 | key[w * 8 + i];
+        for (int w = 0; w < Words; ++w) {
+            quint64 v = 0;
+            std::memcpy(&v, key + w * 8, 8);
+            Word[w] = qFromBigEndian(v);
+        }
     }
     int Valid() const { return int(Word[Words - 1] & 0xFF); }
 };
@@ -109,7 +126,14 @@ void SortKeys(TSortKey* First, TSortKey* Last, int W, TOrder& Order, std::vector
 {
     const size_t n = size_t(Last - First);
     if (n < 64) {
-        std::sort(First, Last, [&](const TSortKey& a, const TSortKey& b) { return Order(a, b) < 0; });
+        // Whole words first: for these keys their order is the texts' order
+        // wherever they differ.
+        std::sort(First, Last, [&](const TSortKey& a, const TSortKey& b) {
+            for (int w = W; w < TSortKey::Words; ++w)
+                if (a.Word[w] != b.Word[w])
+                    return a.Word[w] < b.Word[w];
+            return Order(a, b) < 0;
+        });
         return;
     }
     Items.resize(n);
