@@ -8,6 +8,7 @@
 #   SITE_BENCH_SECONDS=10 SITE_BENCH_ROUNDS=7   wrk duration, list and
 #                                               deletion rounds
 #   SITE_BENCH_PARTS=track   only track.php under wrk (a few minutes a pass)
+#   SITE_BENCH_PARTS=history only the history actions (a minute a pass)
 #
 # Each pass starts a fresh stack in a temporary folder, loads the data, runs
 # upgrade.php when the scripts have one, and then measures:
@@ -16,6 +17,10 @@
 #   deletion of as many other sales), median of the rounds, checking each
 #   reply is whole and each deletion's counters;
 #   the script's peak memory (php-fpm's %M, memory_get_peak_usage(true));
+# - the history actions, where the scripts have them: the sales of a week
+#   (action 21) against the mariadb client reading the same rows, and the
+#   90-day trend of all 100,000 affiliates selected by id (action 22) and a
+#   week per affiliate (23) against the client running the same sums;
 # - track.php under wrk, 32 clients mixing visits, subscribes and sales over
 #   1,000 affiliates, and 16 clients selling through one affiliate, against
 #   bench/probe.php (a fresh connection and one UPDATE per request) in the
@@ -32,7 +37,7 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 SECONDS_PER_RUN=${SITE_BENCH_SECONDS:-10}
 ROUNDS=${SITE_BENCH_ROUNDS:-7}
 PARTS=${SITE_BENCH_PARTS:-all}
-case "$PARTS" in all | track) ;; *) echo "site-bench: SITE_BENCH_PARTS is all or track" >&2; exit 2 ;; esac
+case "$PARTS" in all | track | history) ;; *) echo "site-bench: SITE_BENCH_PARTS is all, track or history" >&2; exit 2 ;; esac
 
 BEFORE=""
 if [ "${1:-}" = "--before" ]; then
@@ -153,6 +158,7 @@ wrk_case() {
   if [ "$script" = probe.php ]; then
     check="visitors +$dv"
   else
+    TRACK_VISITORS=$((TRACK_VISITORS + dv)) TRACK_SUBSCRIBERS=$((TRACK_SUBSCRIBERS + ds))
     check="visitors +$dv, subscribers +$ds, sales +$dt; OTO sales +$doto for +$dr affiliate sale rows"
   fi
   local verdict=ok
@@ -203,7 +209,8 @@ pass() {
     "$(history_length)" "$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')" >>"$WORK/setup.md"
 
   if [ "$PARTS" = all ]; then lists; fi
-  track_runs
+  if [ "$PARTS" != track ]; then history; fi
+  if [ "$PARTS" != history ]; then track_runs; fi
   if [ "$PARTS" = all ]; then deletion; fi
 
   bash "$ROOT/scripts/stack.sh" stop "$FOLDER" >&2
@@ -228,15 +235,71 @@ lists() {
 
 }
 
+# The history actions over the sales of site-data.sql (spread over the 90
+# days from 2026-06-01 UTC) and the hours upgrade.php counted from them.
+history() {
+  if ! curl -s -F action=20 -F end= "$SITE_URL/actions.php" | grep -q 'history'; then
+    printf '| %s | history actions | not in these scripts |\n' "$LABEL" >>"$WORK/setup.md"
+    return
+  fi
+  echo "site-bench: $LABEL: history" >&2
+  local week="s.created_at >= '2026-08-23 00:00:00' AND s.created_at < '2026-08-30 00:00:00'"
+  local rows ids t
+  # Field values from files: the form's words are split at blanks.
+  for t in 2026-06-01 2026-08-23 2026-08-30; do printf '%s 00:00:00' "$t" >"$WORK/time-$t"; done
+  rows=$(sql -e "SET time_zone = '+00:00'; SELECT COUNT(*) FROM tf_sales s WHERE $week")
+  list_case "sales of a week ($rows of 1,000,000), action 21" \
+    "-F action=21 -F querytype=3 -F reftype= -F from=<$WORK/time-2026-08-23 -F to=<$WORK/time-2026-08-30" \
+    "SET time_zone = '+00:00'; SELECT s.id, COALESCE(a.name, ''), s.sale_order, s.created_at FROM tf_sales s
+     LEFT JOIN tf_affiliates a ON a.id = s.affiliate_id WHERE $week ORDER BY s.id" "$rows"
+  ids=$(seq -s, 100000 -1 1)
+  printf '%s' "$ids" >"$WORK/ids"
+  local sums="SUM(oto_sales), SUM(subscribers), SUM(visitors), SUM(unique_hits)"
+  local days="hour_start >= UNIX_TIMESTAMP('2026-06-01 00:00:00') AND hour_start < UNIX_TIMESTAMP('2026-08-30 00:00:00')"
+  rows=$(sql -e "SET time_zone = '+00:00'; SELECT COUNT(DISTINCT hour_start) FROM tf_hourly WHERE $days")
+  # The first trend of all affiliates sums the settled hours, once; the
+  # rounds below then read them.
+  local t0 t1
+  t0=$(now)
+  curl -s -o "$WORK/reply" -F action=22 -F "reftype=<$WORK/ids" -F "from=<$WORK/time-2026-06-01" \
+    -F "to=<$WORK/time-2026-08-30" -F end= "$SITE_URL/actions.php" || true
+  t1=$(now)
+  printf '| %s | the first 90-day trend of all affiliates, summing %s hours (action 22) | %.2f s, %s records |\n' "$LABEL" \
+    "$rows" "$(awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }')" "$(tr -cd '^' <"$WORK/reply" | wc -c)" >>"$WORK/setup.md"
+  list_case "90 days per hour, 100,000 affiliates by id ($rows hours), action 22" \
+    "-F action=22 -F reftype=<$WORK/ids -F from=<$WORK/time-2026-06-01 -F to=<$WORK/time-2026-08-30" \
+    "SET time_zone = '+00:00'; SELECT FROM_UNIXTIME(hour_start), $sums FROM tf_hourly
+     WHERE affiliate_id IN ($ids) AND $days GROUP BY hour_start ORDER BY hour_start" "$rows"
+  days="hour_start >= UNIX_TIMESTAMP('2026-08-23 00:00:00') AND hour_start < UNIX_TIMESTAMP('2026-08-30 00:00:00')"
+  rows=$(sql -e "SET time_zone = '+00:00'; SELECT COUNT(DISTINCT affiliate_id) FROM tf_hourly WHERE $days")
+  list_case "a week per affiliate ($rows affiliates), action 23" \
+    "-F action=23 -F reftype=all -F from=<$WORK/time-2026-08-23 -F to=<$WORK/time-2026-08-30" \
+    "SET time_zone = '+00:00'; SELECT affiliate_id, $sums FROM tf_hourly WHERE $days
+     GROUP BY affiliate_id ORDER BY affiliate_id" "$rows"
+}
+
 track_runs() {
   echo "site-bench: $LABEL: track.php under wrk" >&2
   local script
+  TRACK_VISITORS=0 TRACK_SUBSCRIBERS=0
   for script in track.php probe.php probe.php track.php; do wrk_case "32 clients, mixed" mixed 32 $script; done
   for script in track.php probe.php probe.php track.php; do wrk_case "16 clients, one affiliate" hot 16 $script; done
   local mismatched
   mismatched=$(sql -e "SELECT COUNT(*) FROM tf_affiliates a LEFT JOIN (SELECT affiliate_id, COUNT(*) AS c FROM tf_sales
                        GROUP BY affiliate_id) s ON s.affiliate_id = a.id WHERE a.oto_sales <> COALESCE(s.c, 0)")
   printf '| %s | affiliates whose OTO sales differ from their sale rows after the load runs | %s |\n' "$LABEL" "$mismatched" >>"$WORK/setup.md"
+  if [ -n "$(sql -e "SHOW TABLES LIKE 'tf_hourly'")" ]; then
+    # Every hour of every affiliate holds the sales made in it, and the
+    # hours of the load hold what the counters gained.
+    mismatched=$(sql -e "SELECT COUNT(*) FROM (SELECT affiliate_id, UNIX_TIMESTAMP(created_at) DIV 3600 * 3600 AS h,
+                         COUNT(*) AS c FROM tf_sales WHERE affiliate_id IS NOT NULL GROUP BY 1, 2) s
+                         LEFT JOIN tf_hourly b ON b.affiliate_id = s.affiliate_id AND b.hour_start = s.h
+                         WHERE COALESCE(b.oto_sales, 0) <> s.c")
+    printf '| %s | affiliate hours whose OTO sales differ from the sales made in them | %s |\n' "$LABEL" "$mismatched" >>"$WORK/setup.md"
+    printf '| %s | visitors and subscribers: in all hours / added to the counters by track.php | %s / %s, %s |\n' "$LABEL" \
+      "$(sql -e "SELECT CONCAT(SUM(visitors), ', ', SUM(subscribers)) FROM tf_hourly")" \
+      "$TRACK_VISITORS" "$TRACK_SUBSCRIBERS" >>"$WORK/setup.md"
+  fi
   for name in "32 clients, mixed" "16 clients, one affiliate"; do
     printf '| %s | %s | track.php / probe | %s |\n' "$LABEL" "$name" \
       "$(ratio "$(awk '{ s += $1 } END { print s }' "$WORK/rate-$LABEL-$name-track.php")" \

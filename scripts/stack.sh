@@ -236,8 +236,8 @@ start() {
 CREATE DATABASE $db_name;
 CREATE USER '$db_user'@'localhost' IDENTIFIED BY '$db_password';
 CREATE USER '$db_user'@'127.0.0.1' IDENTIFIED BY '$db_password';
-GRANT SELECT, INSERT, UPDATE, DELETE ON $db_name.* TO '$db_user'@'localhost';
-GRANT SELECT, INSERT, UPDATE, DELETE ON $db_name.* TO '$db_user'@'127.0.0.1';
+GRANT SELECT, INSERT, UPDATE, DELETE, EXECUTE ON $db_name.* TO '$db_user'@'localhost';
+GRANT SELECT, INSERT, UPDATE, DELETE, EXECUTE ON $db_name.* TO '$db_user'@'127.0.0.1';
 SQL
     "$client" --no-defaults --socket="$db_socket" -u "$(id -un)" "$db_name" <"$scripts/schema.sql"
   fi

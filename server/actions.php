@@ -119,9 +119,14 @@ function tf_delete_affiliates(PDO $pdo, string $idsText): string
         sort($ids);
     }
     $lock = tf_is_mysql($pdo) ? ' FOR UPDATE' : '';
-    tf_transaction($pdo, function () use ($pdo, $ids, $lock) {
+    $history = tf_has_history($pdo);
+    tf_transaction($pdo, function () use ($pdo, $ids, $lock, $history) {
         if ($ids === null) {
             tf_query($pdo, 'SELECT COUNT(*) FROM tf_affiliates' . $lock);
+            // History: as below.
+            if ($history) {
+                tf_hourly_sums_forget($pdo, null);
+            }
             tf_run($pdo, 'UPDATE tf_sales SET affiliate_id = NULL WHERE affiliate_id IS NOT NULL');
             tf_run($pdo, 'DELETE FROM tf_affiliates');
             return;
@@ -129,6 +134,11 @@ function tf_delete_affiliates(PDO $pdo, string $idsText): string
         $chunks = array_map('tf_id_list', array_chunk($ids, TF_ID_CHUNK));
         foreach ($chunks as $list) {
             tf_query($pdo, "SELECT COUNT(*) FROM tf_affiliates WHERE id IN ($list)" . $lock);
+        }
+        // History: their hours go with them (ON DELETE CASCADE), and so do
+        // the sums of every hour.
+        if ($history) {
+            tf_hourly_sums_forget($pdo, null);
         }
         foreach ($chunks as $list) {
             tf_run($pdo, "UPDATE tf_sales SET affiliate_id = NULL WHERE affiliate_id IN ($list)");
@@ -145,6 +155,14 @@ function tf_list_affiliates(PDO $pdo): ?string
 }
 
 function tf_list_sales(PDO $pdo, string $queryType, string $refType): ?string
+{
+    return tf_send_sales($pdo, $queryType, $refType, null);
+}
+
+// Sales as actions 4 and 21 select them; $range (action 21) adds the time
+// of each sale and limits them to [from, to), each bound an SQL condition
+// or ''. Gives back "OK" when nothing is selected, null once sent.
+function tf_send_sales(PDO $pdo, string $queryType, string $refType, ?array $range): ?string
 {
     // match compares strictly: a switch would take "01" or " 1" for 1.
     $where = match ($queryType) {
@@ -168,11 +186,264 @@ function tf_list_sales(PDO $pdo, string $queryType, string $refType): ?string
     $scan = $queryType === '1' || $queryType === '3' || $queryType === '0'
         && ($refType === 'all' || substr_count($refType, ',') >= TF_SCAN_IDS);
     $sales = 'tf_sales s';
+    $fields = ['s.id', "COALESCE(a.name, '')", 's.sale_order'];
+    $text = [1, 2];
+    if ($range !== null) {
+        $fields[] = 's.created_at';
+        $text[] = 3;
+        $bounds = tf_sales_id_bounds($pdo, $range);
+        if ($bounds === null) {
+            return 'OK';
+        }
+        $where = implode(' AND ', array_filter([$where === '' ? '' : "($where)", $bounds], fn($c) => $c !== ''));
+    }
     if ($scan) {
         $sales .= tf_is_mysql($pdo) ? ' FORCE INDEX (PRIMARY)' : ' NOT INDEXED';
     }
-    tf_send_list($pdo, ['s.id', "COALESCE(a.name, '')", 's.sale_order'], [1, 2], 's.id',
-        "$sales LEFT JOIN tf_affiliates a ON a.id = s.affiliate_id", $where);
+    tf_send_list($pdo, $fields, $text, 's.id', "$sales LEFT JOIN tf_affiliates a ON a.id = s.affiliate_id",
+        $where);
+    return null;
+}
+
+// ---- history: sales in a range, counters per hour ------------------------------
+
+// A range of the history actions as Unix times [from, to), a bound being
+// null when it is not given; null for a range that holds nothing. Bounds a
+// TIMESTAMP cannot hold are no bounds at all, since no sale lies beyond them.
+function tf_parse_range(string $fromText, string $toText): ?array
+{
+    $from = tf_parse_time($fromText);
+    $to = tf_parse_time($toText);
+    if ($from !== null && $to !== null && $from >= $to || $to !== null && $to <= 0
+        || $from !== null && $from > TF_LAST_TIME) {
+        return null;
+    }
+    return [$from !== null && $from > 0 ? $from : null, $to !== null && $to <= TF_LAST_TIME ? $to : null];
+}
+
+// The SQL condition that limits sales to a range: the time bounds on
+// created_at, and the first and last id of the sales in it, so that a list
+// of sales in id order reads only that stretch of the table (sales are
+// added in time order, so it is about the range itself). Null when the
+// range holds no sale.
+function tf_sales_id_bounds(PDO $pdo, array $range): ?string
+{
+    [$from, $to] = $range;
+    $conditions = [];
+    if ($from !== null) {
+        $conditions[] = "s.created_at >= '" . tf_time_text($from) . "'";
+    }
+    if ($to !== null) {
+        $conditions[] = "s.created_at < '" . tf_time_text($to) . "'";
+    }
+    if ($conditions === []) {
+        return '';
+    }
+    $inRange = implode(' AND ', $conditions);
+    [[$first, $last]] = tf_query($pdo, "SELECT MIN(s.id), MAX(s.id) FROM tf_sales s WHERE $inRange");
+    if ($first === null) {
+        return null;
+    }
+    return "s.id >= $first AND s.id <= $last AND $inRange";
+}
+
+function tf_list_sales_in_range(PDO $pdo, string $queryType, string $refType, string $from, string $to): ?string
+{
+    // Checked first, whatever else is asked: a bad time is always refused.
+    $range = tf_parse_range($from, $to);
+    if (!in_array($queryType, ['0', '1', '2', '3'], true)) {
+        throw new TfRefused('bad query type');
+    }
+    if ($range === null) {
+        return 'OK';
+    }
+    return tf_send_sales($pdo, $queryType, $refType, $range);
+}
+
+// The buckets of tf_hourly that a history action sums: the affiliates of
+// $refType ("all" or an id list) and the hours that start in the range. Null
+// when that is none.
+function tf_hourly_where(string $refType, string $from, string $to): ?string
+{
+    $range = tf_parse_range($from, $to);
+    $ids = match ($refType) {
+        '', 'all' => null,
+        default => tf_parse_ids($refType),
+    };
+    if ($refType === '' || $range === null) {
+        return null;
+    }
+    $conditions = ['1 = 1'];
+    if ($ids !== null) {
+        $conditions[] = 'affiliate_id IN (' . tf_id_list($ids) . ')';
+    }
+    [$fromTime, $toTime] = $range;
+    if ($fromTime !== null) {
+        $conditions[] = 'hour_start >= ' . $fromTime;
+    }
+    if ($toTime !== null) {
+        $conditions[] = 'hour_start < ' . $toTime;
+    }
+    return implode(' AND ', $conditions);
+}
+
+// The sums of one group of buckets as the fields of a record after its
+// first: OTO sales, subscribers, visitors, unique hits, as in an affiliate's
+// record.
+const TF_HOURLY_SUMS = ['SUM(oto_sales)', 'SUM(subscribers)', 'SUM(visitors)', 'SUM(unique_hits)'];
+
+// Sends the records of "SELECT $key, sums ... GROUP BY $key", built by the
+// database; few enough to be kept whole (one per hour, or per affiliate).
+function tf_send_hourly(PDO $pdo, string $key, string $keyField, string $where): void
+{
+    $record = tf_sql_record($pdo, [$keyField, ...TF_HOURLY_SUMS]);
+    $text = tf_transaction($pdo, function () use ($pdo, $record, $key, $where) {
+        $st = tf_cursor($pdo, "SELECT $record FROM tf_hourly WHERE $where GROUP BY $key ORDER BY $key");
+        $text = '';
+        while (($row = $st->fetchColumn()) !== false) {
+            $text .= $row;
+        }
+        $st->closeCursor();
+        return $text;
+    }, TF_SNAPSHOT);
+    tf_send($text . 'OK');
+}
+
+// Action 22: per hour, the selected affiliates summed. For every affiliate
+// (a trend of the whole event, the common case) the settled hours come from
+// tf_hourly_sums, which keeps them summed once asked for.
+function tf_hourly_counts(PDO $pdo, string $refType, string $from, string $to): ?string
+{
+    $where = tf_hourly_where($refType, $from, $to);
+    if ($where === null) {
+        return 'OK';
+    }
+    $hour = tf_is_mysql($pdo) ? 'FROM_UNIXTIME(hour_start)' : "datetime(hour_start, 'unixepoch')";
+    if ($refType === 'all' || substr_count($refType, ',') >= TF_SCAN_IDS
+        && tf_names_every_affiliate($pdo, tf_parse_ids($refType))) {
+        tf_send_all_hours($pdo, $hour, tf_parse_range($from, $to));
+        return null;
+    }
+    tf_send_hourly($pdo, 'hour_start', $hour, $where);
+    return null;
+}
+
+// Whether an id list names every affiliate there is (the program's Select
+// All sends the ids, not "all").
+function tf_names_every_affiliate(PDO $pdo, array $ids): bool
+{
+    if (count($ids) !== (int)tf_query($pdo, 'SELECT COUNT(*) FROM tf_affiliates')[0][0]) {
+        return false;
+    }
+    $found = 0;
+    foreach (array_chunk($ids, TF_ID_CHUNK) as $chunk) {
+        $found += (int)tf_query($pdo, 'SELECT COUNT(*) FROM tf_affiliates WHERE id IN (' . tf_id_list($chunk) . ')')[0][0];
+    }
+    return $found === count($ids);
+}
+
+// ---- history: the hours of all affiliates summed ----------------------------------
+//
+// tf_hourly_sums keeps, per hour, the sums of every affiliate's bucket, for
+// hours that track.php can no longer add to (TF_SUMS_SETTLED after their
+// end); they are summed the first time they are asked for. What changes a
+// settled hour (deleting sales or affiliates, upgrade.php) forgets its
+// sums. Its row of hour 0 is a lock: whoever sums or forgets takes it
+// first, so that hours summed from buckets a deletion is changing can never
+// be kept.
+
+const TF_SUMS_SETTLED = 300;
+
+function tf_hourly_sums_lock(PDO $pdo): void
+{
+    tf_query($pdo, 'SELECT hour_start FROM tf_hourly_sums WHERE hour_start = 0' . (tf_is_mysql($pdo) ? ' FOR UPDATE' : ''));
+}
+
+// Forgets the sums of these hours (null: of every hour), inside the
+// caller's transaction.
+function tf_hourly_sums_forget(PDO $pdo, ?array $hours): void
+{
+    tf_hourly_sums_lock($pdo);
+    if ($hours === null) {
+        tf_run($pdo, 'DELETE FROM tf_hourly_sums WHERE hour_start > 0');
+        return;
+    }
+    foreach (array_chunk(array_values(array_unique($hours)), TF_ID_CHUNK) as $chunk) {
+        tf_run($pdo, 'DELETE FROM tf_hourly_sums WHERE hour_start IN (' . tf_id_list($chunk) . ')');
+    }
+}
+
+// Sums the settled hours of [$from, $to) that are not summed yet.
+function tf_hourly_sums_fill(PDO $pdo, ?int $from, int $to): void
+{
+    tf_transaction($pdo, function () use ($pdo, $from, $to) {
+        tf_hourly_sums_lock($pdo);
+        if ($from === null) {
+            $first = tf_query($pdo, 'SELECT MIN(hour_start) FROM tf_hourly')[0][0];
+            if ($first === null) {
+                return;
+            }
+            $from = (int)$first;
+        }
+        $from = tf_hour_of($from + TF_HOUR - 1);
+        $summed = [];
+        foreach (tf_query($pdo, "SELECT hour_start FROM tf_hourly_sums WHERE hour_start >= $from AND hour_start < $to")
+            as [$hour]) {
+            $summed[(int)$hour] = true;
+        }
+        $missing = [];
+        for ($hour = $from; $hour < $to; $hour += TF_HOUR) {
+            if (!isset($summed[$hour])) {
+                $missing[] = $hour;
+            }
+        }
+        if ($missing === []) {
+            return;
+        }
+        // One pass over the stretch of hours that holds them all, in the
+        // order of its index; the hours summed already are left as they are.
+        $ignore = tf_is_mysql($pdo) ? 'INSERT IGNORE' : 'INSERT OR IGNORE';
+        $first = $missing[0];
+        $last = $missing[count($missing) - 1];
+        tf_run($pdo, "$ignore INTO tf_hourly_sums (hour_start, oto_sales, subscribers, visitors, unique_hits)"
+            . ' SELECT hour_start, ' . implode(', ', TF_HOURLY_SUMS) . ' FROM tf_hourly'
+            . " WHERE hour_start >= $first AND hour_start <= $last GROUP BY hour_start");
+        // Hours without any bucket are kept too, as zeros.
+        foreach (array_chunk($missing, TF_ID_CHUNK) as $chunk) {
+            tf_run($pdo, "$ignore INTO tf_hourly_sums (hour_start) VALUES (" . implode('), (', $chunk) . ')');
+        }
+    });
+}
+
+// Action 22 for every affiliate: the settled hours summed once, the rest
+// (the last hour or two) from the buckets.
+function tf_send_all_hours(PDO $pdo, string $hourText, array $range): void
+{
+    [$from, $to] = $range;
+    $settled = tf_hour_of(time() - TF_HOUR - TF_SUMS_SETTLED) + TF_HOUR;
+    $until = $to === null ? $settled : min($to, $settled);
+    if ($from === null || $from < $until) {
+        tf_hourly_sums_fill($pdo, $from, $until);
+    }
+    $inRange = ($from === null ? '' : " AND hour_start >= $from") . ($to === null ? '' : " AND hour_start < $to");
+    $record = tf_sql_record($pdo, [$hourText, 'oto_sales', 'subscribers', 'visitors', 'unique_hits']);
+    $sums = implode(', ', TF_HOURLY_SUMS);
+    tf_send(implode('', array_column(tf_query($pdo, "SELECT $record FROM ("
+        . 'SELECT hour_start, oto_sales, subscribers, visitors, unique_hits FROM tf_hourly_sums'
+        . " WHERE hour_start > 0 AND hour_start < $settled$inRange"
+        . ' AND oto_sales + subscribers + visitors + unique_hits > 0'
+        . " UNION ALL SELECT hour_start, $sums FROM tf_hourly WHERE hour_start >= $settled$inRange GROUP BY hour_start"
+        . ') h ORDER BY hour_start'), 0)) . 'OK');
+}
+
+// Action 23: per affiliate, summed over the range.
+function tf_affiliate_counts(PDO $pdo, string $refType, string $from, string $to): ?string
+{
+    $where = tf_hourly_where($refType, $from, $to);
+    if ($where === null) {
+        return 'OK';
+    }
+    tf_send_hourly($pdo, 'affiliate_id', 'affiliate_id', $where);
     return null;
 }
 
@@ -183,9 +454,15 @@ function tf_delete_sales(PDO $pdo, string $idsText): string
 {
     $ids = $idsText === 'all' ? null : tf_parse_ids($idsText);
     $lock = tf_is_mysql($pdo) ? ' FOR UPDATE' : '';
-    tf_transaction($pdo, function () use ($pdo, $ids, $lock) {
+    $history = tf_has_history($pdo);
+    tf_transaction($pdo, function () use ($pdo, $ids, $lock, $history) {
         if ($ids === null) {
             tf_run($pdo, 'UPDATE tf_affiliates SET oto_sales = 0');
+            // History: no hour keeps a sale either.
+            if ($history) {
+                tf_hourly_sums_forget($pdo, null);
+                tf_run($pdo, 'UPDATE tf_hourly SET oto_sales = 0 WHERE oto_sales <> 0');
+            }
             tf_run($pdo, 'DELETE FROM tf_sales');
             return;
         }
@@ -225,11 +502,41 @@ function tf_delete_sales(PDO $pdo, string $idsText): string
                     . ' ELSE 0 END WHERE id IN (' . tf_id_list($chunk) . ')');
             }
         }
+        // History: each sale leaves its affiliate's hour as well.
+        if ($history) {
+            tf_hourly_remove_sales($pdo, $chunks);
+        }
         foreach ($chunks as $list) {
             tf_run($pdo, "DELETE FROM tf_sales WHERE id IN ($list)");
         }
     });
     return 'OK';
+}
+
+// Takes the sales of these id lists off the buckets of their hours, under
+// the locks of their affiliates that tf_delete_sales holds (track.php
+// writes a bucket only under its affiliate's lock too). As for the
+// counters, one statement per number of sales taken off a bucket.
+function tf_hourly_remove_sales(PDO $pdo, array $chunks): void
+{
+    $hour = tf_is_mysql($pdo) ? 'UNIX_TIMESTAMP(created_at) DIV ' . TF_HOUR . ' * ' . TF_HOUR
+        : "CAST(strftime('%s', created_at) AS INTEGER) / " . TF_HOUR . ' * ' . TF_HOUR;
+    $byCount = [];
+    $hours = [];
+    foreach ($chunks as $list) {
+        foreach (tf_query($pdo, "SELECT affiliate_id, $hour, COUNT(*) FROM tf_sales WHERE id IN ($list)"
+            . ' AND affiliate_id IS NOT NULL GROUP BY 1, 2') as [$affiliate, $start, $count]) {
+            $byCount[(int)$count][] = '(' . (int)$affiliate . ', ' . (int)$start . ')';
+            $hours[] = (int)$start;
+        }
+    }
+    tf_hourly_sums_forget($pdo, $hours);
+    foreach ($byCount as $count => $buckets) {
+        foreach (array_chunk($buckets, TF_ID_CHUNK) as $chunk) {
+            tf_run($pdo, "UPDATE tf_hourly SET oto_sales = CASE WHEN oto_sales > $count THEN oto_sales - $count"
+                . ' ELSE 0 END WHERE (affiliate_id, hour_start) IN (' . implode(', ', $chunk) . ')');
+        }
+    }
 }
 
 function tf_link_id_taken(PDO $pdo, string $linkId, int $exceptId): bool
@@ -290,11 +597,29 @@ function tf_edit_affiliate(PDO $pdo, string $recordId, string $name, string $lin
 // docs/protocol.md). A control panel asks with action 20 and shows only what
 // the site can answer; an older script refuses the action.
 const TF_EXTENSIONS_VERSION = 1;
-const TF_EXTENSIONS = [];
+const TF_EXTENSIONS = ['history'];
 
-function tf_extensions(): string
+function tf_extensions(PDO $pdo): string
 {
-    return '"' . TF_EXTENSIONS_VERSION . '","' . implode(' ', TF_EXTENSIONS) . '"^OK';
+    $names = array_filter(TF_EXTENSIONS, fn($name) => $name !== 'history' || tf_has_history($pdo));
+    return '"' . TF_EXTENSIONS_VERSION . '","' . implode(' ', $names) . '"^OK';
+}
+
+// Whether the database has the tables of the history extension: not before
+// upgrade.php has added them, and until then the site does without.
+function tf_has_history(PDO $pdo): bool
+{
+    static $has = null;
+    if ($has === null) {
+        try {
+            tf_query($pdo, 'SELECT (SELECT COUNT(*) FROM tf_hourly_sums WHERE hour_start = 0),'
+                . ' (SELECT COUNT(*) FROM tf_hourly WHERE hour_start = 0)');
+            $has = true;
+        } catch (PDOException $e) {
+            $has = false;
+        }
+    }
+    return $has;
 }
 
 // The reply, or null for a list that has been sent already.
@@ -309,7 +634,10 @@ function tf_dispatch(PDO $pdo, string $action): ?string
         '6' => tf_add_affiliate($pdo, tf_post('affname'), tf_post('afflinkid')),
         '7' => tf_get_affiliate($pdo, tf_post('affcod')),
         '8' => tf_edit_affiliate($pdo, tf_post('affcod'), tf_post('affname'), tf_post('afflinkid')),
-        '20' => tf_extensions(),
+        '20' => tf_extensions($pdo),
+        '21' => tf_list_sales_in_range($pdo, tf_post('querytype'), tf_post('reftype'), tf_post('from'), tf_post('to')),
+        '22' => tf_hourly_counts($pdo, tf_post('reftype'), tf_post('from'), tf_post('to')),
+        '23' => tf_affiliate_counts($pdo, tf_post('reftype'), tf_post('from'), tf_post('to')),
         default => throw new TfRefused('unknown action'),
     };
 }

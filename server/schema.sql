@@ -30,6 +30,7 @@ CREATE TABLE IF NOT EXISTS tf_sales (
   order_key    VARBINARY(255) NULL,
   PRIMARY KEY (id),
   KEY ix_tf_sales_affiliate (affiliate_id),
+  KEY ix_tf_sales_created (created_at),
   UNIQUE KEY uq_tf_sales_order_key (order_key),
   CONSTRAINT fk_tf_sales_affiliate FOREIGN KEY (affiliate_id)
     REFERENCES tf_affiliates (id) ON DELETE SET NULL
@@ -48,3 +49,37 @@ CREATE TABLE IF NOT EXISTS tf_seen (
   client  BINARY(16)       NOT NULL,
   PRIMARY KEY (expires, kind, client)
 ) ENGINE=InnoDB;
+
+-- What track.php counted per affiliate and hour: hour_start is the Unix time
+-- (UTC) at which the hour starts. A sale is in the hour of its created_at,
+-- and deleting it takes it off again; visitors, unique hits and subscribers
+-- are counted here from upgrade.php on (the all-time counters in
+-- tf_affiliates go back further). The key starts with the affiliate, so
+-- that new hours of different affiliates never share a gap of it; the
+-- index on the hour serves ranges over many affiliates.
+CREATE TABLE IF NOT EXISTS tf_hourly (
+  affiliate_id INT UNSIGNED NOT NULL,
+  hour_start   INT UNSIGNED NOT NULL,
+  visitors     BIGINT       NOT NULL DEFAULT 0,
+  unique_hits  BIGINT       NOT NULL DEFAULT 0,
+  subscribers  BIGINT       NOT NULL DEFAULT 0,
+  oto_sales    BIGINT       NOT NULL DEFAULT 0,
+  PRIMARY KEY (affiliate_id, hour_start),
+  KEY ix_tf_hourly_hour (hour_start),
+  CONSTRAINT fk_tf_hourly_affiliate FOREIGN KEY (affiliate_id)
+    REFERENCES tf_affiliates (id) ON DELETE CASCADE
+) ENGINE=InnoDB;
+
+-- The hours of every affiliate summed (a trend of the whole event), kept
+-- for hours that track.php can no longer add to, once asked for; deleting
+-- sales or affiliates forgets the hours it changes. The row of hour 0 is
+-- the lock that summing and forgetting take first.
+CREATE TABLE IF NOT EXISTS tf_hourly_sums (
+  hour_start  INT UNSIGNED NOT NULL,
+  visitors    BIGINT       NOT NULL DEFAULT 0,
+  unique_hits BIGINT       NOT NULL DEFAULT 0,
+  subscribers BIGINT       NOT NULL DEFAULT 0,
+  oto_sales   BIGINT       NOT NULL DEFAULT 0,
+  PRIMARY KEY (hour_start)
+) ENGINE=InnoDB;
+INSERT IGNORE INTO tf_hourly_sums (hour_start) VALUES (0);

@@ -34,6 +34,10 @@
 // previews, and the crawlers and link-preview bots named in TF_CRAWLERS or,
 // one name a line, in crawlers.txt beside this script.
 //
+// Each counted event also goes into its affiliate's bucket of the hour in
+// tf_hourly (one upsert on its unique key, in the same transaction); a sale
+// into the hour of its created_at, which is the same moment.
+//
 // Each event is one transaction: the row of tf_seen is added with an insert
 // that ignores a duplicate key (no row is shared between clients), and only a
 // new row adds to the counter. A sale locks its affiliate's row first (the
@@ -159,6 +163,41 @@ function tf_track_is_missing_column(PDOException $e): bool
     return $code === 1054 || stripos($e->getMessage(), 'order_key') !== false && $code === 1;
 }
 
+// ---- hourly buckets -------------------------------------------------------------
+
+// A database that upgrade.php has not brought up to date has no tf_hourly:
+// there events are counted as before, without their hour, and the log says
+// why.
+function tf_track_is_missing_hourly(PDOException $e): bool
+{
+    $code = (int)($e->errorInfo[1] ?? 0);
+    return ($code === 1146 || $code === 1) && stripos($e->getMessage(), 'tf_hourly') !== false;
+}
+
+function tf_track_hourly_missing(PDOException $e): void
+{
+    error_log('track.php: counted without its hour, the table tf_hourly is missing (run php upgrade.php,'
+        . ' which adds it): ' . $e->getMessage());
+}
+
+// The upsert that adds to an affiliate's bucket of one hour: $counts maps
+// columns to the SQL of what they gain; $affiliate is the SQL of its id.
+// $select: as INSERT ... SELECT from $select (a FROM and WHERE that decide
+// whether there is anything to add), else as INSERT ... VALUES.
+function tf_track_hourly_sql(PDO $pdo, string $affiliate, int $hour, array $counts, string $select = ''): string
+{
+    $columns = implode(', ', array_keys($counts));
+    $values = implode(', ', $counts);
+    $add = [];
+    foreach ($counts as $column => $value) {
+        $add[] = tf_is_mysql($pdo) ? "$column = $column + VALUES($column)" : "$column = $column + excluded.$column";
+    }
+    $sql = "INSERT INTO tf_hourly (affiliate_id, hour_start, $columns) "
+        . ($select === '' ? "VALUES ($affiliate, $hour, $values)" : "SELECT $affiliate, $hour, $values $select");
+    return $sql . (tf_is_mysql($pdo) ? ' ON DUPLICATE KEY UPDATE ' : ' ON CONFLICT (affiliate_id, hour_start) DO UPDATE SET ')
+        . implode(', ', $add);
+}
+
 function tf_track_is_unique_clash(PDOException $e): bool
 {
     $code = (int)($e->errorInfo[1] ?? 0);
@@ -185,69 +224,114 @@ function tf_track_bump_sale(PDO $pdo, string $linkId): ?int
     return $id === false ? null : (int)$id;
 }
 
+// What the database has of what a sale writes (tf_sales.order_key,
+// tf_hourly), for one that upgrade.php has not brought up to date yet.
+function tf_track_sale_schema(PDO $pdo): array
+{
+    if (tf_is_mysql($pdo)) {
+        $has = fn(string $table, string $column) => (int)tf_query($pdo, 'SELECT COUNT(*) FROM information_schema.COLUMNS'
+            . ' WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = ? AND COLUMN_NAME = ?', [$table, $column])[0][0] > 0;
+        return [$has('tf_sales', 'order_key'), $has('tf_hourly', 'oto_sales')];
+    }
+    $has = fn(string $table, string $column) => in_array($column,
+        array_column(tf_query($pdo, "PRAGMA table_info($table)"), 1), true);
+    return [$has('tf_sales', 'order_key'), $has('tf_hourly', 'oto_sales')];
+}
+
 // The sale statement by statement: counter first, which locks the
 // affiliate's row, so that the sale's foreign key check finds the lock held
-// already. An order recorded before fails on its unique key, and the
-// transaction with the counter is rolled back. A database that has not been
-// upgraded has no order_key column: there the sale is recorded without that
-// check.
-function tf_track_sale_steps(PDO $pdo, string $linkId, string $order): void
+// already; then the sale, made at $now, and its hour. An order recorded
+// before fails on its unique key, and the transaction with the counter is
+// rolled back. $orderKey, $hourly: whether the database has order_key and
+// tf_hourly (not before upgrade.php).
+function tf_track_sale_steps(PDO $pdo, string $linkId, string $order, int $now, bool $orderKey = true,
+    bool $hourly = true): void
 {
     if (tf_is_mysql($pdo)) {
         $pdo->exec(TF_EVENT_BEGIN);
     }
     $id = $linkId === '' ? null : tf_track_bump_sale($pdo, $linkId);
-    try {
-        tf_run($pdo, 'INSERT INTO tf_sales (affiliate_id, sale_order, order_key) VALUES (?, ?, ?)',
+    $created = tf_is_mysql($pdo) ? "FROM_UNIXTIME($now)" : "'" . tf_time_text($now) . "'";
+    if ($orderKey) {
+        tf_run($pdo, "INSERT INTO tf_sales (affiliate_id, sale_order, order_key, created_at) VALUES (?, ?, ?, $created)",
             [$id, $order, $order]);
-    } catch (PDOException $e) {
-        if (!tf_track_is_missing_column($e)) {
-            throw $e;
-        }
-        tf_run($pdo, 'INSERT INTO tf_sales (affiliate_id, sale_order) VALUES (?, ?)', [$id, $order]);
+    } else {
+        tf_run($pdo, "INSERT INTO tf_sales (affiliate_id, sale_order, created_at) VALUES (?, ?, $created)",
+            [$id, $order]);
+    }
+    if ($hourly && $id !== null) {
+        tf_run($pdo, tf_track_hourly_sql($pdo, (string)$id, tf_hour_of($now), ['oto_sales' => '1']));
     }
 }
 
-// MySQL/MariaDB: the counter, the sale and the commit go to the server at
-// once, so that the affiliate's row stays locked only while the server runs
-// them, not while PHP waits for replies in between: sales through one popular
-// affiliate queue on that lock. On MariaDB they are one compound statement
-// with a single reply; sent as separate statements, the server hands PHP a
-// reply after each one while it still holds the lock, and every such
-// hand-over slows the queue (by about a fifth with 16 clients selling through
-// one affiliate on two cores).
-function tf_track_sale_batch(PDO $pdo, string $linkId, string $order): string
+// MySQL/MariaDB: the counter, the sale, its hour and the commit go to the
+// server at once, so that the affiliate's row stays locked only while the
+// server runs them, not while PHP waits for replies in between: sales
+// through one popular affiliate queue on that lock. On MariaDB they are one
+// compound statement with a single reply; sent as separate statements, the
+// server hands PHP a reply after each one while it still holds the lock,
+// and every such hand-over slows the queue (by about a fifth with 16
+// clients selling through one affiliate on two cores). The sale's
+// created_at and its hour are the same moment, $now, so that deleting the
+// sale finds its bucket.
+function tf_track_sale_batch(PDO $pdo, string $linkId, string $order, int $now): string
 {
     $quoted = '_binary' . $pdo->quote($order);
-    $affiliate = 'NULL';
-    $sql = '';
+    $sql = 'SET @tf_affiliate = NULL;';
     if ($linkId !== '') {
         $sql = 'UPDATE tf_affiliates SET oto_sales = oto_sales + 1, id = LAST_INSERT_ID(id)'
-            . ' WHERE link_id = _binary' . $pdo->quote($linkId) . ';';
-        $affiliate = 'IF(ROW_COUNT() = 1, LAST_INSERT_ID(), NULL)';
+            . ' WHERE link_id = _binary' . $pdo->quote($linkId) . ';'
+            . ' SET @tf_affiliate = IF(ROW_COUNT() = 1, LAST_INSERT_ID(), NULL);';
     }
-    $sql .= "INSERT INTO tf_sales (affiliate_id, sale_order, order_key) VALUES ($affiliate, $quoted, $quoted);"
-        . 'COMMIT';
-    $sql = TF_EVENT_BEGIN . "; $sql";
+    $sql .= ' INSERT INTO tf_sales (affiliate_id, sale_order, order_key, created_at)'
+        . " VALUES (@tf_affiliate, $quoted, $quoted, FROM_UNIXTIME($now));";
+    if ($linkId !== '') {
+        $sql .= ' ' . tf_track_hourly_sql($pdo, '@tf_affiliate', tf_hour_of($now), ['oto_sales' => '1'],
+            'FROM DUAL WHERE @tf_affiliate IS NOT NULL') . ';';
+    }
+    $sql = TF_EVENT_BEGIN . "; $sql COMMIT";
     return tf_track_has_compound($pdo) ? "BEGIN NOT ATOMIC $sql; END" : $sql;
+}
+
+// MariaDB: the sale through the procedure that upgrade.php makes; false when
+// it is not there or may not be run.
+function tf_track_sale_call(PDO $pdo, string $linkId, string $order, int $now): bool
+{
+    try {
+        $pdo->exec('CALL tf_track_sale(_binary' . $pdo->quote($linkId) . ', _binary' . $pdo->quote($order)
+            . ", $now, " . tf_hour_of($now) . ')');
+        return true;
+    } catch (PDOException $e) {
+        if (!in_array((int)($e->errorInfo[1] ?? 0), [1305, 1370, 1318], true)) {
+            throw $e;
+        }
+        return false;
+    }
 }
 
 function tf_track_sale(PDO $pdo, string $linkId, string $order): void
 {
-    $steps = fn() => tf_transaction($pdo, fn() => tf_track_sale_steps($pdo, $linkId, $order), TF_EVENT);
+    $now = time();
+    $steps = fn(bool $orderKey, bool $hourly) => tf_track_retry(fn() => tf_transaction($pdo,
+        fn() => tf_track_sale_steps($pdo, $linkId, $order, $now, $orderKey, $hourly), TF_EVENT));
     try {
-        if (!tf_is_mysql($pdo)) {
-            tf_track_retry($steps);
-            return;
-        }
         try {
+            if (!tf_is_mysql($pdo)) {
+                $steps(true, true);
+                return;
+            }
             tf_track_retry(fn() => tf_transaction($pdo,
-                fn() => $pdo->exec(tf_track_sale_batch($pdo, $linkId, $order)), TF_EVENT));
+                fn() => tf_track_has_compound($pdo) && tf_track_sale_call($pdo, $linkId, $order, $now)
+                    || $pdo->exec(tf_track_sale_batch($pdo, $linkId, $order, $now)), TF_EVENT));
         } catch (PDOException $e) {
-            if (!tf_track_is_missing_column($e)) {
+            if (!tf_track_is_missing_column($e) && !tf_track_is_missing_hourly($e)) {
                 throw $e;
             }
-            tf_track_retry($steps);
+            [$orderKey, $hourly] = tf_track_sale_schema($pdo);
+            if (!$hourly) {
+                tf_track_hourly_missing($e);
+            }
+            $steps($orderKey, $hourly);
         }
     } catch (PDOException $e) {
         // Recorded before (a reloaded thank-you page, a retried request):
@@ -285,7 +369,9 @@ function tf_track_seen_values(array $row): string
 }
 
 // One count: the affiliate's $counter + 1 when the client's $gate row is new;
-// then also $bonusCounter + 1 when a $bonus row is given and new too.
+// then also $bonusCounter + 1 when a $bonus row is given and new too. Both
+// go into the affiliate's bucket of $hour as well, unless $hourly is false
+// (a database without tf_hourly).
 final class TfCount
 {
     public function __construct(
@@ -294,30 +380,52 @@ final class TfCount
         public string $counter,
         public ?array $bonus = null,
         public string $bonusCounter = '',
+        public int $hour = 0,
+        public bool $hourly = true,
     ) {
+    }
+
+    // The SQL of the counters' change, "visitors = visitors + 1, ...", with
+    // $bonus the SQL of what the bonus counter gains.
+    public function set(string $bonus): string
+    {
+        $set = "{$this->counter} = {$this->counter} + 1";
+        return $this->bonus === null ? $set : $set . ", {$this->bonusCounter} = {$this->bonusCounter} + $bonus";
+    }
+
+    // The hour's columns and what they gain.
+    public function hourlyCounts(string $bonus): array
+    {
+        return $this->bonus === null ? [$this->counter => '1'] : [$this->counter => '1', $this->bonusCounter => $bonus];
     }
 }
 
 // MariaDB: the whole count as one compound statement, in one round trip,
 // that begins and commits its transaction. Its reply is the number of rows
-// it added or changed: 0 when the client's row was there already, 1 when no
-// affiliate has the link id (only the row of tf_seen was added), 2 or more
-// when it counted. No statement reads before it writes: the rows of tf_seen
-// are keyed by the link id itself, so they need no lookup of the affiliate,
-// and the counter's row is locked only by the UPDATE, just before the
-// commit. No result set, whose columns cost the server and PHP more than the
-// rest of the count.
+// it added or changed: 0 when the client's row was there already, 1 or 2
+// when no affiliate has the link id (only the rows of tf_seen were added),
+// 3 or more when it counted (the rows of tf_seen, the counter and the hour;
+// without tf_hourly, 2 or 3, which do not tell). No statement reads before
+// it writes: the rows of tf_seen are keyed by the link id itself, so they
+// need no lookup of the affiliate, and the counter's row is locked only by
+// the one UPDATE, just before its hour and the commit; the hour's row is
+// only ever written under that lock. No result set, whose columns cost the
+// server and PHP more than the rest of the count.
 function tf_track_count_compound(PDO $pdo, TfCount $count): string
 {
     $link = '_binary' . $pdo->quote($count->linkId);
     $insert = 'INSERT IGNORE INTO tf_seen (expires, kind, client) VALUES (';
     $sql = 'BEGIN NOT ATOMIC ' . TF_EVENT_BEGIN . '; ' . $insert . tf_track_seen_values($count->gate) . ');'
-        . " IF ROW_COUNT() = 1 THEN UPDATE tf_affiliates SET {$count->counter} = {$count->counter} + 1"
-        . " WHERE link_id = $link;";
+        . ' IF ROW_COUNT() = 1 THEN';
     if ($count->bonus !== null) {
-        $sql .= ' IF ROW_COUNT() = 1 THEN ' . $insert . tf_track_seen_values($count->bonus) . ');'
-            . " IF ROW_COUNT() = 1 THEN UPDATE tf_affiliates SET {$count->bonusCounter} = {$count->bonusCounter} + 1"
-            . " WHERE link_id = $link; END IF; END IF;";
+        $sql .= ' ' . $insert . tf_track_seen_values($count->bonus) . '); SET @tf_bonus = ROW_COUNT();';
+    }
+    $sql .= ' UPDATE tf_affiliates SET ' . $count->set('@tf_bonus') . ', id = LAST_INSERT_ID(id)'
+        . " WHERE link_id = $link;";
+    if ($count->hourly) {
+        $sql .= ' IF ROW_COUNT() = 1 THEN '
+            . tf_track_hourly_sql($pdo, 'LAST_INSERT_ID()', $count->hour, $count->hourlyCounts('@tf_bonus'))
+            . '; END IF;';
     }
     return $sql . ' END IF; COMMIT; END';
 }
@@ -330,14 +438,18 @@ function tf_track_count_batch(PDO $pdo, TfCount $count): string
     $insert = 'INSERT IGNORE INTO tf_seen (expires, kind, client) ';
     $sql = TF_EVENT_BEGIN . '; ' . $insert . 'VALUES (' . tf_track_seen_values($count->gate) . ');'
         . ' SET @tf_new = ROW_COUNT(), @tf_bonus = 0;';
-    $set = "{$count->counter} = {$count->counter} + 1";
     if ($count->bonus !== null) {
         $sql .= " $insert SELECT " . tf_track_seen_values($count->bonus) . ' FROM DUAL WHERE @tf_new = 1;'
             . ' SET @tf_bonus = ROW_COUNT();';
-        $set .= ", {$count->bonusCounter} = {$count->bonusCounter} + @tf_bonus";
     }
-    return $sql . " UPDATE tf_affiliates SET $set WHERE link_id = $link AND @tf_new = 1;"
-        . " SELECT ROW_COUNT() = 1 OR EXISTS (SELECT 1 FROM tf_affiliates WHERE link_id = $link), ROW_COUNT(); COMMIT";
+    $sql .= ' UPDATE tf_affiliates SET ' . $count->set('@tf_bonus') . ', id = LAST_INSERT_ID(id)'
+        . " WHERE link_id = $link AND @tf_new = 1; SET @tf_counted = ROW_COUNT();";
+    if ($count->hourly) {
+        $sql .= ' ' . tf_track_hourly_sql($pdo, 'LAST_INSERT_ID()', $count->hour, $count->hourlyCounts('@tf_bonus'),
+            'FROM DUAL WHERE @tf_counted = 1') . ';';
+    }
+    return $sql . " SELECT @tf_counted = 1 OR EXISTS (SELECT 1 FROM tf_affiliates WHERE link_id = $link),"
+        . ' @tf_counted; COMMIT';
 }
 
 // SQLite: the same statement by statement.
@@ -347,12 +459,19 @@ function tf_track_count_steps(PDO $pdo, TfCount $count): array
     if (tf_run($pdo, $insert . tf_track_seen_values($count->gate) . ')') !== 1) {
         return [tf_track_is_known($pdo, $count->linkId), false];
     }
-    $set = "{$count->counter} = {$count->counter} + 1";
-    if ($count->bonus !== null && tf_run($pdo, $insert . tf_track_seen_values($count->bonus) . ')') === 1) {
-        $set .= ", {$count->bonusCounter} = {$count->bonusCounter} + 1";
+    $bonus = $count->bonus !== null && tf_run($pdo, $insert . tf_track_seen_values($count->bonus) . ')') === 1
+        ? '1' : '0';
+    $st = $pdo->prepare('UPDATE tf_affiliates SET ' . $count->set($bonus) . ' WHERE link_id = ? RETURNING id');
+    $st->execute([$count->linkId]);
+    $id = $st->fetchColumn();
+    $st->closeCursor();
+    if ($id === false) {
+        return [false, false];
     }
-    $known = tf_run($pdo, "UPDATE tf_affiliates SET $set WHERE link_id = ?", [$count->linkId]) === 1;
-    return [$known, $known];
+    if ($count->hourly) {
+        tf_run($pdo, tf_track_hourly_sql($pdo, (string)(int)$id, $count->hour, $count->hourlyCounts($bonus)));
+    }
+    return [true, true];
 }
 
 function tf_track_is_known(PDO $pdo, string $linkId): bool
@@ -365,10 +484,53 @@ function tf_track_is_known(PDO $pdo, string $linkId): bool
 // ends.
 function tf_track_count(PDO $pdo, TfCount $count): bool
 {
+    try {
+        return tf_track_count_once($pdo, $count);
+    } catch (PDOException $e) {
+        if (!$count->hourly || !tf_track_is_missing_hourly($e)) {
+            throw $e;
+        }
+        tf_track_hourly_missing($e);
+        $count->hourly = false;
+        return tf_track_count_once($pdo, $count);
+    }
+}
+
+// MariaDB: the count as the procedure that upgrade.php makes, with the same
+// reply as the compound statement; null when the procedure is not there or
+// may not be run, which is then not tried again in this request.
+function tf_track_count_call(PDO $pdo, TfCount $count): ?int
+{
+    static $usable = true;
+    if (!$usable || !$count->hourly) {
+        return null;
+    }
+    [$expires, $kind, $client] = $count->gate;
+    [$bonusExpires, , $bonus] = $count->bonus ?? [0, 0, null];
+    $sql = 'CALL tf_track_count(_binary' . $pdo->quote($count->linkId) . ", $expires, $kind, x'$client', $bonusExpires, "
+        . ($bonus === null ? 'NULL' : "x'$bonus'") . ", {$count->hour})";
+    try {
+        return $pdo->exec($sql);
+    } catch (PDOException $e) {
+        // 1305: no such procedure; 1370: no EXECUTE; 1318: an older one.
+        if (!in_array((int)($e->errorInfo[1] ?? 0), [1305, 1370, 1318], true)) {
+            throw $e;
+        }
+        $usable = false;
+        return null;
+    }
+}
+
+function tf_track_count_once(PDO $pdo, TfCount $count): bool
+{
     [$known, $counted] = tf_track_retry(fn() => tf_transaction($pdo, function () use ($pdo, $count) {
         if (tf_track_has_compound($pdo)) {
-            $changed = $pdo->exec(tf_track_count_compound($pdo, $count));
-            return [$changed >= 2 || $changed === 0 && tf_track_is_known($pdo, $count->linkId), $changed >= 2];
+            $changed = tf_track_count_call($pdo, $count) ?? $pdo->exec(tf_track_count_compound($pdo, $count));
+            if (!$count->hourly) {
+                $known = tf_track_is_known($pdo, $count->linkId);
+                return [$known, $known && $changed >= 2];
+            }
+            return [$changed >= 3 || $changed === 0 && tf_track_is_known($pdo, $count->linkId), $changed >= 3];
         }
         if (!tf_is_mysql($pdo)) {
             return tf_track_count_steps($pdo, $count);
@@ -435,7 +597,8 @@ function tf_track(PDO $pdo, array $secret, string $event, string $linkId, array 
     $client = tf_client_key($address, '', $linkId, $secret['salt']);
     if ($event === 'subscribe') {
         $known = tf_track_count($pdo, new TfCount($linkId,
-            tf_track_seen_row(TF_SEEN_SUBSCRIBE, $client, $secret['subscribe_window']), 'subscribers'));
+            tf_track_seen_row(TF_SEEN_SUBSCRIBE, $client, $secret['subscribe_window']), 'subscribers',
+            hour: tf_hour_of(time())));
         return $known ? ['OK', 200] : ['UNKNOWN AFFILIATE', 404];
     }
     // A unique hit when the browser carries no cookie of this affiliate and
@@ -445,7 +608,8 @@ function tf_track(PDO $pdo, array $secret, string $event, string $linkId, array 
     $browser = tf_client_key($address, (string)($server['HTTP_USER_AGENT'] ?? ''), $linkId, $secret['salt']);
     $known = tf_track_count($pdo, new TfCount($linkId,
         tf_track_seen_row(TF_SEEN_VISIT, $client, $secret['visit_window']), 'visitors',
-        $seen ? null : tf_track_seen_row(TF_SEEN_UNIQUE, $browser, $secret['unique_window']), 'unique_hits'));
+        $seen ? null : tf_track_seen_row(TF_SEEN_UNIQUE, $browser, $secret['unique_window']), 'unique_hits',
+        tf_hour_of(time())));
     if (!$known) {
         return ['UNKNOWN AFFILIATE', 404];
     }

@@ -290,8 +290,12 @@ function tf_connect(array $cfg, string $dir, bool $tracking = false): PDO
     }
     $dsn .= ';dbname=' . $cfg['db'] . ';charset=utf8mb4';
     // Refuse rather than silently truncate. Run when the connection is made,
-    // so that a kept connection does not repeat it.
-    $options[PDO::MYSQL_ATTR_INIT_COMMAND] = "SET SESSION sql_mode = 'STRICT_ALL_TABLES,NO_ENGINE_SUBSTITUTION'";
+    // so that a kept connection does not repeat it. TIMESTAMP columns are
+    // read and written in the session's time zone: UTC here, as on the
+    // wire, so that no local daylight saving change can make an hour
+    // ambiguous.
+    $options[PDO::MYSQL_ATTR_INIT_COMMAND] = "SET SESSION sql_mode = 'STRICT_ALL_TABLES,NO_ENGINE_SUBSTITUTION',"
+        . " time_zone = '+00:00'";
     if ($tracking) {
         $options[PDO::ATTR_PERSISTENT] = true;
     }
@@ -659,4 +663,40 @@ function tf_clean_value(string $value, int $maxBytes): string
 function tf_id_list(array $ids): string
 {
     return implode(',', array_map('intval', $ids));
+}
+
+// ---- times --------------------------------------------------------------------
+//
+// Times on the wire are UTC, "YYYY-MM-DD HH:MM:SS"; in the database a sale's
+// created_at is the same text (SQLite) or a TIMESTAMP read in UTC (MySQL),
+// and an hour is the Unix time of its start.
+
+const TF_HOUR = 3600;
+const TF_TIME_FORMAT = 'Y-m-d H:i:s';
+// The largest time a MySQL TIMESTAMP holds.
+const TF_LAST_TIME = 2147483647;
+
+function tf_hour_of(int $unixTime): int
+{
+    return intdiv($unixTime, TF_HOUR) * TF_HOUR;
+}
+
+function tf_time_text(int $unixTime): string
+{
+    return gmdate(TF_TIME_FORMAT, $unixTime);
+}
+
+// "YYYY-MM-DD HH:MM:SS" as Unix time; null for the empty text (no bound).
+// Anything else, a date that does not exist included, is refused.
+function tf_parse_time(string $text): ?int
+{
+    if ($text === '') {
+        return null;
+    }
+    $time = strlen($text) === 19 ? DateTimeImmutable::createFromFormat('!' . TF_TIME_FORMAT, $text,
+        new DateTimeZone('UTC')) : false;
+    if ($time === false || $time->format(TF_TIME_FORMAT) !== $text) {
+        throw new TfRefused('bad time');
+    }
+    return $time->getTimestamp();
 }

@@ -23,7 +23,11 @@
 //
 // What it adds: tf_sales.order_key with a unique index, which lets track.php
 // record an order only once; the table tf_seen, with which track.php counts
-// one client once per window.
+// one client once per window; the table tf_hourly, which counts per
+// affiliate and hour, with an index on tf_sales.created_at. The OTO sales
+// of every hour are counted again from the sales kept (created_at) on each
+// run; visitors, unique hits and subscribers have hours from the first run
+// on.
 
 declare(strict_types=1);
 
@@ -33,6 +37,25 @@ const TF_SEEN_MYSQL = 'CREATE TABLE tf_seen (expires INT UNSIGNED NOT NULL, kind
     . ' client BINARY(16) NOT NULL, PRIMARY KEY (expires, kind, client)) ENGINE=InnoDB';
 const TF_SEEN_SQLITE = 'CREATE TABLE tf_seen (expires INTEGER NOT NULL, kind INTEGER NOT NULL,'
     . ' client BLOB NOT NULL, PRIMARY KEY (expires, kind, client)) WITHOUT ROWID';
+
+const TF_HOURLY_MYSQL = 'CREATE TABLE tf_hourly (affiliate_id INT UNSIGNED NOT NULL, hour_start INT UNSIGNED NOT NULL,'
+    . ' visitors BIGINT NOT NULL DEFAULT 0, unique_hits BIGINT NOT NULL DEFAULT 0,'
+    . ' subscribers BIGINT NOT NULL DEFAULT 0, oto_sales BIGINT NOT NULL DEFAULT 0,'
+    . ' PRIMARY KEY (affiliate_id, hour_start), KEY ix_tf_hourly_hour (hour_start),'
+    . ' CONSTRAINT fk_tf_hourly_affiliate FOREIGN KEY (affiliate_id) REFERENCES tf_affiliates (id) ON DELETE CASCADE)'
+    . ' ENGINE=InnoDB';
+const TF_HOURLY_SQLITE = 'CREATE TABLE tf_hourly (affiliate_id INTEGER NOT NULL REFERENCES tf_affiliates (id)'
+    . ' ON DELETE CASCADE, hour_start INTEGER NOT NULL, visitors INTEGER NOT NULL DEFAULT 0,'
+    . ' unique_hits INTEGER NOT NULL DEFAULT 0, subscribers INTEGER NOT NULL DEFAULT 0,'
+    . ' oto_sales INTEGER NOT NULL DEFAULT 0, PRIMARY KEY (affiliate_id, hour_start)) WITHOUT ROWID';
+
+const TF_HOURLY_SUMS_MYSQL = 'CREATE TABLE tf_hourly_sums (hour_start INT UNSIGNED NOT NULL,'
+    . ' visitors BIGINT NOT NULL DEFAULT 0, unique_hits BIGINT NOT NULL DEFAULT 0,'
+    . ' subscribers BIGINT NOT NULL DEFAULT 0, oto_sales BIGINT NOT NULL DEFAULT 0, PRIMARY KEY (hour_start))'
+    . ' ENGINE=InnoDB';
+const TF_HOURLY_SUMS_SQLITE = 'CREATE TABLE tf_hourly_sums (hour_start INTEGER PRIMARY KEY,'
+    . ' visitors INTEGER NOT NULL DEFAULT 0, unique_hits INTEGER NOT NULL DEFAULT 0,'
+    . ' subscribers INTEGER NOT NULL DEFAULT 0, oto_sales INTEGER NOT NULL DEFAULT 0)';
 
 function tf_upgrade_say(string $text): void
 {
@@ -74,6 +97,116 @@ function tf_upgrade_mysql(PDO $pdo): void
         $pdo->exec(TF_SEEN_MYSQL);
         tf_upgrade_say('added the table tf_seen');
     }
+    tf_upgrade_hourly_mysql($pdo);
+    tf_upgrade_procedures($pdo);
+}
+
+// track.php's count of a visit or a subscribe (see tf_track_count_compound)
+// as a procedure: MariaDB keeps it compiled on each connection, where the
+// same statements sent as one compound statement are parsed and compiled
+// again for every request, which costs the server a third of its work on a
+// visit. The reply (rows changed) is the compound statement's. The site's
+// user needs EXECUTE on the database to call it; without, track.php sends
+// the compound statement.
+const TF_COUNT_PROCEDURE = 'CREATE OR REPLACE PROCEDURE tf_track_count(IN p_link VARBINARY(100),'
+    . ' IN p_expires INT UNSIGNED, IN p_kind TINYINT UNSIGNED, IN p_client BINARY(16),'
+    . ' IN p_bonus_expires INT UNSIGNED, IN p_bonus_client BINARY(16), IN p_hour INT UNSIGNED)'
+    . ' SQL SECURITY INVOKER'
+    . ' BEGIN'
+    . ' ROLLBACK; START TRANSACTION;'
+    . ' INSERT IGNORE INTO tf_seen (expires, kind, client) VALUES (p_expires, p_kind, p_client);'
+    . ' IF ROW_COUNT() = 1 THEN'
+    . '  SET @tf_bonus = 0;'
+    . '  IF p_bonus_client IS NOT NULL THEN'
+    . '   INSERT IGNORE INTO tf_seen (expires, kind, client) VALUES (p_bonus_expires, 2, p_bonus_client);'
+    . '   SET @tf_bonus = ROW_COUNT();'
+    . '  END IF;'
+    . '  IF p_kind = 3 THEN'
+    . '   UPDATE tf_affiliates SET subscribers = subscribers + 1, id = LAST_INSERT_ID(id) WHERE link_id = p_link;'
+    . '   IF ROW_COUNT() = 1 THEN INSERT INTO tf_hourly (affiliate_id, hour_start, subscribers)'
+    . '    VALUES (LAST_INSERT_ID(), p_hour, 1) ON DUPLICATE KEY UPDATE subscribers = subscribers + 1; END IF;'
+    . '  ELSE'
+    . '   UPDATE tf_affiliates SET visitors = visitors + 1, unique_hits = unique_hits + @tf_bonus,'
+    . '    id = LAST_INSERT_ID(id) WHERE link_id = p_link;'
+    . '   IF ROW_COUNT() = 1 THEN INSERT INTO tf_hourly (affiliate_id, hour_start, visitors, unique_hits)'
+    . '    VALUES (LAST_INSERT_ID(), p_hour, 1, @tf_bonus)'
+    . '    ON DUPLICATE KEY UPDATE visitors = visitors + 1, unique_hits = unique_hits + VALUES(unique_hits); END IF;'
+    . '  END IF;'
+    . ' END IF;'
+    . ' COMMIT;'
+    . ' END';
+
+// The same for a sale (see tf_track_sale_batch).
+const TF_SALE_PROCEDURE = 'CREATE OR REPLACE PROCEDURE tf_track_sale(IN p_link VARBINARY(100),'
+    . ' IN p_order VARBINARY(255), IN p_now INT UNSIGNED, IN p_hour INT UNSIGNED)'
+    . ' SQL SECURITY INVOKER'
+    . ' BEGIN'
+    . ' ROLLBACK; START TRANSACTION;'
+    . ' SET @tf_affiliate = NULL;'
+    . " IF p_link <> '' THEN"
+    . '  UPDATE tf_affiliates SET oto_sales = oto_sales + 1, id = LAST_INSERT_ID(id) WHERE link_id = p_link;'
+    . '  SET @tf_affiliate = IF(ROW_COUNT() = 1, LAST_INSERT_ID(), NULL);'
+    . ' END IF;'
+    . ' INSERT INTO tf_sales (affiliate_id, sale_order, order_key, created_at)'
+    . '  VALUES (@tf_affiliate, p_order, p_order, FROM_UNIXTIME(p_now));'
+    . ' IF @tf_affiliate IS NOT NULL THEN INSERT INTO tf_hourly (affiliate_id, hour_start, oto_sales)'
+    . '  VALUES (@tf_affiliate, p_hour, 1) ON DUPLICATE KEY UPDATE oto_sales = oto_sales + 1; END IF;'
+    . ' COMMIT;'
+    . ' END';
+
+function tf_upgrade_procedures(PDO $pdo): void
+{
+    $version = (string)$pdo->getAttribute(PDO::ATTR_SERVER_VERSION);
+    if (stripos($version, 'MariaDB') === false || version_compare($version, '10.1.3', '<')) {
+        return;
+    }
+    try {
+        $pdo->exec(TF_COUNT_PROCEDURE);
+        $pdo->exec(TF_SALE_PROCEDURE);
+        tf_upgrade_say('made the procedures tf_track_count and tf_track_sale (the site\'s user needs EXECUTE'
+            . ' to use them)');
+    } catch (PDOException $e) {
+        // Counting works without it, only with more work for the server.
+        tf_upgrade_say('could not make the procedures of track.php (this user needs CREATE ROUTINE):'
+            . ' track.php does without');
+    }
+}
+
+// The hours: the table, the index that finds sales by time, and the OTO
+// sales of every hour counted from the sales (an upsert that sets the
+// count, so a run again, or one while track.php adds sales, leaves them
+// right; hours that have lost their sales go to zero).
+function tf_upgrade_hourly_mysql(PDO $pdo): void
+{
+    $has = fn(string $sql) => (int)tf_query($pdo, $sql)[0][0] > 0;
+    if (!$has("SELECT COUNT(*) FROM information_schema.STATISTICS WHERE TABLE_SCHEMA = DATABASE()"
+        . " AND TABLE_NAME = 'tf_sales' AND INDEX_NAME = 'ix_tf_sales_created'")) {
+        $pdo->exec('ALTER TABLE tf_sales ADD KEY ix_tf_sales_created (created_at)');
+        tf_upgrade_say('added the index on tf_sales.created_at');
+    }
+    if (!$has("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE()"
+        . " AND TABLE_NAME = 'tf_hourly'")) {
+        $pdo->exec(TF_HOURLY_MYSQL);
+        tf_upgrade_say('added the table tf_hourly');
+    }
+    if (!$has("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE()"
+        . " AND TABLE_NAME = 'tf_hourly_sums'")) {
+        $pdo->exec(TF_HOURLY_SUMS_MYSQL);
+        tf_upgrade_say('added the table tf_hourly_sums');
+    }
+    $pdo->exec('INSERT IGNORE INTO tf_hourly_sums (hour_start) VALUES (0)');
+    $hour = 'UNIX_TIMESTAMP(created_at) DIV ' . TF_HOUR . ' * ' . TF_HOUR;
+    tf_transaction($pdo, function () use ($pdo, $hour) {
+        tf_upgrade_forget_sums($pdo);
+        tf_run($pdo, 'UPDATE tf_hourly h LEFT JOIN (SELECT affiliate_id, ' . $hour . ' AS hour_start FROM tf_sales'
+            . ' WHERE affiliate_id IS NOT NULL GROUP BY 1, 2) s ON s.affiliate_id = h.affiliate_id'
+            . ' AND s.hour_start = h.hour_start SET h.oto_sales = 0 WHERE s.affiliate_id IS NULL AND h.oto_sales <> 0');
+        $rows = tf_query($pdo, "SELECT COUNT(DISTINCT affiliate_id, $hour) FROM tf_sales WHERE affiliate_id IS NOT NULL");
+        tf_run($pdo, "INSERT INTO tf_hourly (affiliate_id, hour_start, oto_sales) SELECT affiliate_id, $hour, COUNT(*)"
+            . ' FROM tf_sales WHERE affiliate_id IS NOT NULL GROUP BY 1, 2'
+            . ' ON DUPLICATE KEY UPDATE oto_sales = VALUES(oto_sales)');
+        tf_upgrade_say('counted the OTO sales of ' . $rows[0][0] . ' affiliate hours');
+    });
 }
 
 function tf_upgrade_sqlite(PDO $pdo): void
@@ -101,6 +234,45 @@ function tf_upgrade_sqlite(PDO $pdo): void
         $pdo->exec(TF_SEEN_SQLITE);
         tf_upgrade_say('added the table tf_seen');
     }
+    tf_upgrade_hourly_sqlite($pdo);
+}
+
+// As for MySQL, in one transaction: track.php waits meanwhile.
+function tf_upgrade_hourly_sqlite(PDO $pdo): void
+{
+    $hour = "CAST(strftime('%s', created_at) AS INTEGER) / " . TF_HOUR . ' * ' . TF_HOUR;
+    tf_transaction($pdo, function () use ($pdo, $hour) {
+        if (tf_query($pdo, "SELECT name FROM sqlite_master WHERE type = 'index' AND name = 'ix_tf_sales_created'") === []) {
+            $pdo->exec('CREATE INDEX ix_tf_sales_created ON tf_sales (created_at)');
+            tf_upgrade_say('added the index on tf_sales.created_at');
+        }
+        if (tf_query($pdo, "SELECT name FROM sqlite_master WHERE type = 'table' AND name = 'tf_hourly'") === []) {
+            $pdo->exec(TF_HOURLY_SQLITE);
+            $pdo->exec('CREATE INDEX ix_tf_hourly_hour ON tf_hourly (hour_start)');
+            tf_upgrade_say('added the table tf_hourly');
+        }
+        if (tf_query($pdo, "SELECT name FROM sqlite_master WHERE type = 'table' AND name = 'tf_hourly_sums'") === []) {
+            $pdo->exec(TF_HOURLY_SUMS_SQLITE);
+            tf_upgrade_say('added the table tf_hourly_sums');
+        }
+        $pdo->exec('INSERT OR IGNORE INTO tf_hourly_sums (hour_start) VALUES (0)');
+        tf_upgrade_forget_sums($pdo);
+        tf_run($pdo, 'UPDATE tf_hourly SET oto_sales = 0 WHERE oto_sales <> 0 AND NOT EXISTS (SELECT 1 FROM tf_sales s'
+            . " WHERE s.affiliate_id = tf_hourly.affiliate_id AND $hour = tf_hourly.hour_start)");
+        $rows = tf_query($pdo, "SELECT COUNT(*) FROM (SELECT 1 FROM tf_sales WHERE affiliate_id IS NOT NULL GROUP BY affiliate_id, $hour)");
+        tf_run($pdo, "INSERT INTO tf_hourly (affiliate_id, hour_start, oto_sales) SELECT affiliate_id, $hour, COUNT(*)"
+            . ' FROM tf_sales WHERE affiliate_id IS NOT NULL GROUP BY 1, 2'
+            . ' ON CONFLICT (affiliate_id, hour_start) DO UPDATE SET oto_sales = excluded.oto_sales');
+        tf_upgrade_say('counted the OTO sales of ' . $rows[0][0] . ' affiliate hours');
+    });
+}
+
+// The hours summed before are counted again from the buckets when next
+// asked for (the lock first, as actions.php takes it).
+function tf_upgrade_forget_sums(PDO $pdo): void
+{
+    tf_query($pdo, 'SELECT hour_start FROM tf_hourly_sums WHERE hour_start = 0' . (tf_is_mysql($pdo) ? ' FOR UPDATE' : ''));
+    tf_run($pdo, 'DELETE FROM tf_hourly_sums WHERE hour_start > 0');
 }
 
 // A new secret file at $path, never over one that is there: written in full

@@ -303,8 +303,9 @@ bool TSiteServer::SetSiteUser(const QString& user, const QString& password)
 {
     if (Db != TSiteDb::MariaDb)
         return Fail("only MariaDB has users");
-    // The site needs rows only; it never changes the tables.
-    const QString grant = "GRANT SELECT, INSERT, UPDATE, DELETE ON `" + DbName() + "`.* TO ?@'%'";
+    // The site needs rows only (and to call track.php's procedure, once
+    // upgrade.php has made it); it never changes the tables.
+    const QString grant = "GRANT SELECT, INSERT, UPDATE, DELETE, EXECUTE ON `" + DbName() + "`.* TO ?@'%'";
     if (!Exec("DROP USER IF EXISTS ?@'%'", {user.toUtf8()}) ||
         !Exec("CREATE USER ?@'%' IDENTIFIED BY ?", {user.toUtf8(), password.toUtf8()}) ||
         !Exec(grant, {user.toUtf8()}))
@@ -343,7 +344,10 @@ bool TSiteServer::StartWeb(const QByteArray& configPhp)
     for (const char* script : kSiteScripts) {
         const QString target = www + "/" + script;
         QFile::remove(target);
-        if (!QFile::copy(SourceDir() + "/server/" + script, target))
+        QString source = ScriptsFolder + "/" + script;
+        if (ScriptsFolder.isEmpty() || !QFile::exists(source))
+            source = SourceDir() + "/server/" + script;
+        if (!QFile::copy(source, target))
             return Fail(QStringLiteral("cannot copy %1 into the document root").arg(script));
     }
     if (!WriteConfig(configPhp))
@@ -411,6 +415,11 @@ QString TSiteServer::SiteUrl() const
 QString TSiteServer::ActionsUrl() const
 {
     return SiteUrl() + "/actions.php";
+}
+
+QString TSiteServer::OlderScriptsFolder()
+{
+    return SourceDir() + "/tests/data/site-old";
 }
 
 QString TSiteServer::DocRoot() const
@@ -543,7 +552,8 @@ QList<TDbRow> TSiteServer::Rows(const QString& sql, const QList<QByteArray>& par
 
 bool TSiteServer::Reset()
 {
-    return Exec("DELETE FROM tf_sales; DELETE FROM tf_affiliates; DELETE FROM tf_seen");
+    return Exec("DELETE FROM tf_sales; DELETE FROM tf_hourly; DELETE FROM tf_hourly_sums WHERE hour_start > "
+                "0; DELETE FROM tf_affiliates; DELETE FROM tf_seen");
 }
 
 } // namespace tftest

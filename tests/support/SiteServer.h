@@ -104,6 +104,12 @@ public:
         WebWorkers = workers;
     }
     bool StartWeb() { return StartWeb(ConfigPhp()); }
+    // For the next StartWeb: take the site scripts from this folder, and
+    // those it lacks from server/ (empty: all from server/).
+    // OlderScriptsFolder() holds the scripts of a site without any protocol
+    // extension, as an operator who has not upgraded runs them.
+    void SetScriptsFolder(const QString& folder) { ScriptsFolder = folder; }
+    static QString OlderScriptsFolder();
     // Replaces config.php (or removes it when configPhp is null).
     bool WriteConfig(const QByteArray& configPhp);
 
@@ -159,6 +165,7 @@ private:
     QString SiteUser;
     QString SitePassword;
     QStringList WebIni;
+    QString ScriptsFolder;
     int WebWorkers = 0;
     QByteArray Secret;
     QString LastError;

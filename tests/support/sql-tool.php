@@ -9,6 +9,10 @@ declare(strict_types=1);
 $params = array_slice($argv, 5);
 try {
     $pdo = new PDO($dsn, $user, $password, [PDO::ATTR_ERRMODE => PDO::ERRMODE_EXCEPTION]);
+    // Times that tests write and read are UTC, as the site's are.
+    if (str_starts_with($dsn, 'mysql:')) {
+        $pdo->exec("SET time_zone = '+00:00'");
+    }
     if (count($params) === 0 && stripos(ltrim($sql), 'SELECT') !== 0) {
         $pdo->exec($sql);
         $rows = [];

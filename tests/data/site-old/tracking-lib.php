@@ -1,0 +1,662 @@
+<?php
+// tracking-lib.php - the code that actions.php (the control panel's script)
+// and track.php (the public counter) share. It lies beside both of them and
+// is only ever included: requested through the web server it ends at once,
+// before it has defined or done anything, and prints nothing.
+//
+// The database settings come from config.php in the same folder, the file
+// that the control panel writes ($hostname, $database, $username,
+// $password). A $hostname of "sqlite:" followed by a file path selects an
+// SQLite database instead of MySQL/MariaDB; a relative path is taken from
+// that folder. For MySQL, $hostname is a host name, "host:port", or the path
+// of a Unix socket.
+//
+// The site's secret (which signs sales and salts the hashed client
+// addresses) comes from tracking-secret.php, made once per site by
+// `php upgrade.php --make-secret`.
+//
+// SQL: request values reach the database as bound parameters, or, in
+// track.php's one-round-trip MariaDB statements, as PDO::quote()d binary
+// literals on a connection whose character set and SQL mode are fixed when
+// it is made. Numbers that PHP itself computed (ids, time buckets) and hash
+// bytes (as hex literals) are written into the text directly.
+
+declare(strict_types=1);
+
+if (PHP_SAPI !== 'cli' && get_included_files()[0] === __FILE__) {
+    return;
+}
+
+const TF_MAX_NAME = 255;
+const TF_MAX_LINK_ID = 100;
+const TF_MAX_ORDER = 255;
+// Ids per statement when deleting; a selection of any length is split.
+const TF_ID_CHUNK = 5000;
+// An id list longer than this reads the sales in id order through the
+// primary key instead of looking each affiliate up: cheaper once the
+// selection covers much of the table.
+const TF_SCAN_IDS = 1000;
+// List replies (see tf_send_list) are kept and written in pieces of this
+// size: small enough to fit the memory manager's blocks without waste.
+const TF_LIST_PIECE = 256 << 10;
+
+// Bytes that the reply grammar uses as separators: a value holding one of
+// them would shift every later field of its record in the control panel.
+const TF_WIRE_SEPARATORS = ",^\"\r\n";
+
+// Kinds of transaction (tf_transaction).
+const TF_WRITE = 'write';
+const TF_SNAPSHOT = 'snapshot';
+const TF_EVENT = 'event';
+
+const TF_SECRET_FILE = 'tracking-secret.php';
+// Defaults and bounds (seconds) of the counting windows of the secret file.
+const TF_WINDOWS = [
+    'visit_window' => 600,
+    'unique_window' => 86400,
+    'subscribe_window' => 3600,
+];
+const TF_MAX_WINDOW = 366 * 86400;
+
+final class TfRefused extends Exception
+{
+}
+
+// ---- replies ----------------------------------------------------------------
+
+// For the entry points, not for a shop's page that includes this file: a
+// warning printed into a reply would make it unreadable to the control
+// panel, so problems go to the server's error log instead.
+function tf_quiet_errors(): void
+{
+    ini_set('display_errors', '0');
+    ini_set('log_errors', '1');
+}
+
+// Set once the first byte of a reply has gone out: from then on nothing else
+// may be written, not even an error text, or it would become part of it.
+$tf_reply_started = false;
+
+function tf_send_headers(int $status, int $length): void
+{
+    global $tf_reply_started;
+    $tf_reply_started = true;
+    if (!headers_sent()) {
+        http_response_code($status);
+        header('Content-Type: text/plain');
+        // no-transform: a compressing proxy or module would drop the length
+        // that tells the client whether the reply arrived whole.
+        header('Cache-Control: no-store, no-transform');
+        header('Content-Length: ' . $length);
+    }
+}
+
+function tf_send(string $text, int $status = 200): void
+{
+    tf_send_headers($status, strlen($text));
+    echo $text;
+}
+
+// ---- the site's files -------------------------------------------------------
+
+// Includes a PHP file of the site and gives back what it returns. Whatever it
+// prints (a byte order mark, blank lines after the closing tag) would end up
+// in front of every reply.
+function tf_include_quietly(string $file)
+{
+    ob_start();
+    try {
+        return (static fn() => include $file)();
+    } finally {
+        ob_end_clean();
+    }
+}
+
+function tf_load_config(string $dir): array
+{
+    $file = $dir . '/config.php';
+    if (!is_file($file)) {
+        throw new RuntimeException('config.php is missing next to the script');
+    }
+    $hostname = $database = $username = $password = '';
+    ob_start();
+    try {
+        include $file;
+    } finally {
+        ob_end_clean();
+    }
+    return [
+        'host' => (string)$hostname,
+        'db' => (string)$database,
+        'user' => (string)$username,
+        'password' => (string)$password,
+    ];
+}
+
+function tf_is_hex64($value): bool
+{
+    return is_string($value) && strlen($value) === 64 && strspn($value, '0123456789abcdef') === 64;
+}
+
+// The site's secret file, checked: 'secret', 'salt', 'unsigned_sales' and
+// the three windows. Throws with the reason when it is missing or unusable,
+// so that the caller can log it.
+function tf_load_secret(string $dir): array
+{
+    $file = $dir . '/' . TF_SECRET_FILE;
+    if (!is_file($file)) {
+        throw new RuntimeException(TF_SECRET_FILE . ' is missing next to the script;'
+            . ' make one with: php upgrade.php --make-secret');
+    }
+    $values = tf_include_quietly($file);
+    if (!is_array($values) || !tf_is_hex64($values['secret'] ?? null) || !tf_is_hex64($values['salt'] ?? null)) {
+        throw new RuntimeException(TF_SECRET_FILE . ' holds no secret and salt of 64 lowercase hex digits');
+    }
+    $secret = [
+        'secret' => $values['secret'],
+        'salt' => $values['salt'],
+        'unsigned_sales' => ($values['unsigned_sales'] ?? false) === true,
+    ];
+    foreach (TF_WINDOWS as $name => $default) {
+        $window = $values[$name] ?? $default;
+        if (!is_int($window) || $window < 1 || $window > TF_MAX_WINDOW) {
+            throw new RuntimeException(TF_SECRET_FILE . ": $name must be a whole number of seconds,"
+                . ' 1 to ' . TF_MAX_WINDOW);
+        }
+        $secret[$name] = $window;
+    }
+    return $secret;
+}
+
+// The text of a new secret file: a fresh secret and salt, the defaults.
+function tf_secret_file_text(): string
+{
+    $text = "<?php\n"
+        . "// The tracking secret of this site: it signs sales (see the README) and\n"
+        . "// salts the hashed client addresses. Keep it private; requested through\n"
+        . "// the web server this file prints nothing.\n"
+        . "return [\n"
+        . "    'secret' => '" . bin2hex(random_bytes(32)) . "',\n"
+        . "    'salt' => '" . bin2hex(random_bytes(32)) . "',\n"
+        . "    // true: sales count without a signature. Anyone can then record a\n"
+        . "    // sale for any affiliate, or take a real order for another one.\n"
+        . "    'unsigned_sales' => false,\n"
+        . "    // Seconds within which one client counts once per affiliate.\n";
+    foreach (TF_WINDOWS as $name => $default) {
+        $text .= "    '$name' => $default,\n";
+    }
+    return $text . "];\n";
+}
+
+// ---- signed sales -------------------------------------------------------------
+
+// The signature of a sale: lowercase hex HMAC-SHA256 of the order, a line
+// feed and the affiliate's link id (empty for a direct sale), keyed with the
+// secret's 64 hex digits as text. The same as
+//   printf '%s\n%s' "$order" "$affid" | openssl dgst -sha256 -hmac "$secret"
+function tf_sale_signature(string $order, string $affid, string $secret): string
+{
+    return hash_hmac('sha256', $order . "\n" . $affid, $secret);
+}
+
+// The address for a shop's thank-you page to report a sale with:
+//   tf_signed_sale_url('https://example.com/t/track.php', $order, $affid, $secret)
+function tf_signed_sale_url(string $trackUrl, string $order, string $affid, string $secret): string
+{
+    return $trackUrl . (str_contains($trackUrl, '?') ? '&' : '?') . 'event=sale&order=' . rawurlencode($order)
+        . '&affid=' . rawurlencode($affid) . '&sig=' . tf_sale_signature($order, $affid, $secret);
+}
+
+function tf_sale_signature_valid(string $order, string $affid, string $sig, string $secret): bool
+{
+    return hash_equals(tf_sale_signature($order, $affid, $secret), strtolower($sig));
+}
+
+// ---- the client -------------------------------------------------------------
+
+// The part of an address that names one client: an IPv4 address whole, an
+// IPv6 address by its /64 (one subscriber's network, which hands out many
+// addresses), an IPv4 address mapped into IPv6 as IPv4.
+function tf_client_network(string $address): string
+{
+    $bytes = @inet_pton($address);
+    if ($bytes === false) {
+        return $address;
+    }
+    if (strlen($bytes) === 16) {
+        if (strncmp($bytes, str_repeat("\0", 10) . "\xff\xff", 12) === 0) {
+            return substr($bytes, 12);
+        }
+        return substr($bytes, 0, 8);
+    }
+    return $bytes;
+}
+
+// 16 bytes naming the client (and $more, such as its browser) as it comes
+// through one affiliate's link id, keyed with the site's salt: neither the
+// address nor anything else of the client is stored.
+function tf_client_key(string $address, string $more, string $linkId, string $salt): string
+{
+    return substr(hash_hmac('sha256', tf_client_network($address) . "\0" . $more . "\0" . $linkId, $salt, true), 0, 16);
+}
+
+// ---- the database ---------------------------------------------------------
+
+function tf_is_absolute_path(string $path): bool
+{
+    return preg_match('#^([A-Za-z]:)?[/\\\\]#', $path) === 1;
+}
+
+// $tracking: track.php's connection, which runs one or two short statements
+// per hit. It is kept open between requests by the PHP worker (no connect
+// and log-in per hit) and sends each statement in one round trip.
+function tf_connect(array $cfg, string $dir, bool $tracking = false): PDO
+{
+    $options = [
+        PDO::ATTR_ERRMODE => PDO::ERRMODE_EXCEPTION,
+        PDO::ATTR_DEFAULT_FETCH_MODE => PDO::FETCH_NUM,
+        PDO::ATTR_EMULATE_PREPARES => $tracking,
+        PDO::ATTR_STRINGIFY_FETCHES => true,
+    ];
+    $host = $cfg['host'];
+    if (strncmp($host, 'sqlite:', 7) === 0) {
+        $path = substr($host, 7);
+        if ($path === '') {
+            throw new RuntimeException('no SQLite file named');
+        }
+        if (!tf_is_absolute_path($path)) {
+            $path = $dir . '/' . $path;
+        }
+        // Opening a missing file would quietly create an empty database.
+        if (!is_file($path)) {
+            throw new RuntimeException('SQLite database not found: ' . $path);
+        }
+        $pdo = new PDO('sqlite:' . $path, null, null, $options);
+        $pdo->exec('PRAGMA foreign_keys = ON');
+        $pdo->exec('PRAGMA busy_timeout = 5000');
+        return $pdo;
+    }
+
+    // A semicolon would let a setting add its own DSN parameters.
+    if (strpos($host, ';') !== false || strpos($cfg['db'], ';') !== false) {
+        throw new RuntimeException('host or database name holds a semicolon');
+    }
+    if ($host !== '' && $host[0] === '/') {
+        $dsn = 'mysql:unix_socket=' . $host;
+    } elseif (preg_match('/^([^:]+):(\d+)$/', $host, $m) === 1) {
+        $dsn = 'mysql:host=' . $m[1] . ';port=' . $m[2];
+    } else {
+        $dsn = 'mysql:host=' . ($host === '' ? 'localhost' : $host);
+    }
+    $dsn .= ';dbname=' . $cfg['db'] . ';charset=utf8mb4';
+    // Refuse rather than silently truncate. Run when the connection is made,
+    // so that a kept connection does not repeat it.
+    $options[PDO::MYSQL_ATTR_INIT_COMMAND] = "SET SESSION sql_mode = 'STRICT_ALL_TABLES,NO_ENGINE_SUBSTITUTION'";
+    if ($tracking) {
+        $options[PDO::ATTR_PERSISTENT] = true;
+    }
+    return new PDO($dsn, $cfg['user'], $cfg['password'], $options);
+}
+
+function tf_is_mysql(PDO $pdo): bool
+{
+    return $pdo->getAttribute(PDO::ATTR_DRIVER_NAME) === 'mysql';
+}
+
+function tf_query(PDO $pdo, string $sql, array $params = []): array
+{
+    $st = $pdo->prepare($sql);
+    $st->execute($params);
+    return $st->fetchAll();
+}
+
+function tf_run(PDO $pdo, string $sql, array $params = []): int
+{
+    $st = $pdo->prepare($sql);
+    $st->execute($params);
+    return $st->rowCount();
+}
+
+function tf_is_duplicate(PDOException $e): bool
+{
+    return $e->getCode() === '23000' || $e->getCode() === 23000;
+}
+
+// Runs $work in one transaction and gives back its result; any failure
+// rolls everything back.
+//   TF_WRITE:    the control panel's changes. On MySQL/MariaDB it reads
+//                committed rows and takes no gap locks, so that it cannot
+//                deadlock with track.php; on SQLite it takes the write lock
+//                at once.
+//   TF_SNAPSHOT: a read-only view that stays the same for every statement
+//                (for lists sent in more than one query).
+//   TF_EVENT:    one count of track.php. On SQLite it takes the write lock
+//                at once, not upgraded later. On MySQL/MariaDB the work sends
+//                its statements in one batch that begins with TF_EVENT_BEGIN
+//                and ends with COMMIT, so that the whole count costs one
+//                round trip (work that sends TF_EVENT_BEGIN alone is
+//                committed here); a batch that fails stops with its
+//                transaction open, and it is rolled back here.
+// On MySQL the other kinds are begun through PDO, so that PDO rolls them
+// back should the script die with one open on a connection it keeps.
+function tf_transaction(PDO $pdo, callable $work, string $kind = TF_WRITE)
+{
+    $mysql = tf_is_mysql($pdo);
+    if ($mysql && $kind !== TF_EVENT) {
+        $pdo->exec($kind === TF_SNAPSHOT ? 'SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY'
+            : 'SET TRANSACTION ISOLATION LEVEL READ COMMITTED');
+        $pdo->beginTransaction();
+    } elseif (!$mysql) {
+        $pdo->exec($kind === TF_SNAPSHOT ? 'BEGIN' : 'BEGIN IMMEDIATE');
+    }
+    try {
+        $result = $work();
+        // PDO asks MySQL whether a transaction is still open; SQLite's is.
+        if (!$mysql || $pdo->inTransaction()) {
+            $pdo->exec('COMMIT');
+        }
+        return $result;
+    } catch (Throwable $e) {
+        tf_rollback($pdo);
+        throw $e;
+    }
+}
+
+// The start of an event's batch on MySQL/MariaDB (see tf_transaction). The
+// ROLLBACK ends anything that a request which died half way left open on the
+// kept connection, which START TRANSACTION would otherwise commit.
+const TF_EVENT_BEGIN = 'ROLLBACK; START TRANSACTION';
+
+// Sent whatever state the transaction is in: a deadlock victim has been
+// rolled back by the server already, and PHP cannot always tell from an
+// error whether a transaction is still open.
+function tf_rollback(PDO $pdo): void
+{
+    try {
+        $pdo->exec('ROLLBACK');
+    } catch (Throwable $ignored) {
+        // A cursor still open refuses it, or the connection is gone; closing
+        // the connection rolls back just the same.
+    }
+}
+
+// A statement whose rows are fetched from the server one by one instead of
+// being read into memory first (SQLite always works that way). The setting
+// has to be on the connection: given to prepare() alone, it is ignored for
+// server-side prepared statements. Only one such statement may be open.
+function tf_cursor(PDO $pdo, string $sql, array $params = []): PDOStatement
+{
+    if (tf_is_mysql($pdo)) {
+        $pdo->setAttribute(PDO::MYSQL_ATTR_USE_BUFFERED_QUERY, false);
+    }
+    $st = $pdo->prepare($sql);
+    $st->execute($params);
+    return $st;
+}
+
+// ---- list replies -------------------------------------------------------------
+//
+// A list reply is one record per row, in id order, then "OK".
+//
+// It always carries its exact length (Content-Length), and "OK" is written
+// last, only once every record has gone out. So a reply cut short by
+// anything at all (a database error, the script running out of time or
+// memory, a worker that dies, a dropped connection) arrives shorter than
+// announced, and the client treats it as a failed request. Without a length
+// a short reply would look complete: the client takes any reply containing
+// "OK", and a name may hold those letters. (Streaming without a length and
+// breaking the connection on an error was the other way; but a script cannot
+// break its connection under every web server, and a worker that runs out of
+// memory ends its reply normally.)
+//
+// Memory stays bounded whatever the size of the list. The records are built
+// by the database and read from one unbuffered cursor, in id order, into
+// pieces of TF_LIST_PIECE bytes:
+// - While they take up to half of the memory that memory_limit still
+//   allows, they are kept and then sent with their length: one pass over
+//   the rows, the usual case (1,000,000 sales are about 53 MB, under 128M).
+// - Past that, the cursor is read on to its end only to add up the length
+//   of the rest; the pieces kept are sent, and the rest is read a second
+//   time and passed on piece by piece. Both reads run in one read-only
+//   snapshot, so they see the same rows; should the bytes still differ, the
+//   reply is cut off short of its announced length instead of being
+//   finished.
+// Blanking separators in SQL costs the database a third of its work on a
+// list, and values almost never hold one. So the kept pieces are read as they
+// are, each piece is checked (tf_records_clean), and only a piece that fails
+// is read again, blanked, in the same snapshot. Blanking keeps every byte in
+// its place, so lengths are the same either way.
+
+// Text of an SQL expression: the value with the reply's separators blanked.
+function tf_sql_clean(string $expr): string
+{
+    foreach (["','", "'^'", "'\"'", 'CHAR(13)', 'CHAR(10)'] as $separator) {
+        $expr = "REPLACE($expr, $separator, ' ')";
+    }
+    return $expr;
+}
+
+// An SQL expression giving one whole record: the fields quoted, joined by
+// commas, closed by a caret. The database builds the records, so that PHP
+// only passes bytes on.
+function tf_sql_record(PDO $pdo, array $fields): string
+{
+    $parts = ["'\"'"];
+    foreach ($fields as $i => $field) {
+        if ($i > 0) {
+            $parts[] = "'\",\"'";
+        }
+        $parts[] = $field;
+    }
+    $parts[] = "'\"^'";
+    return tf_is_mysql($pdo) ? 'CONCAT(' . implode(', ', $parts) . ')' : '(' . implode(' || ', $parts) . ')';
+}
+
+function tf_memory_limit(): int
+{
+    $text = trim((string)ini_get('memory_limit'));
+    $value = (int)$text;
+    if ($value <= 0) {
+        return PHP_INT_MAX;
+    }
+    return match (strtolower(substr($text, -1))) {
+        'g' => $value << 30,
+        'm' => $value << 20,
+        'k' => $value << 10,
+        default => $value,
+    };
+}
+
+// Whether the values of these records, $records of them with $fields fields
+// each, are free of the reply's separators. A record brings exactly
+// 2 * $fields quotes, $fields - 1 commas and one caret of its own and no line
+// break; a value can only add to those, so totals equal to that mean that no
+// value holds a separator. One pass over the bytes, whatever their number.
+function tf_records_clean(string $text, int $records, int $fields): bool
+{
+    $counts = count_chars($text, 1);
+    return ($counts[34] ?? 0) === 2 * $fields * $records && ($counts[44] ?? 0) === ($fields - 1) * $records
+        && ($counts[94] ?? 0) === $records && !isset($counts[13]) && !isset($counts[10]);
+}
+
+// The id at the start of a record: '"' + digits + '"'.
+function tf_record_id(string $record): int
+{
+    return (int)substr($record, 1);
+}
+
+// Sends a list reply of "FROM $from WHERE $where" in the order of $id.
+// $fields are the SQL expressions of a record's fields, the first being $id;
+// those named in $text are text, which may hold the reply's separators and
+// then have them blanked.
+function tf_send_list(PDO $pdo, array $fields, array $text, string $id, string $from, string $where): void
+{
+    $list = tf_list_query($pdo, $fields, $text, $id, $from, $where);
+    // Half of what is left, less one block of the memory manager.
+    $budget = max(0, intdiv(tf_memory_limit() - memory_get_usage(true), 2) - (2 << 20));
+    $whole = tf_transaction($pdo, fn() => tf_list_in_snapshot($pdo, $list, $budget), TF_SNAPSHOT);
+    if ($whole !== null) {
+        // All of it was in hand: sent once the transaction has ended, so that
+        // a slow download holds no lock (on SQLite, a read transaction keeps
+        // track.php's commits waiting).
+        [$pieces, $kept] = $whole;
+        unset($whole);
+        tf_send_headers(200, $kept + 2);
+        tf_list_write($pieces);
+        echo 'OK';
+    }
+}
+
+// What the passes over a list need: the number of fields, and the SELECT of
+// its records over a range of ids, raw or blanked.
+function tf_list_query(PDO $pdo, array $fields, array $text, string $id, string $from, string $where): array
+{
+    $raw = tf_sql_record($pdo, $fields);
+    foreach ($text as $i) {
+        $fields[$i] = tf_sql_clean($fields[$i]);
+    }
+    $blanked = tf_sql_record($pdo, $fields);
+    $tail = ($where === '' ? '' : " AND ($where)") . " ORDER BY $id";
+    return [
+        'fields' => count($fields),
+        'id' => $id,
+        'select' => fn(bool $blank, string $range) => 'SELECT ' . ($blank ? $blanked : $raw)
+            . " FROM $from WHERE $range$tail",
+    ];
+}
+
+// Inside the snapshot: the pieces and their length when the whole list fits
+// the budget, or null once a longer list has been streamed.
+function tf_list_in_snapshot(PDO $pdo, array $list, int $budget): ?array
+{
+    $st = tf_cursor($pdo, $list['select'](false, "{$list['id']} > ?"), [0]);
+    [$pieces, $dirty, $kept, $after] = tf_list_keep($st, $list['fields'], $budget);
+    $rest = 0;
+    if ($after !== null) {
+        while (($record = $st->fetchColumn()) !== false) {
+            $rest += strlen($record);
+        }
+    }
+    $st->closeCursor();
+    tf_list_blank_pieces($pdo, $list, $pieces, $dirty);
+    if ($after === null) {
+        return [$pieces, $kept];
+    }
+    tf_send_headers(200, $kept + $rest + 2);
+    tf_list_write($pieces);
+    tf_list_stream($pdo, $list, $after, $rest);
+    echo 'OK';
+    return null;
+}
+
+// Reads records into pieces until the list ends or the pieces pass $budget.
+// Gives back the pieces, the first and last id of each piece that holds a
+// separator (the last as null when the piece runs to the end of the list),
+// their length, and the id of the last record read when the list goes on
+// (null when it ended).
+function tf_list_keep(PDOStatement $st, int $fields, int $budget): array
+{
+    $pieces = [];
+    $dirty = [];
+    $piece = '';
+    $rows = 0;
+    $kept = 0;
+    while (($record = $st->fetchColumn()) !== false) {
+        $piece .= $record;
+        $rows++;
+        if (strlen($piece) >= TF_LIST_PIECE) {
+            if (!tf_records_clean($piece, $rows, $fields)) {
+                $dirty[count($pieces)] = [tf_record_id($piece), tf_record_id($record)];
+            }
+            $kept += strlen($piece);
+            $pieces[] = $piece;
+            $piece = '';
+            $rows = 0;
+            if ($kept > $budget) {
+                return [$pieces, $dirty, $kept, tf_record_id($record)];
+            }
+        }
+    }
+    // A piece left over holds every row to the end.
+    if ($piece !== '' && !tf_records_clean($piece, $rows, $fields)) {
+        $dirty[count($pieces)] = [tf_record_id($piece), null];
+    }
+    $pieces[] = $piece;
+    return [$pieces, $dirty, $kept + strlen($piece), null];
+}
+
+// Reads the pieces that hold a separator again, blanked.
+function tf_list_blank_pieces(PDO $pdo, array $list, array &$pieces, array $dirty): void
+{
+    foreach ($dirty as $i => [$first, $last]) {
+        $id = $list['id'];
+        $st = $last === null ? tf_cursor($pdo, $list['select'](true, "$id >= ?"), [$first])
+            : tf_cursor($pdo, $list['select'](true, "$id >= ? AND $id <= ?"), [$first, $last]);
+        $again = '';
+        while (($record = $st->fetchColumn()) !== false) {
+            $again .= $record;
+        }
+        $st->closeCursor();
+        if (strlen($again) !== strlen($pieces[$i])) {
+            throw new RuntimeException('list changed while it was read');
+        }
+        $pieces[$i] = $again;
+    }
+}
+
+function tf_list_write(array $pieces): void
+{
+    foreach ($pieces as $i => $piece) {
+        echo $piece;
+        unset($pieces[$i]);
+    }
+}
+
+// The second pass: the records after id $after, blanked, passed on piece by
+// piece; exactly $rest bytes of them, or the reply is left short.
+function tf_list_stream(PDO $pdo, array $list, int $after, int $rest): void
+{
+    $sent = 0;
+    $piece = '';
+    $st = tf_cursor($pdo, $list['select'](true, "{$list['id']} > ?"), [$after]);
+    while (($record = $st->fetchColumn()) !== false) {
+        $piece .= $record;
+        if (strlen($piece) >= TF_LIST_PIECE) {
+            if ($sent + strlen($piece) > $rest) {
+                throw new RuntimeException('list grew while it was sent');
+            }
+            echo $piece;
+            $sent += strlen($piece);
+            $piece = '';
+        }
+    }
+    $st->closeCursor();
+    if ($sent + strlen($piece) !== $rest) {
+        throw new RuntimeException('list changed while it was sent');
+    }
+    echo $piece;
+}
+
+// ---- request values -------------------------------------------------------
+
+// A name, link id or order as it will be stored: trimmed of blanks and
+// control characters like the control panel does, never empty, never
+// holding a separator of the reply grammar, never longer than its column.
+function tf_clean_value(string $value, int $maxBytes): string
+{
+    if (strpbrk($value, TF_WIRE_SEPARATORS) !== false) {
+        throw new TfRefused('value holds a separator');
+    }
+    $value = trim($value, "\x00..\x20");
+    if ($value === '' || strlen($value) > $maxBytes) {
+        throw new TfRefused('value empty or too long');
+    }
+    return $value;
+}
+
+// Ids as SQL text: they are integers, so a list of any length needs no
+// placeholders (whose number per statement is limited).
+function tf_id_list(array $ids): string
+{
+    return implode(',', array_map('intval', $ids));
+}
