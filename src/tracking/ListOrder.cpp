@@ -140,12 +140,24 @@ void SortKeys(TSortKey* First, TSortKey* Last, int W, TOrder& Order, std::vector
     for (size_t i = 0; i < n; ++i)
         Items[i] = {First[i].Word[W], quint32(i)};
     RadixSort(Items, Spare);
-    std::vector<TSortKey> sorted;
-    sorted.reserve(n);
-    for (const TRadixItem& i : Items)
-        sorted.push_back(First[i.Index]);
-    std::copy(sorted.begin(), sorted.end(), First);
-    sorted = {};
+    // Put the keys in that order in place, one cycle of the permutation at
+    // a time (a copy of a million keys would be the sort's biggest block).
+    for (size_t i = 0; i < n; ++i) {
+        if (Items[i].Index == i)
+            continue;
+        const TSortKey held = First[i];
+        size_t j = i;
+        for (;;) {
+            const size_t k = Items[j].Index;
+            Items[j].Index = quint32(j);
+            if (k == i) {
+                First[j] = held;
+                break;
+            }
+            First[j] = First[k];
+            j = k;
+        }
+    }
     for (TSortKey* run = First; run < Last;) {
         TSortKey* end = run + 1;
         while (end < Last && end->Word[W] == run->Word[W])
