@@ -140,22 +140,32 @@ void SortKeys(TSortKey* First, TSortKey* Last, int W, TOrder& Order, std::vector
     for (size_t i = 0; i < n; ++i)
         Items[i] = {First[i].Word[W], quint32(i)};
     RadixSort(Items, Spare);
-    // Put the keys in that order in place, one cycle of the permutation at
-    // a time (a copy of a million keys would be the sort's biggest block).
-    for (size_t i = 0; i < n; ++i) {
-        if (Items[i].Index == i)
-            continue;
-        const TSortKey held = First[i];
-        size_t j = i;
-        for (;;) {
-            const size_t k = Items[j].Index;
-            Items[j].Index = quint32(j);
-            if (k == i) {
-                First[j] = held;
-                break;
+    // Put the keys in that order: through a copy for long lists, where
+    // reading them in turn is much quicker than following the permutation;
+    // in place, one cycle at a time, for the shorter ones, whose load would
+    // otherwise peak with the copy.
+    if (n > (size_t(1) << 18)) {
+        std::vector<TSortKey> sorted;
+        sorted.reserve(n);
+        for (const TRadixItem& i : Items)
+            sorted.push_back(First[i.Index]);
+        std::copy(sorted.begin(), sorted.end(), First);
+    } else {
+        for (size_t i = 0; i < n; ++i) {
+            if (Items[i].Index == i)
+                continue;
+            const TSortKey held = First[i];
+            size_t j = i;
+            for (;;) {
+                const size_t k = Items[j].Index;
+                Items[j].Index = quint32(j);
+                if (k == i) {
+                    First[j] = held;
+                    break;
+                }
+                First[j] = First[k];
+                j = k;
             }
-            First[j] = First[k];
-            j = k;
         }
     }
     for (TSortKey* run = First; run < Last;) {
