@@ -2,6 +2,7 @@
 // as UTC instants; days of 23 and 25 hours, a midnight that does not exist,
 // the last second of a day, and the wire's time texts.
 #include "tracking/DateRange.h"
+#include "tracking/RangeCounters.h"
 
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
@@ -132,4 +133,40 @@ TEST(LocalClock, ShowsWhatQtShowsForTheZoneAroundItsChanges)
             EXPECT_EQ(clock.Text(first), clock.Text(first + 3600));
         }
     }
+}
+
+// The trend per local day: each UTC hour goes to the day it starts in, the
+// 25-hour day included; per hour for a day, 25 points on that day.
+TEST(Trend, HoursGoToTheLocalDayTheyStartIn)
+{
+    const auto hour = [](QDate Day, int H) { return QDateTime(Day, QTime(H, 0), Qt::UTC); };
+    const QDate sat(2026, 10, 24), sun(2026, 10, 25);
+    TRecordTable hours(5);
+    // Saturday 21:00 UTC is 23:00 in Berlin (summer time); 22:00 UTC is
+    // already Sunday; Sunday 22:00 UTC is 23:00 (winter time), 23:00 UTC Monday.
+    for (const auto& [at, visitors] : {std::pair(hour(sat, 21), "3"), std::pair(hour(sat, 22), "5"),
+                                       std::pair(hour(sun, 22), "7"), std::pair(hour(sun, 23), "11")})
+        ASSERT_TRUE(
+            hours.AppendRow({QStringLiteral("\"") + WireInstant(at), QStringLiteral("1"), QStringLiteral("0"),
+                             QString::fromLatin1(visitors), QStringLiteral("2\"")}));
+    ASSERT_TRUE(hours.AppendRow({QStringLiteral("\"not a time"), "9", "9", "9", "9\""}));
+
+    const TTrend days = TrendOf(hours, DaysRange(sat, sun.addDays(1), Berlin), Berlin, sun);
+    ASSERT_FALSE(days.Hourly);
+    ASSERT_EQ(days.Points.size(), 3);
+    EXPECT_EQ(days.Points[0].Label, QStringLiteral("2026-10-24"));
+    EXPECT_EQ(days.Points[0].Visitors, 3);
+    EXPECT_EQ(days.Points[1].Visitors, 5 + 7);
+    EXPECT_EQ(days.Points[2].Visitors, 11);
+    EXPECT_EQ(days.Points[1].OtoSales, 2);
+    EXPECT_EQ(days.Points[1].UniqueHits, 4);
+
+    const TTrend sunday = TrendOf(hours, DaysRange(sun, sun, Berlin), Berlin, sun);
+    ASSERT_TRUE(sunday.Hourly);
+    ASSERT_EQ(sunday.Points.size(), 25);
+    EXPECT_EQ(sunday.Points[0].Visitors, 5);
+    EXPECT_EQ(sunday.Points[24].Visitors, 7);
+    // The hour the clocks go back shows twice.
+    EXPECT_EQ(sunday.Points[2].Label, sunday.Points[3].Label);
+    EXPECT_EQ(TrendCsv(sunday).count("\r\n"), 26);
 }
