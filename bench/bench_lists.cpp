@@ -18,6 +18,7 @@
 #include "tracking/TrackingProtocol.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -29,6 +30,7 @@
 #include <QWindow>
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 using namespace TrackingProtocol;
@@ -54,14 +56,32 @@ QByteArray AffiliatesReply(int Count)
     return r + "OK";
 }
 
-QByteArray SalesReply(int Count)
+// Dated: each sale also has its UTC time (action 21), spread over 90 days
+// in a scrambled order.
+QByteArray SalesReply(int Count, bool Dated = false)
 {
     QByteArray r;
-    r.reserve(qsizetype(Count) * 40);
-    for (int i = 0; i < Count; ++i)
-        r += "\"" + QByteArray::number(i + 1) + "\",\"" + Name(i % 5000) + "\",\"ORD-" +
-             QByteArray::number(i) + "\"^";
+    r.reserve(qsizetype(Count) * (Dated ? 64 : 40));
+    const QDateTime start(QDate(2026, 9, 1), QTime(0, 0), Qt::UTC);
+    for (int i = 0; i < Count; ++i) {
+        r +=
+            "\"" + QByteArray::number(i + 1) + "\",\"" + Name(i % 5000) + "\",\"ORD-" + QByteArray::number(i);
+        if (Dated)
+            r += "\",\"" + start.addSecs(qint64(quint32(i) * 2654435761u % (90u * 86400u)))
+                               .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                               .toLatin1();
+        r += "\"^";
+    }
     return r + "OK";
+}
+
+// The processor time this thread has had: on a shared machine the wall
+// clock also counts the time other processes had the cores.
+double CpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
 }
 
 // Repaints the view and lets it handle what that posted.
@@ -117,7 +137,8 @@ double OpenStatistics(TAffiliatesModel& Model, QTableView& View, bool AllSelecte
 // The child: "<decode ms> <fill ms> <show ms> <peak KiB> <reply bytes>
 // <resort ms> <find ms> <statistics ms> <statistics, all selected, ms>
 // <export ms> <KiB the export needed beyond what was held> <export bytes>
-// <KiB held before the export (the whole process)>". Resort is a
+// <KiB held before the export (the whole process)> <resort, processor ms>
+// <decode, fill and show, processor ms>". Resort is a
 // click on the header of the last counter column (visitors) or the order,
 // descending. The tools' figures are 0 where they do not apply.
 int RunChild(int argc, char** argv)
@@ -125,7 +146,9 @@ int RunChild(int argc, char** argv)
     const QByteArray mode = argv[2];
     const int count = QByteArray(argv[3]).toInt();
     QApplication app(argc, argv);
-    QByteArray body = mode == "sales"        ? SalesReply(count)
+    const bool dated = mode == "dated";
+    QByteArray body = dated                  ? SalesReply(count, true)
+                      : mode == "sales"      ? SalesReply(count)
                       : mode == "affiliates" ? AffiliatesReply(count)
                                              : "OK";
     const qsizetype replyBytes = body.size();
@@ -133,7 +156,9 @@ int RunChild(int argc, char** argv)
     TRecordListModel* model = nullptr;
     TAffiliatesModel affiliates;
     TSalesModel sales;
-    model = mode == "sales" ? static_cast<TRecordListModel*>(&sales) : &affiliates;
+    const bool isSales = mode == "sales" || dated;
+    sales.SetDated(dated);
+    model = isSales ? static_cast<TRecordListModel*>(&sales) : &affiliates;
     QTableView view;
     view.resize(832, 300);
     view.setModel(model);
@@ -148,7 +173,10 @@ int RunChild(int argc, char** argv)
 
     QElapsedTimer t;
     t.start();
-    TListReply reply = DecodeList(body, mode == "sales" ? SaleFieldCount : AffiliateFieldCount);
+    const double loadCpu = CpuMs();
+    TListReply reply = DecodeList(body, dated     ? DatedSaleFieldCount
+                                        : isSales ? SaleFieldCount
+                                                  : AffiliateFieldCount);
     body.clear();
     body.squeeze();
     const double decodeMs = t.nsecsElapsed() / 1e6;
@@ -159,17 +187,26 @@ int RunChild(int argc, char** argv)
     view.repaint();
     QCoreApplication::processEvents();
     const double showMs = t.nsecsElapsed() / 1e6;
+    const double loadCpuMs = CpuMs() - loadCpu;
     if (mode != "empty" && model->rowCount() != count) {
         std::fprintf(stderr, "expected %d rows, got %d\n", count, model->rowCount());
         return 1;
     }
     const long peakKiB = bench::PeakKiB();
-    t.restart();
-    view.sortByColumn(mode == "sales" ? int(TSalesModel::colSalesOrder) : int(TAffiliatesModel::colVisitors),
-                      Qt::DescendingOrder);
-    view.repaint();
-    QCoreApplication::processEvents();
-    const double resortMs = t.nsecsElapsed() / 1e6;
+    // A click on each header in turn, descending, each the first sort by
+    // its column; the slowest counts. For the affiliates, the visitors.
+    double resortMs = 0, resortCpuMs = 0;
+    for (int c = 0; c < model->columnCount(); ++c) {
+        if (!isSales && c != TAffiliatesModel::colVisitors)
+            continue;
+        t.restart();
+        const double cpu = CpuMs();
+        view.sortByColumn(c, Qt::DescendingOrder);
+        view.repaint();
+        QCoreApplication::processEvents();
+        resortMs = std::max(resortMs, t.nsecsElapsed() / 1e6);
+        resortCpuMs = std::max(resortCpuMs, CpuMs() - cpu);
+    }
 
     double findMs = 0, statsMs = 0, statsAllMs = 0, exportMs = 0;
     long exportPeakKiB = 0, heldKiB = 0;
@@ -178,7 +215,7 @@ int RunChild(int argc, char** argv)
         findMs = FindKeystrokes(*model, view);
         statsMs = OpenStatistics(affiliates, view, false);
         statsAllMs = OpenStatistics(affiliates, view, true);
-    } else if (mode == "sales") {
+    } else if (isSales) {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("sales.csv"));
         QString error;
@@ -191,7 +228,10 @@ int RunChild(int argc, char** argv)
             clear.write("5");
         clear.close();
         t.restart();
-        if (!listexport::SaveCsv(*model, {0, 1}, path, error)) {
+        QList<int> columns;
+        for (int c = 0; c < model->columnCount(); ++c)
+            columns << c;
+        if (!listexport::SaveCsv(*model, columns, path, error)) {
             std::fprintf(stderr, "%s\n", qPrintable(error));
             return 1;
         }
@@ -199,14 +239,16 @@ int RunChild(int argc, char** argv)
         exportPeakKiB = bench::PeakKiB() - heldKiB;
         exportBytes = QFileInfo(path).size();
     }
-    std::printf("%.2f %.2f %.2f %ld %lld %.2f %.2f %.2f %.2f %.2f %ld %lld %ld\n", decodeMs, fillMs, showMs,
-                peakKiB, static_cast<long long>(replyBytes), resortMs, findMs, statsMs, statsAllMs, exportMs,
-                exportPeakKiB, static_cast<long long>(exportBytes), heldKiB);
+    std::printf("%.2f %.2f %.2f %ld %lld %.2f %.2f %.2f %.2f %.2f %ld %lld %ld %.2f %.2f\n", decodeMs, fillMs,
+                showMs, peakKiB, static_cast<long long>(replyBytes), resortMs, findMs, statsMs, statsAllMs,
+                exportMs, exportPeakKiB, static_cast<long long>(exportBytes), heldKiB, resortCpuMs,
+                loadCpuMs);
     return 0;
 }
 
 struct TSample {
     double Decode = 0, Fill = 0, Show = 0, Resort = 0, Find = 0, Stats = 0, StatsAll = 0, Export = 0;
+    double ResortCpu = 0, LoadCpu = 0;
     long KiB = 0, ExportKiB = 0, HeldKiB = 0;
     long long Bytes = 0, ExportBytes = 0;
 };
@@ -214,8 +256,8 @@ struct TSample {
 bool RunOnce(const QString& Self, const char* Mode, int Count, TSample& S)
 {
     const QList<QByteArray> p = bench::RunChild(
-        Self, {QStringLiteral("--child"), QString::fromLatin1(Mode), QString::number(Count)}, 13, 300000);
-    if (p.size() < 13)
+        Self, {QStringLiteral("--child"), QString::fromLatin1(Mode), QString::number(Count)}, 15, 300000);
+    if (p.size() < 15)
         return false;
     S.Decode = p[0].toDouble();
     S.Fill = p[1].toDouble();
@@ -230,6 +272,8 @@ bool RunOnce(const QString& Self, const char* Mode, int Count, TSample& S)
     S.ExportKiB = p[10].toLong();
     S.ExportBytes = p[11].toLongLong();
     S.HeldKiB = p[12].toLong();
+    S.ResortCpu = p[13].toDouble();
+    S.LoadCpu = p[14].toDouble();
     return true;
 }
 
@@ -250,9 +294,12 @@ int main(int argc, char** argv)
     };
     const TCase cases[] = {{"empty view", "empty", 0},
                            {"100,000 affiliates", "affiliates", 100000},
-                           {"1,000,000 sales", "sales", 1000000}};
-    std::printf("%d runs each, medians\n%-20s %9s %9s %9s %9s %10s %10s %8s %9s\n", runs, "case", "decode",
-                "fill+sort", "show", "total ms", "reply MiB", "+peak MiB", "x reply", "resort");
+                           {"1,000,000 sales", "sales", 1000000},
+                           {"1,000,000 dated", "dated", 1000000}};
+    std::printf("%d runs each, medians; \"cpu\" is processor time, the rest wall clock\n"
+                "%-20s %9s %9s %9s %9s %10s %10s %8s %9s %9s %10s\n",
+                runs, "case", "decode", "fill+sort", "show", "total ms", "reply MiB", "+peak MiB", "x reply",
+                "resort", "total cpu", "resort cpu");
     double baseKiB = 0;
     // Per case: worst find keystroke, Statistics with none and with all
     // selected, the export with the memory the process held before it and
@@ -264,7 +311,7 @@ int main(int argc, char** argv)
     std::vector<TTools> tools;
     for (const TCase& c : cases) {
         std::vector<double> decode, fill, show, total, kib, resort, find, stats, statsAll, exportMs,
-            exportKib, held;
+            exportKib, held, loadCpu, resortCpu;
         long long bytes = 0, exportBytes = 0;
         for (int r = 0; r < runs; ++r) {
             TSample s;
@@ -278,6 +325,8 @@ int main(int argc, char** argv)
             total.push_back(s.Decode + s.Fill + s.Show);
             kib.push_back(double(s.KiB));
             resort.push_back(s.Resort);
+            resortCpu.push_back(s.ResortCpu);
+            loadCpu.push_back(s.LoadCpu);
             find.push_back(s.Find);
             stats.push_back(s.Stats);
             statsAll.push_back(s.StatsAll);
@@ -292,9 +341,10 @@ int main(int argc, char** argv)
             baseKiB = peak;
         const double over = (peak - baseKiB) / 1024.0;
         const double replyMiB = double(bytes) / (1024.0 * 1024.0);
-        std::printf("%-20s %9.1f %9.1f %9.1f %9.1f %10.1f %10.1f %8.2f %9.1f\n", c.Name,
+        std::printf("%-20s %9.1f %9.1f %9.1f %9.1f %10.1f %10.1f %8.2f %9.1f %9.1f %10.1f\n", c.Name,
                     bench::Median(decode), bench::Median(fill), bench::Median(show), bench::Median(total),
-                    replyMiB, over, c.Count ? over / replyMiB : 0.0, bench::Median(resort));
+                    replyMiB, over, c.Count ? over / replyMiB : 0.0, bench::Median(resort),
+                    bench::Median(loadCpu), bench::Median(resortCpu));
         tools.push_back({c.Name, bench::Median(find), bench::Median(stats), bench::Median(statsAll),
                          bench::Median(exportMs), bench::Median(exportKib) / 1024.0,
                          bench::Median(held) / 1024.0, double(exportBytes) / (1024.0 * 1024.0)});

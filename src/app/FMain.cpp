@@ -114,6 +114,7 @@ void TfrmMain::ConnectHandlers()
     // One notification per user action, however many rows it changes.
     PagesSelection = new TSelectionBatcher(lvwPages);
     connect(PagesSelection, &TSelectionBatcher::SelectionChanged, this, &TfrmMain::lvwPagesSelectItem);
+    ConnectHistory();
 }
 
 void TfrmMain::FormCreate()

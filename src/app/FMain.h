@@ -6,12 +6,14 @@
 #include "app/AppEnvironment.h"
 #include "brand/BrandFile.h"
 #include "settings/ConnectionSettings.h"
+#include "tracking/DateRange.h"
 #include "tracking/ListTexts.h"
 #include "tracking/TrackingProtocol.h"
 
 #include <QStringList>
 #include <QWidget>
 #include <memory>
+#include <optional>
 
 class QComboBox;
 class QKeyEvent;
@@ -116,6 +118,14 @@ public:
     void bsSkinButton8Click();
     void RefreshSales();
 
+    // The range box and the trend, against a site that keeps the history
+    // (FMainHistory.cpp). The range is worked out anew for each request, so
+    // "Today" follows the clock.
+    void cbxRangeChange();
+    void btnTrendClick();
+    daterange::TDateRange CurrentRange() const;
+    bool ShowsHistory() const { return SiteHas(QStringLiteral("history")); }
+
     // Add and edit
     void bsSkinButton2Click();
     void bsSkinButton3Click();
@@ -195,6 +205,15 @@ private:
     void ShowAffiliateTotals();
     QTableView* FocusedList() const;
     void ArrangeTotals();
+    QWidget* BuildRangeBox(QWidget* Row);
+    void ConnectHistory();
+    void ShowRangeDays();
+    // Affiliate records with their counters over the current range, and
+    // the all-time sums noted for the totals line; false when the site did
+    // not answer.
+    bool ApplyRangeCounters(TrackingProtocol::TListReply& Reply);
+    // A reload of the counters that keeps the affiliates selected.
+    void ReloadKeepingSelection();
     void Repaint();
     void LoadBrandFile();
     void ApplyBrand(const TBrandLoad& Load);
@@ -210,6 +229,10 @@ private:
     TSelectionBatcher* PagesSelection = nullptr;
     int AppliedQueryType = 0;   // the Show entry the sales list was last loaded for
     QStringList SiteExtensions; // what the site said it has when last asked
+    int AppliedRange = 0;       // the range entry the lists were last loaded for
+    QDate CustomFirst, CustomLast;
+    // The all-time sums beside the range's, while the counters are a range's.
+    std::optional<TAffiliateTotals> AllTimeTotals;
 
     // Controls, named as the operator's guide and the tests know them.
     QTabWidget* pgcPrinc = nullptr;
@@ -257,6 +280,10 @@ private:
     listtexts::TAffiliateLabels AffiliateLabels; // the totals line without a find text
     QString ExportFolder;                        // where the last save dialog was answered
     QComboBox* cbxQueryType = nullptr;
+    QLabel* lblRange = nullptr;
+    QComboBox* cbxRange = nullptr;
+    QLabel* lblRangeDays = nullptr;
+    QPushButton* btnTrend = nullptr;
     QFrame* panLinks = nullptr;
     QFrame* bsSkinStatusBar1 = nullptr;
     TLinkLabel* lblLink1URL = nullptr;

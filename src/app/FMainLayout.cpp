@@ -338,6 +338,7 @@ QWidget* TfrmMain::BuildSalesPanel(QWidget* parent)
                             QStringLiteral("All sales")});
     cbxQueryType->setCurrentIndex(0);
     cbxQueryType->setGeometry(48, 6, 201, 22);
+    BuildRangeBox(panel2);
     SalesModel = new TSalesModel(this);
     lvwReferers = ReportView(lower, "lvwReferers", SalesModel, {350, 150});
     lowerStack->addWidget(lvwReferers, 1);
@@ -416,4 +417,31 @@ void TfrmMain::SetTabOrder()
         bsSkinButton9,      bsSkinButton8,      btnStop};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
+    // The range box and the trend follow the Show box.
+    setTabOrder(cbxQueryType, cbxRange);
+    setTabOrder(cbxRange, btnTrend);
+    setTabOrder(btnTrend, lvwReferers);
+}
+
+// The range box on the Show row, with the days it stands for and the trend
+// button at the row's right end. Hidden until the site says it keeps the
+// history (ApplySiteExtensions).
+QWidget* TfrmMain::BuildRangeBox(QWidget* Row)
+{
+    lblRange = Label(Row, "lblRange", QStringLiteral("Range"), 262, 10);
+    cbxRange = Named(new QComboBox(Row), "cbxRange");
+    cbxRange->setEditable(false);
+    cbxRange->addItems(daterange::RangeNames());
+    cbxRange->setCurrentIndex(daterange::rkAnyTime);
+    cbxRange->setGeometry(304, 6, 120, 22);
+    cbxRange->setToolTip(
+        QStringLiteral("Days in your time zone; the sales and the affiliates' figures follow"));
+    lblRangeDays = Named(new QLabel(Row), "lblRangeDays");
+    lblRangeDays->setGeometry(432, 6, 230, 22);
+    btnTrend = Button(Row, "btnTrend", QStringLiteral("Trend…"), DesignWidth - 10 - 96, 5, 96, 25);
+    btnTrend->setToolTip(QStringLiteral("Visitors, unique hits, subscribers and OTO sales over the range"));
+    new TRightAnchor(btnTrend, DesignWidth);
+    for (QWidget* w : std::initializer_list<QWidget*>{lblRange, cbxRange, lblRangeDays, btnTrend})
+        w->hide();
+    return cbxRange;
 }

@@ -44,13 +44,40 @@ void TfrmMain::ForgetSiteExtensions()
     ApplySiteExtensions();
 }
 
-void TfrmMain::ApplySiteExtensions() {}
+void TfrmMain::ApplySiteExtensions()
+{
+    // history: the range box with its days, the trend, and the sales'
+    // Date column. Without it the lists are those of the eight actions.
+    const bool history = ShowsHistory();
+    for (QWidget* w : std::initializer_list<QWidget*>{lblRange, cbxRange, btnTrend})
+        w->setVisible(history);
+    SalesModel->SetDated(history);
+    if (history) {
+        lvwReferers->setColumnWidth(TSalesModel::colDate, 150);
+    } else {
+        const QSignalBlocker quiet(cbxRange);
+        cbxRange->setCurrentIndex(daterange::rkAnyTime);
+        AppliedRange = daterange::rkAnyTime;
+    }
+    if (!history && AllTimeTotals) {
+        AllTimeTotals.reset();
+        ShowAffiliateTotals();
+    }
+    ShowRangeDays();
+}
 
 bool TfrmMain::LoadAffiliates()
 {
     MainStatusPanel->setText(QStringLiteral("Getting data..."));
     TListReply reply = Tracking->LoadAffiliates();
-    const bool succeeded = reply.Succeeded();
+    bool succeeded = reply.Succeeded();
+    // Over a range the counters are the range's (action 23); the all-time
+    // sums stay on the totals line.
+    const bool ranged = CurrentRange().Bounded();
+    if (ranged && (reply.Outcome == TListOutcome::Decoded || reply.Outcome == TListOutcome::Malformed))
+        succeeded = ApplyRangeCounters(reply) && succeeded;
+    else if (reply.EmptiesList())
+        AllTimeTotals.reset();
     if (reply.EmptiesList())
         FillAffiliates(std::move(reply));
     MainStatusPanel->clear();
@@ -60,7 +87,11 @@ bool TfrmMain::LoadAffiliates()
 bool TfrmMain::LoadSales(int QueryType, const QString& Ids)
 {
     MainStatusPanel->setText(QStringLiteral("Getting data..."));
-    TListReply reply = Tracking->LoadSales(QueryType, Ids);
+    const daterange::TDateRange range = CurrentRange();
+    TListReply reply = SalesModel->IsDated()
+                           ? Tracking->LoadDatedSales(QueryType, Ids, daterange::WireInstant(range.From),
+                                                      daterange::WireInstant(range.To))
+                           : Tracking->LoadSales(QueryType, Ids);
     const bool succeeded = reply.Succeeded();
     if (reply.EmptiesList())
         FillSales(std::move(reply));

@@ -120,6 +120,8 @@ void TfrmMain::ShowAffiliateTotals()
     if (AffiliatesModel->IsFiltered()) {
         shown = AffiliateLabelsAfterFill(AffiliatesModel->RowCount(), AffiliatesModel->ShownTotals());
         shown.TotalHits = AffiliatesShown(AffiliatesModel->RowCount(), AffiliatesModel->AllRowCount());
+    } else if (AllTimeTotals) {
+        shown = WithAllTime(shown, *AllTimeTotals);
     }
     lblTotalHits->setText(shown.TotalHits);
     lblOTOSales->setText(shown.OtoSales);

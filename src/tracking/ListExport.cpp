@@ -71,7 +71,7 @@ void AppendCsvText(QByteArray& Out, QByteArrayView Utf8)
 // system's 8-bit text, which need not be UTF-8).
 void AppendCell(QByteArray& Out, const TRecordListModel& Model, int Row, int Column)
 {
-    if (Model.IsComputed(Column)) {
+    if (Model.IsComputed(Column) || Model.IsTimeColumn(Column)) {
         Out.append(Model.TextAt(Row, Column).toLatin1());
         return;
     }

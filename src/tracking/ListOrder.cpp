@@ -1,6 +1,11 @@
 #include "ListOrder.h"
 
 #include <QHash>
+#include <QSet>
+#include <QtEndian>
+#include <array>
+#include <cstring>
+#include <iterator>
 #include <numeric>
 
 namespace
@@ -28,14 +33,29 @@ struct TSortKey {
     {
         uchar key[Words * 8] = {};
         int n = 0;
+        // Eight ASCII bytes at a time, folded together, while they last.
+        constexpr quint64 ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+        while (n + 8 <= Bytes && n + 8 <= Text.size()) {
+            quint64 v = 0;
+            std::memcpy(&v, Text.data() + n, 8);
+            if (v & highs)
+                break;
+            const quint64 atLeastA = (v + (0x80 - 'A') * ones) & highs;
+            const quint64 pastZ = (v + (0x80 - 'Z' - 1) * ones) & highs;
+            v |= (atLeastA & ~pastZ) >> 2; // 0x20 on each capital
+            std::memcpy(key + n, &v, 8);
+            n += 8;
+        }
         while (n < Bytes && n < Text.size() && uchar(Text[n]) < 0x80) {
             key[n] = Fold(uchar(Text[n]));
             ++n;
         }
         key[Bytes] = uchar(n);
-        for (int w = 0; w < Words; ++w)
-            for (int i = 0; i < 8; ++i)
-                Word[w] = Word[w] << 8 | key[w * 8 + i];
+        for (int w = 0; w < Words; ++w) {
+            quint64 v = 0;
+            std::memcpy(&v, key + w * 8, 8);
+            Word[w] = qFromBigEndian(v);
+        }
     }
     int Valid() const { return int(Word[Words - 1] & 0xFF); }
 };
@@ -58,7 +78,137 @@ int KeyOrder(const TSortKey& A, const TSortKey& B)
     return 0;
 }
 
+// Sorts Items (8 bytes of key and an index) by their keys, lowest first, by
+// least significant byte first; passes over a byte that is the same in every
+// key are left out, so small counters or keys sharing a prefix cost a few
+// passes only.
+struct TRadixItem {
+    quint64 Key;
+    quint32 Index;
+};
+
+void RadixSort(std::vector<TRadixItem>& Items, std::vector<TRadixItem>& Spare)
+{
+    const size_t n = Items.size();
+    if (n < 2)
+        return;
+    std::vector<std::array<quint32, 256>> counts(8);
+    for (auto& c : counts)
+        c.fill(0);
+    for (const TRadixItem& i : Items)
+        for (int b = 0; b < 8; ++b)
+            ++counts[size_t(b)][(i.Key >> (8 * b)) & 0xFF];
+    Spare.resize(n);
+    for (int b = 0; b < 8; ++b) {
+        std::array<quint32, 256>& c = counts[size_t(b)];
+        if (std::find(c.begin(), c.end(), quint32(n)) != c.end())
+            continue; // every key has the same byte here
+        quint32 sum = 0;
+        for (quint32& v : c) {
+            const quint32 here = v;
+            v = sum;
+            sum += here;
+        }
+        for (const TRadixItem& i : Items)
+            Spare[c[(i.Key >> (8 * b)) & 0xFF]++] = i;
+        Items.swap(Spare);
+    }
+}
+
+// Sorts the keys First..Last by word W and then, among keys with the same
+// word, by the next ones; what the three words cannot tell apart goes to
+// Order. Only for keys whose bytes are all real (texts that are ASCII as far
+// as the key reaches): for those, comparing words as numbers, the count of
+// real bytes in the last word included, is the order of their texts.
+template <class TOrder>
+void SortKeys(TSortKey* First, TSortKey* Last, int W, TOrder& Order, std::vector<TRadixItem>& Items,
+              std::vector<TRadixItem>& Spare)
+{
+    const size_t n = size_t(Last - First);
+    if (n < 64) {
+        // Whole words first: for these keys their order is the texts' order
+        // wherever they differ.
+        std::sort(First, Last, [&](const TSortKey& a, const TSortKey& b) {
+            for (int w = W; w < TSortKey::Words; ++w)
+                if (a.Word[w] != b.Word[w])
+                    return a.Word[w] < b.Word[w];
+            return Order(a, b) < 0;
+        });
+        return;
+    }
+    Items.resize(n);
+    for (size_t i = 0; i < n; ++i)
+        Items[i] = {First[i].Word[W], quint32(i)};
+    RadixSort(Items, Spare);
+    // Put the keys in that order: through a copy for long lists, where
+    // reading them in turn is much quicker than following the permutation;
+    // in place, one cycle at a time, for the shorter ones, whose load would
+    // otherwise peak with the copy.
+    if (n > (size_t(1) << 18)) {
+        std::vector<TSortKey> sorted;
+        sorted.reserve(n);
+        for (const TRadixItem& i : Items)
+            sorted.push_back(First[i.Index]);
+        std::copy(sorted.begin(), sorted.end(), First);
+    } else {
+        for (size_t i = 0; i < n; ++i) {
+            if (Items[i].Index == i)
+                continue;
+            const TSortKey held = First[i];
+            size_t j = i;
+            for (;;) {
+                const size_t k = Items[j].Index;
+                Items[j].Index = quint32(j);
+                if (k == i) {
+                    First[j] = held;
+                    break;
+                }
+                First[j] = First[k];
+                j = k;
+            }
+        }
+    }
+    for (TSortKey* run = First; run < Last;) {
+        TSortKey* end = run + 1;
+        while (end < Last && end->Word[W] == run->Word[W])
+            ++end;
+        if (end - run > 1) {
+            if (W + 1 < TSortKey::Words)
+                SortKeys(run, end, W + 1, Order, Items, Spare);
+            else
+                std::sort(run, end, [&](const TSortKey& a, const TSortKey& b) { return Order(a, b) < 0; });
+        }
+        run = end;
+    }
+}
+
 } // namespace
+
+std::vector<quint32> IntegerRanks(const std::vector<std::optional<qint64>>& Values, quint32& Count)
+{
+    // Nothing sorts below every number: it takes rank 0, the numbers follow.
+    const quint32 n = quint32(Values.size());
+    std::vector<TRadixItem> items, spare;
+    items.reserve(n);
+    bool nothing = false;
+    for (quint32 r = 0; r < n; ++r) {
+        if (Values[r])
+            items.push_back({quint64(*Values[r]) ^ (quint64(1) << 63), r});
+        else
+            nothing = true;
+    }
+    RadixSort(items, spare);
+    spare = {};
+    std::vector<quint32> rank(n, 0);
+    quint32 next = nothing ? 1 : 0;
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (i > 0 && items[i - 1].Key != items[i].Key)
+            ++next;
+        rank[items[i].Index] = next;
+    }
+    Count = n == 0 ? 0 : (items.empty() ? 1 : next + 1);
+    return rank;
+}
 
 std::vector<quint32> ByRank(const std::vector<quint32>& Rows, const std::vector<quint32>& Rank, quint32 Count,
                             bool Descending)
@@ -106,40 +256,88 @@ int CompareListBytes(QByteArrayView A, QByteArrayView B)
     return byCase;
 }
 
+namespace
+{
+
+// Whether nearly every row of a field has a text of its own (orders, ids),
+// judged from rows spread over the whole list. Finding the equal texts of
+// such a column costs more than sorting all of them: the table it needs is
+// too big for the processor's caches, and finds hardly anything.
+bool MostlyDistinct(const TRecordTable& Rows, int Field)
+{
+    const qsizetype n = Rows.RowCount();
+    if (n < 4096)
+        return false;
+    const qsizetype step = n / 2048;
+    QSet<QByteArrayView> seen;
+    qsizetype sampled = 0;
+    for (qsizetype r = 0; r < n; r += step, ++sampled)
+        seen.insert(Rows.Field(r, Field));
+    return seen.size() * 10 > sampled * 9;
+}
+
+} // namespace
+
 std::vector<quint32> TextRanks(const TRecordTable& Rows, int Field, quint32& Count)
 {
     const quint32 n = quint32(Rows.RowCount());
-    // Texts that are the same bytes are one text: find each one once.
-    std::vector<quint32> distinctOf(n);
+    // Texts that are the same bytes are one text: find each one once,
+    // unless nearly all of them are different anyway.
+    std::vector<quint32> distinctOf;
     std::vector<quint32> firstRow; // of each distinct text
-    size_t buckets = 16;
-    while (buckets < size_t(n) * 2)
-        buckets *= 2;
-    std::vector<quint32> table(buckets, 0); // distinct index + 1, 0 when free
-    for (quint32 r = 0; r < n; ++r) {
-        const QByteArrayView text = Rows.Field(r, Field);
-        size_t s = qHash(text, HashSeed) & (buckets - 1);
-        while (table[s] != 0 && Rows.Field(firstRow[table[s] - 1], Field) != text)
-            s = (s + 1) & (buckets - 1);
-        if (table[s] == 0) {
-            firstRow.push_back(r);
-            table[s] = quint32(firstRow.size());
+    const bool everyRow = MostlyDistinct(Rows, Field);
+    if (everyRow) {
+        firstRow.resize(n);
+        std::iota(firstRow.begin(), firstRow.end(), 0u);
+    } else {
+        distinctOf.resize(n);
+        size_t buckets = 16;
+        while (buckets < size_t(n) * 2)
+            buckets *= 2;
+        std::vector<quint32> table(buckets, 0); // distinct index + 1, 0 when free
+        for (quint32 r = 0; r < n; ++r) {
+            const QByteArrayView text = Rows.Field(r, Field);
+            size_t s = qHash(text, HashSeed) & (buckets - 1);
+            while (table[s] != 0 && Rows.Field(firstRow[table[s] - 1], Field) != text)
+                s = (s + 1) & (buckets - 1);
+            if (table[s] == 0) {
+                firstRow.push_back(r);
+                table[s] = quint32(firstRow.size());
+            }
+            distinctOf[r] = table[s] - 1;
         }
-        distinctOf[r] = table[s] - 1;
     }
-    table = {};
 
-    std::vector<TSortKey> keys;
+    // Keys whose bytes are all real are sorted by radix; those cut short by
+    // a byte that is not ASCII by comparing, and the two merged.
+    std::vector<TSortKey> keys, partial;
     keys.reserve(firstRow.size());
-    for (quint32 d = 0; d < firstRow.size(); ++d)
-        keys.emplace_back(Rows.Field(firstRow[d], Field), d);
+    for (quint32 d = 0; d < firstRow.size(); ++d) {
+        const QByteArrayView text = Rows.Field(firstRow[d], Field);
+        TSortKey key(text, d);
+        if (key.Valid() < TSortKey::Bytes && key.Valid() < text.size())
+            partial.push_back(key);
+        else
+            keys.push_back(key);
+    }
     auto order = [&](const TSortKey& a, const TSortKey& b) {
         if (const int k = KeyOrder(a, b))
             return k;
         return CompareListBytes(Rows.Field(firstRow[a.Item], Field), Rows.Field(firstRow[b.Item], Field));
     };
-    std::sort(keys.begin(), keys.end(),
-              [&](const TSortKey& a, const TSortKey& b) { return order(a, b) < 0; });
+    const auto less = [&](const TSortKey& a, const TSortKey& b) { return order(a, b) < 0; };
+    {
+        std::vector<TRadixItem> items, spare;
+        SortKeys(keys.data(), keys.data() + keys.size(), 0, order, items, spare);
+    }
+    if (!partial.empty()) {
+        std::sort(partial.begin(), partial.end(), less);
+        std::vector<TSortKey> merged;
+        merged.reserve(keys.size() + partial.size());
+        std::merge(keys.begin(), keys.end(), partial.begin(), partial.end(), std::back_inserter(merged),
+                   less);
+        keys = std::move(merged);
+    }
 
     // Different bytes can still read as the same text (bad UTF-8): those
     // share a rank.
@@ -151,6 +349,8 @@ std::vector<quint32> TextRanks(const TRecordTable& Rows, int Field, quint32& Cou
         rankOf[keys[i].Item] = rank;
     }
     Count = keys.empty() ? 0 : rank + 1;
+    if (everyRow)
+        return rankOf;
     for (quint32& d : distinctOf)
         d = rankOf[d];
     return distinctOf;

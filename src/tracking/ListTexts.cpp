@@ -98,4 +98,14 @@ QString AffiliateIdGone()
     return QStringLiteral("This Affiliate ID doesn't exists.");
 }
 
+TAffiliateLabels WithAllTime(TAffiliateLabels Range, const TAffiliateTotals& AllTime)
+{
+    const auto add = [](QString& Label, qint64 All) { Label += QStringLiteral(" (all time: %1)").arg(All); };
+    add(Range.OtoSales, AllTime.OtoSales);
+    add(Range.Subscribers, AllTime.Subscribers);
+    add(Range.Visitors, AllTime.Visitors);
+    add(Range.UniqueHits, AllTime.UniqueHits);
+    return Range;
+}
+
 } // namespace listtexts

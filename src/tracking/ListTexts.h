@@ -21,6 +21,9 @@ struct TAffiliateLabels {
 TAffiliateLabels AffiliateLabelsAtStart();
 // After a load that brought records: the row count and the four sums.
 TAffiliateLabels AffiliateLabelsAfterFill(int Rows, const TAffiliateTotals& Totals);
+// The four sums of a range followed by the all-time ones:
+// "OTO Sales: 12 (all time: 340)".
+TAffiliateLabels WithAllTime(TAffiliateLabels Range, const TAffiliateTotals& AllTime);
 // lblTotalHits after a fill or a deletion: "Total: 3 affiliate(s)".
 QString AffiliatesTotal(int Rows);
 // lblTotalHits while a find text hides rows: "Shown: 2 of 9 affiliate(s)".

@@ -22,7 +22,7 @@ int TRecordListModel::rowCount(const QModelIndex& parent) const
 
 int TRecordListModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : int(Headers.size() + Computed.size());
+    return parent.isValid() ? 0 : int(Headers.size() + Computed.size()) + (TimeField >= 0 ? 1 : 0);
 }
 
 QVariant TRecordListModel::data(const QModelIndex& index, int role) const
@@ -45,6 +45,8 @@ QVariant TRecordListModel::headerData(int section, Qt::Orientation orientation, 
         return Headers[section];
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && IsComputed(section))
         return Computed[section - Headers.size()];
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && IsTimeColumn(section))
+        return TimeHeader;
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
@@ -75,6 +77,10 @@ QString TRecordListModel::TextAt(int Row, int Column) const
         const auto v = ComputedValue(Column, StoredAt(Row));
         return v ? QString::number(*v, 'f', 1) : QString();
     }
+    if (IsTimeColumn(Column)) {
+        const qint64 t = Times[StoredAt(Row)];
+        return t == NoTime ? QString() : Clock.Text(t);
+    }
     if (Column < 0 || Column >= Headers.size())
         return {};
     return ReplyBytesText(Cell(StoredAt(Row), Column + 1));
@@ -94,6 +100,45 @@ std::optional<qint64> TRecordListModel::ValueAt(int Row, int Column) const
     return CounterOf(Cell(StoredAt(Row), Column + 1));
 }
 
+std::optional<qint64> TRecordListModel::TimeAt(int Row) const
+{
+    if (Row < 0 || Row >= RowCount() || TimeField < 0 || Times[StoredAt(Row)] == NoTime)
+        return std::nullopt;
+    return Times[StoredAt(Row)];
+}
+
+void TRecordListModel::SetTimeField(int Field, const QString& Header)
+{
+    beginResetModel();
+    TimeField = Field;
+    TimeHeader = Header;
+    Rows = TRecordTable(FieldsPerRow());
+    Times.clear();
+    RankCache.clear();
+    NameOrder.clear();
+    NameOrder.clear();
+    Totals = SumCounters(Rows, CounterFields());
+    FirstRanks.clear();
+    FirstRankCount = 0;
+    View.clear();
+    ApplyFind();
+    endResetModel();
+}
+
+void TRecordListModel::ReadTimes(const TRecordTable& Records)
+{
+    Times.clear();
+    if (TimeField < 0)
+        return;
+    const quint32 n = quint32(Records.RowCount());
+    Times.resize(n, NoTime);
+    if (Records.FieldsPerRow() <= TimeField)
+        return;
+    for (quint32 r = 0; r < n; ++r)
+        if (const auto t = daterange::ParseWireInstant(Records.Field(r, TimeField)))
+            Times[r] = *t;
+}
+
 std::optional<double> TRecordListModel::ComputedValue(int, quint32) const
 {
     return std::nullopt;
@@ -108,9 +153,14 @@ std::optional<qint64> TRecordListModel::StoredCounter(quint32 Stored, int Column
 
 void TRecordListModel::SetRows(TRecordTable Records)
 {
-    ReshapeRecords(Records, Cleaning);
     beginResetModel();
+    ReadTimes(Records);
+    ReshapeRecords(Records, Cleaning);
+    if (TimeField >= 0 && Times.size() != size_t(Records.RowCount()))
+        Times.assign(size_t(Records.RowCount()), NoTime);
     Rows = std::move(Records);
+    RankCache.clear();
+    NameOrder.clear();
     Totals = SumCounters(Rows, CounterFields());
     FirstRanks = Headers.isEmpty() ? std::vector<quint32>() : Ranks(0, FirstRankCount);
     View = OrderedRows();
@@ -120,8 +170,10 @@ void TRecordListModel::SetRows(TRecordTable Records)
 
 std::vector<quint32> TRecordListModel::CounterRanks(int Field, quint32& Count) const
 {
-    return NumberRanks<qint64>(
-        quint32(Rows.RowCount()), [&](quint32 r) { return CounterOf(Cell(r, Field)); }, Count);
+    std::vector<std::optional<qint64>> values(size_t(Rows.RowCount()));
+    for (quint32 r = 0; r < values.size(); ++r)
+        values[r] = CounterOf(Cell(r, Field));
+    return IntegerRanks(values, Count);
 }
 
 std::vector<quint32> TRecordListModel::ComputedRanks(int Column, quint32& Count) const
@@ -130,8 +182,37 @@ std::vector<quint32> TRecordListModel::ComputedRanks(int Column, quint32& Count)
         quint32(Rows.RowCount()), [&](quint32 r) { return ComputedValue(Column, r); }, Count);
 }
 
-std::vector<quint32> TRecordListModel::Ranks(int Column, quint32& Count) const
+std::vector<quint32> TRecordListModel::TimeRanks(quint32& Count) const
 {
+    std::vector<std::optional<qint64>> values(Times.size());
+    for (size_t r = 0; r < Times.size(); ++r)
+        if (Times[r] != NoTime)
+            values[r] = Times[r];
+    return IntegerRanks(values, Count);
+}
+
+const std::vector<quint32>& TRecordListModel::Ranks(int Column, quint32& Count) const
+{
+    // Worked out once per column and fill: sorting again, either way
+    // round, only reorders.
+    static const std::vector<quint32> none;
+    Count = 0;
+    if (Column < 0 || Column >= columnCount())
+        return none;
+    if (RankCache.size() != size_t(columnCount())) {
+        RankCache.assign(size_t(columnCount()), {});
+        RankCounts.assign(size_t(columnCount()), 0);
+    }
+    if (RankCache[size_t(Column)].empty() && Rows.RowCount() > 0)
+        RankCache[size_t(Column)] = ColumnRanks(Column, RankCounts[size_t(Column)]);
+    Count = RankCounts[size_t(Column)];
+    return RankCache[size_t(Column)];
+}
+
+std::vector<quint32> TRecordListModel::ColumnRanks(int Column, quint32& Count) const
+{
+    if (IsTimeColumn(Column))
+        return TimeRanks(Count);
     if (IsComputed(Column))
         return ComputedRanks(Column, Count);
     return IsCounter(Column) ? CounterRanks(Column + 1, Count) : TextRanks(Rows, Column + 1, Count);
@@ -146,13 +227,15 @@ std::vector<quint32> TRecordListModel::OrderedRows() const
     const bool descending = SortedOrder == Qt::DescendingOrder;
     // The natural order: the first column ascending, then as the reply
     // brought them. A sort by another column keeps that order among ties.
-    rows = ByRank(rows, FirstRanks, FirstRankCount, SortedBy == 0 && descending);
-    if (SortedBy > 0) {
-        quint32 count = 0;
-        const std::vector<quint32> by = Ranks(SortedBy, count);
-        rows = ByRank(rows, by, count, descending);
-    }
-    return rows;
+    if (SortedBy == 0 && descending)
+        return ByRank(rows, FirstRanks, FirstRankCount, true);
+    if (NameOrder.size() != rows.size())
+        NameOrder = ByRank(rows, FirstRanks, FirstRankCount, false);
+    if (SortedBy <= 0)
+        return NameOrder;
+    quint32 count = 0;
+    const std::vector<quint32>& by = Ranks(SortedBy, count);
+    return ByRank(NameOrder, by, count, descending);
 }
 
 QList<int> TRecordListModel::InNameOrder(QList<int> RowList) const

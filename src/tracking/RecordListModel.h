@@ -14,6 +14,7 @@
 // would have a string made for every cell of every row on each sort and each
 // key typed in the find field, and it keeps a mapping of its own per row.
 // The views talk to this model directly.
+#include "tracking/DateRange.h"
 #include "tracking/ListCells.h"
 #include "tracking/ListFind.h"
 #include "tracking/RecordTable.h"
@@ -22,6 +23,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -60,7 +62,17 @@ public:
     // The bytes of a record field's cell as the reply had them after
     // cleaning; empty for a computed column or outside the list.
     QByteArrayView BytesAt(int Row, int Column) const;
-    bool IsComputed(int Column) const { return Column >= Headers.size() && Column < columnCount(); }
+    bool IsComputed(int Column) const
+    {
+        return Column >= Headers.size() && Column < Headers.size() + Computed.size();
+    }
+    // The column of a record's UTC time, shown in local time; it follows
+    // the computed ones.
+    bool IsTimeColumn(int Column) const { return TimeField >= 0 && Column == TimeColumn(); }
+    int TimeColumn() const { return TimeField >= 0 ? int(Headers.size() + Computed.size()) : -1; }
+    // Seconds since 1970 of a row's time; nothing when the site sent none
+    // that reads.
+    std::optional<qint64> TimeAt(int Row) const;
     bool IsCounterColumn(int Column) const { return IsCounter(Column); }
 
     // Shows only the rows where one of the Columns contains Text, ignoring
@@ -82,6 +94,9 @@ protected:
     // A computed column's number for a stored row (in reply order); these
     // columns follow the record's own and show one decimal.
     virtual std::optional<double> ComputedValue(int Column, quint32 Stored) const;
+    // Field (counted on the wire, the id being 0) holds each record's UTC
+    // time, "YYYY-MM-DD HH:MM:SS"; -1 for none. The rows are emptied.
+    void SetTimeField(int Field, const QString& Header);
     // A counter of a stored row.
     std::optional<qint64> StoredCounter(quint32 Stored, int Column) const;
     // Sum of a counter column over all rows; nothing adds what is not a number.
@@ -101,9 +116,14 @@ private:
     std::vector<quint32> OrderedRows() const;
     // Per stored row, the position of its value in the column's order
     // (equal values share one); Count is set to the number of ranks.
-    std::vector<quint32> Ranks(int Column, quint32& Count) const;
+    const std::vector<quint32>& Ranks(int Column, quint32& Count) const;
+    std::vector<quint32> ColumnRanks(int Column, quint32& Count) const;
     std::vector<quint32> CounterRanks(int Field, quint32& Count) const;
     std::vector<quint32> ComputedRanks(int Column, quint32& Count) const;
+    std::vector<quint32> TimeRanks(quint32& Count) const;
+    // Reads the time field of every record into Times, before the fields
+    // are cut down to the columns.
+    void ReadTimes(const TRecordTable& Records);
 
     QStringList Headers;
     QList<int> CounterColumns;
@@ -111,6 +131,12 @@ private:
     TRecordTable Rows; // in the order the reply brought them
     QStringList Computed;
     QList<int> FindColumns;
+    int TimeField = -1;
+    QString TimeHeader;
+    // Per stored row; NoTime where the text did not read as a time.
+    std::vector<qint64> Times;
+    static constexpr qint64 NoTime = std::numeric_limits<qint64>::min();
+    daterange::TLocalClock Clock;
     std::vector<quint32> View; // stored row of each row, in the current order
     QList<qint64> Totals;      // per field
     // The find text, and while it hides rows: the rows of View it leaves,
@@ -122,6 +148,10 @@ private:
     QList<qint64> ShownTotals;
     // Ranks of the first column, which every order goes by.
     std::vector<quint32> FirstRanks;
+    mutable std::vector<std::vector<quint32>> RankCache; // per column, empty until asked
+    mutable std::vector<quint32> RankCounts;
+    // Stored rows by the first column, ties as the reply brought them.
+    mutable std::vector<quint32> NameOrder;
     quint32 FirstRankCount = 0;
     int SortedBy = -1;
     Qt::SortOrder SortedOrder = Qt::AscendingOrder;

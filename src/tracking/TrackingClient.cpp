@@ -62,6 +62,22 @@ TListReply TTrackingClient::LoadSales(int QueryType, const QString& Ids)
     return LoadList(LoadSalesForm(QueryType, Ids), SaleFieldCount);
 }
 
+TListReply TTrackingClient::LoadDatedSales(int QueryType, const QString& Ids, const QString& From,
+                                           const QString& To)
+{
+    return LoadList(DatedSalesForm(QueryType, Ids, From, To), DatedSaleFieldCount);
+}
+
+TListReply TTrackingClient::LoadHourlyCounters(const QString& Ids, const QString& From, const QString& To)
+{
+    return LoadList(HourlyCountersForm(Ids, From, To), CounterFieldCount);
+}
+
+TListReply TTrackingClient::LoadRangeCounters(const QString& Ids, const QString& From, const QString& To)
+{
+    return LoadList(RangeCountersForm(Ids, From, To), CounterFieldCount);
+}
+
 bool TTrackingClient::DeleteSales(const QString& Ids)
 {
     return IsOk(Send(DeleteSalesForm(Ids)));

@@ -26,6 +26,14 @@ public:
     TrackingProtocol::TListReply LoadAffiliates();
     // QueryType 0 to 3; Ids may be empty (the field is sent all the same).
     TrackingProtocol::TListReply LoadSales(int QueryType, const QString& Ids);
+    // The history extension (docs/protocol.md): From and To as the site
+    // reads them, empty for an open end.
+    TrackingProtocol::TListReply LoadDatedSales(int QueryType, const QString& Ids, const QString& From,
+                                                const QString& To);
+    TrackingProtocol::TListReply LoadHourlyCounters(const QString& Ids, const QString& From,
+                                                    const QString& To);
+    TrackingProtocol::TListReply LoadRangeCounters(const QString& Ids, const QString& From,
+                                                   const QString& To);
     bool DeleteSales(const QString& Ids);
     TSaveResult AddAffiliate(const QString& Name, const QString& AffiliateId);
     bool GetAffiliate(const QString& RecordId, QString& RecordText);

@@ -87,6 +87,28 @@ QStringList DecodeExtensions(const QString& Reply)
     return m.captured(2).split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
+TFormFields DatedSalesForm(int QueryType, const QString& Ids, const QString& From, const QString& To)
+{
+    return Form(QStringLiteral("21"), {{QStringLiteral("querytype"), QString::number(QueryType)},
+                                       {QStringLiteral("reftype"), Ids},
+                                       {QStringLiteral("from"), From},
+                                       {QStringLiteral("to"), To}});
+}
+
+TFormFields HourlyCountersForm(const QString& Ids, const QString& From, const QString& To)
+{
+    return Form(
+        QStringLiteral("22"),
+        {{QStringLiteral("reftype"), Ids}, {QStringLiteral("from"), From}, {QStringLiteral("to"), To}});
+}
+
+TFormFields RangeCountersForm(const QString& Ids, const QString& From, const QString& To)
+{
+    return Form(
+        QStringLiteral("23"),
+        {{QStringLiteral("reftype"), Ids}, {QStringLiteral("from"), From}, {QStringLiteral("to"), To}});
+}
+
 QString ReplyText(const QByteArray& Body)
 {
     return ReplyBytesText(Body);

@@ -23,6 +23,11 @@ constexpr int ReadTimeoutMs = 60000;
 // (action 4).
 constexpr int AffiliateFieldCount = 7;
 constexpr int SaleFieldCount = 3;
+// The history extension: sales with their time (action 21), and counters
+// per hour or per affiliate over a range (actions 22 and 23): a time or an
+// id, then OTO sales, subscribers, visitors and unique hits.
+constexpr int DatedSaleFieldCount = 4;
+constexpr int CounterFieldCount = 5;
 // Fields a single record (action 7) needs: id, name and link id.
 constexpr int RecordMinFields = 3;
 
@@ -48,6 +53,12 @@ TFormFields ExtensionsForm();
 // The names a site reported, or none for any other reply (an older site
 // refuses the action, a failed request is "BAD").
 QStringList DecodeExtensions(const QString& Reply);
+
+// The history extension; From and To are UTC instants as the site reads
+// them, empty for an open end. Ids may be "all".
+TFormFields DatedSalesForm(int QueryType, const QString& Ids, const QString& From, const QString& To);
+TFormFields HourlyCountersForm(const QString& Ids, const QString& From, const QString& To);
+TFormFields RangeCountersForm(const QString& Ids, const QString& From, const QString& To);
 
 // A reply body as text (the system's 8-bit code page).
 QString ReplyText(const QByteArray& Body);

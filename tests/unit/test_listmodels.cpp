@@ -281,6 +281,58 @@ TEST(ListOrder, EverySortIsTheTextAndValueOrder)
     }
 }
 
+// Lists long enough for the radix sorts and for a column of texts that are
+// nearly all different (orders), which skips finding equal ones; the
+// integer ranks against the comparison ranks they replace.
+TEST(ListOrder, BigListsKeepTheTextAndValueOrder)
+{
+    const QList<QByteArray> pieces = {
+        "a",    "A", "b", "Z", "\xc3\xa9", "\xc3\x89", "\xe2\x84\xaa",
+        "\xff", " ", "0", "~", "_",        "ORD-",     "affiliate-long-shared-prefix-"};
+    QRandomGenerator rng(7);
+    auto pick = [&] { return pieces[int(rng.bounded(int(pieces.size())))]; };
+    QList<QList<QByteArray>> rows;
+    for (int i = 0; i < 6000; ++i) {
+        QByteArray name = pick() + pick();
+        QByteArray order = pick() + pick() + QByteArray::number(rng.bounded(100000));
+        if (i % 50 == 0 && !rows.isEmpty())
+            order = rows[int(rng.bounded(int(rows.size())))][2]; // a few repeats
+        rows.append({"\"" + QByteArray::number(i), name, order + "\""});
+    }
+    TSalesModel model;
+    model.SetRows(ByteRecords(3, rows));
+    ASSERT_EQ(model.RowCount(), rows.size());
+    for (int column : {0, 1}) {
+        for (Qt::SortOrder direction : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+            model.sort(column, direction);
+            for (int r = 1; r < model.RowCount(); ++r) {
+                const int by = CompareListText(model.TextAt(r - 1, column), model.TextAt(r, column));
+                ASSERT_TRUE(direction == Qt::AscendingOrder ? by <= 0 : by >= 0)
+                    << "column " << column << " row " << r;
+                if (by == 0 && column == 1) {
+                    ASSERT_LE(CompareListText(model.TextAt(r - 1, 0), model.TextAt(r, 0)), 0) << r;
+                }
+            }
+        }
+    }
+
+    std::vector<std::optional<qint64>> values;
+    for (int i = 0; i < 20000; ++i) {
+        const quint32 kind = rng.bounded(6);
+        values.push_back(kind == 0   ? std::nullopt
+                         : kind == 1 ? std::optional<qint64>(qint64(rng.generate64()))
+                         : kind == 2 ? std::optional<qint64>(-qint64(rng.bounded(1000)))
+                         : kind == 3 ? std::optional<qint64>(std::numeric_limits<qint64>::min())
+                                     : std::optional<qint64>(qint64(rng.bounded(1000))));
+    }
+    quint32 count = 0, expectedCount = 0;
+    const std::vector<quint32> ranks = IntegerRanks(values, count);
+    const std::vector<quint32> expected = NumberRanks<qint64>(
+        quint32(values.size()), [&](quint32 r) { return values[r]; }, expectedCount);
+    EXPECT_EQ(count, expectedCount);
+    EXPECT_EQ(ranks, expected);
+}
+
 TEST(SalesModel, ShowsAffiliateAndOrderAndHidesTheId)
 {
     TSalesModel model;
