@@ -620,7 +620,8 @@ TEST_P(SiteChanges, DatabaseWithoutMarksCountsAsBeforeUntilUpgraded)
     EXPECT_NE(Body("30", {{"cursor", ""}, {"querytype", "3"}, {"reftype", ""}}).left(4), "\"R\",");
 
     if (Maria()) {
-        ASSERT_TRUE(Site->Exec("GRANT ALTER, INDEX, CREATE, CREATE ROUTINE, ALTER ROUTINE ON `tallyfair`.* TO 'tf_site'@'%'"));
+        ASSERT_TRUE(Site->Exec(
+            "GRANT ALTER, INDEX, CREATE, CREATE ROUTINE, ALTER ROUTINE ON `tallyfair`.* TO 'tf_site'@'%'"));
     }
     const auto upgrade = [&] {
         QProcess php;
@@ -635,7 +636,8 @@ TEST_P(SiteChanges, DatabaseWithoutMarksCountsAsBeforeUntilUpgraded)
     EXPECT_TRUE(first.contains("added tf_sales.changed")) << first.toStdString();
     EXPECT_FALSE(upgrade().contains("added"));
     if (Maria()) {
-        ASSERT_TRUE(Site->Exec("REVOKE ALTER, INDEX, CREATE, CREATE ROUTINE, ALTER ROUTINE ON `tallyfair`.* FROM 'tf_site'@'%'"));
+        ASSERT_TRUE(Site->Exec("REVOKE ALTER, INDEX, CREATE, CREATE ROUTINE, ALTER ROUTINE ON `tallyfair`.* "
+                               "FROM 'tf_site'@'%'"));
     }
     EXPECT_TRUE(Body("20").contains("changes"));
     // From the first cursor on, changes are marked.
