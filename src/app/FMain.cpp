@@ -2,6 +2,7 @@
 
 #include "components/BalloonHint.h"
 #include "components/ClickLabel.h"
+#include "components/DesktopNotifier.h"
 #include "components/FindEdit.h"
 #include "components/HtmlView.h"
 #include "components/MessageBox.h"
@@ -14,6 +15,7 @@
 #include "vendor/FAbout.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
@@ -24,6 +26,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
@@ -50,6 +53,9 @@ TfrmMain::TfrmMain(const TAppEnvironment& env, QWidget* parent) : QWidget(parent
     IdHTTP1->SetReadTimeout(TrackingProtocol::ReadTimeoutMs);
     Tracking = std::make_unique<TTrackingClient>(*IdHTTP1, [this] { return Settings.SiteUrl; });
     Guard = new TRequestGuard(*IdHTTP1, this);
+    LiveTimer = new QTimer(this);
+    LiveTimer->setObjectName(QStringLiteral("LiveTimer"));
+    Notifier = new TDesktopNotifier(this);
     // Keys are looked at before any control of the window gets them, the
     // dialogs' closing too (see eventFilter).
     qApp->installEventFilter(this);
@@ -98,6 +104,9 @@ void TfrmMain::ConnectHandlers()
     connect(bsSkinButton8, &QPushButton::clicked, this, &TfrmMain::bsSkinButton8Click);
     connect(cbxQueryType, &QComboBox::currentIndexChanged, this, &TfrmMain::cbxQueryTypeChange);
     connect(btnStop, &QToolButton::clicked, this, &TfrmMain::btnStopClick);
+    connect(chkLive, &QCheckBox::toggled, this, &TfrmMain::chkLiveClick);
+    connect(spnLiveSeconds, &QSpinBox::valueChanged, this, &TfrmMain::spnLiveSecondsChange);
+    connect(LiveTimer, &QTimer::timeout, this, &TfrmMain::LiveTimerTimer);
 
     // What starts a request; everything else works while one is pending.
     for (QWidget* control : std::initializer_list<QWidget*>{

@@ -13,6 +13,7 @@
 #include "tracking/TrackingClient.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -44,7 +45,18 @@ void TfrmMain::ForgetSiteExtensions()
     ApplySiteExtensions();
 }
 
-void TfrmMain::ApplySiteExtensions() {}
+void TfrmMain::ApplySiteExtensions()
+{
+    // changes: without it every refresh, Live's too, loads whole lists.
+    if (!SiteHas(QStringLiteral("changes"))) {
+        ChangeCursor.clear();
+        AffiliatesInStep = SalesInStep = false;
+    }
+    chkLive->setToolTip(
+        SiteHas(QStringLiteral("changes"))
+            ? QStringLiteral("Refresh both lists every few seconds with what changed")
+            : QStringLiteral("Refresh both lists every few seconds (this site sends them whole)"));
+}
 
 void TfrmMain::SetTrackingReadTimeout(int Ms)
 {
@@ -54,8 +66,11 @@ void TfrmMain::SetTrackingReadTimeout(int Ms)
 bool TfrmMain::LoadAffiliates()
 {
     MainStatusPanel->setText(QStringLiteral("Getting data..."));
+    TakeChangeCursor();
     TListReply reply = Tracking->LoadAffiliates();
     const bool succeeded = reply.Succeeded();
+    // Changes apply only to a whole list.
+    AffiliatesInStep = !ChangeCursor.isEmpty() && reply.Outcome == TListOutcome::Decoded;
     if (reply.Outcome != TListOutcome::NoOk)
         FillAffiliates(std::move(reply));
     MainStatusPanel->clear();
@@ -67,8 +82,13 @@ bool TfrmMain::LoadSales(int QueryType, const QString& Ids)
     MainStatusPanel->setText(QStringLiteral("Getting data..."));
     TListReply reply = Tracking->LoadSales(QueryType, Ids);
     const bool succeeded = reply.Succeeded();
-    if (reply.Outcome != TListOutcome::NoOk)
+    SalesInStep = !ChangeCursor.isEmpty() && reply.Outcome == TListOutcome::Decoded;
+    if (reply.Outcome != TListOutcome::NoOk) {
+        SalesLoaded = true;
+        SalesLoadedQueryType = QueryType;
+        SalesLoadedIds = Ids;
         FillSales(std::move(reply));
+    }
     MainStatusPanel->clear();
     return succeeded;
 }
@@ -150,6 +170,8 @@ void TfrmMain::AfterAffiliatesDeletion()
     AffiliateLabels.TotalHits = AffiliatesTotal(AffiliatesModel->AllRowCount());
     ShowAffiliateTotals();
     SalesModel->Clear();
+    SalesLoaded = false;
+    SalesInStep = false;
     lblRefersHits->setText(SalesAtStart());
     Repaint();
 }
@@ -189,7 +211,8 @@ void TfrmMain::btnRevfreshSegmentsClick()
     if (!CheckServer())
         return;
     LearnSiteExtensions();
-    LoadAffiliates();
+    if (!RefreshByChanges().Affiliates)
+        LoadAffiliates();
 }
 
 bool TfrmMain::DeleteAffiliates(const QString& Ids)
@@ -264,7 +287,14 @@ void TfrmMain::bsSkinButton8Click()
 {
     if (Guard->Pending())
         return;
-    RefreshSales();
+    // By changes while the list is the one the Show box and the selection
+    // ask for; otherwise, and whenever that fails, whole.
+    if (!CheckServer())
+        return;
+    const bool same =
+        SalesLoaded && SalesLoadedQueryType == QueryType() && SalesLoadedIds == SelectedAffiliateIds();
+    if (!same || !RefreshByChanges().Sales)
+        ReloadSales();
 }
 
 void TfrmMain::RefreshSales()

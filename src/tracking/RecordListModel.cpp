@@ -2,6 +2,8 @@
 
 #include "tracking/ListOrder.h"
 
+#include <QSet>
+#include <QTimer>
 #include <algorithm>
 #include <numeric>
 
@@ -13,6 +15,10 @@ TRecordListModel::TRecordListModel(QStringList HeaderTexts, QList<int> Counters,
       Computed(std::move(ComputedHeaderTexts)), FindColumns(std::move(FindIn))
 {
     Cleaning.resize(FieldsPerRow(), TFieldClean::Keep);
+    Clock.start();
+    MarkTimer = new QTimer(this);
+    MarkTimer->setSingleShot(true);
+    connect(MarkTimer, &QTimer::timeout, this, &TRecordListModel::ExpireMarks);
 }
 
 int TRecordListModel::rowCount(const QModelIndex& parent) const
@@ -34,6 +40,8 @@ QVariant TRecordListModel::data(const QModelIndex& index, int role) const
         return TextAt(index.row(), index.column());
     case IdRole:
         return IdAt(index.row());
+    case MarkRole:
+        return IsMarked(index.row());
     default:
         return {};
     }
@@ -110,6 +118,8 @@ void TRecordListModel::SetRows(TRecordTable Records)
 {
     ReshapeRecords(Records, Cleaning);
     beginResetModel();
+    MarkedUntil.clear();
+    MarkTimer->stop();
     Rows = std::move(Records);
     Totals = SumCounters(Rows, CounterFields());
     FirstRanks = Headers.isEmpty() ? std::vector<quint32>() : Ranks(0, FirstRankCount);
@@ -243,4 +253,169 @@ QList<int> TRecordListModel::CounterFields() const
     for (int c : CounterColumns)
         fields << c + 1;
     return fields;
+}
+
+namespace
+{
+
+void AppendRowOf(TRecordTable& To, const TRecordTable& From, qsizetype Row)
+{
+    for (int f = 0; f < From.FieldsPerRow(); ++f) {
+        const QByteArrayView field = From.Field(Row, f);
+        To.Text.append(field.data(), field.size());
+        To.Ends.push_back(quint32(To.Text.size()));
+    }
+}
+
+bool SameRow(const TRecordTable& A, qsizetype RowA, const TRecordTable& B, qsizetype RowB)
+{
+    for (int f = 0; f < A.FieldsPerRow(); ++f)
+        if (A.Field(RowA, f) != B.Field(RowB, f))
+            return false;
+    return true;
+}
+
+} // namespace
+
+TRecordListModel::TMerge TRecordListModel::MergeRows(TRecordTable Upserts, const QStringList& RemovedIds)
+{
+    return Merge(std::move(Upserts), RemovedIds, false);
+}
+
+TRecordListModel::TMerge TRecordListModel::MergeWhole(TRecordTable Records)
+{
+    return Merge(std::move(Records), {}, true);
+}
+
+TRecordListModel::TMerge TRecordListModel::Merge(TRecordTable Upserts, const QStringList& RemovedIds,
+                                                 bool Whole)
+{
+    TMerge result;
+    ReshapeRecords(Upserts, Cleaning);
+    // The last record of an id is the one that counts.
+    QHash<QByteArrayView, qsizetype> upsertOf;
+    for (qsizetype u = 0; u < Upserts.RowCount(); ++u)
+        upsertOf.insert(Upserts.Field(u, 0), u);
+    QList<QByteArray> removedBytes;
+    for (const QString& id : RemovedIds)
+        removedBytes << id.toLocal8Bit();
+    QSet<QByteArrayView> removed;
+    for (const QByteArray& id : removedBytes)
+        removed.insert(id);
+    if (upsertOf.isEmpty() && removed.isEmpty() && !Whole)
+        return result;
+
+    // The rows stay where the reply put them (so ties keep their order),
+    // changed ones in place and new ones after them.
+    const quint32 n = quint32(Rows.RowCount());
+    TRecordTable merged(FieldsPerRow());
+    merged.Text.reserve(Rows.Text.size() + Upserts.Text.size());
+    merged.Ends.reserve(Rows.Ends.size() + Upserts.Ends.size());
+    std::vector<qint64> newOf(n, -1);
+    std::vector<char> placed(size_t(Upserts.RowCount()), 0);
+    std::vector<quint32> marked;
+    for (quint32 r = 0; r < n; ++r) {
+        const QByteArrayView id = Rows.Field(r, 0);
+        const auto u = upsertOf.constFind(id);
+        if (removed.contains(id) || (Whole && u == upsertOf.cend())) {
+            ++result.Removed;
+            continue;
+        }
+        newOf[r] = merged.RowCount();
+        if (u == upsertOf.cend() || placed[size_t(*u)] || SameRow(Rows, r, Upserts, *u)) {
+            if (u != upsertOf.cend())
+                placed[size_t(*u)] = 1;
+            AppendRowOf(merged, Rows, r);
+            continue;
+        }
+        placed[size_t(*u)] = 1;
+        marked.push_back(quint32(merged.RowCount()));
+        AppendRowOf(merged, Upserts, *u);
+        ++result.Changed;
+    }
+    for (qsizetype u = 0; u < Upserts.RowCount(); ++u) {
+        const QByteArrayView id = Upserts.Field(u, 0);
+        if (placed[size_t(u)] || upsertOf.value(id) != u || removed.contains(id))
+            continue;
+        marked.push_back(quint32(merged.RowCount()));
+        AppendRowOf(merged, Upserts, u);
+        ++result.Added;
+    }
+    if (merged.Text.size() > TRecordTable::MaxText) {
+        result = TMerge();
+        result.Applied = false;
+        return result;
+    }
+    if (!result.Any())
+        return result;
+
+    // Rows come and go in the middle of a layout change: every column of
+    // a row moves alike, as in a sort, which lets the selection follow
+    // rows rather than every cell.
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList from = persistentIndexList();
+    std::vector<quint32> fromStored;
+    fromStored.reserve(size_t(from.size()));
+    for (const QModelIndex& i : from)
+        fromStored.push_back(StoredAt(i.row()));
+
+    Rows = std::move(merged);
+    Totals = SumCounters(Rows, CounterFields());
+    FirstRanks = Headers.isEmpty() ? std::vector<quint32>() : Ranks(0, FirstRankCount);
+    View = OrderedRows();
+    ApplyFind();
+
+    QHash<quint32, qint64> marks;
+    for (auto m = MarkedUntil.cbegin(); m != MarkedUntil.cend(); ++m)
+        if (m.key() < n && newOf[m.key()] >= 0)
+            marks.insert(quint32(newOf[m.key()]), m.value());
+    const qint64 until = Clock.elapsed() + MarkMs;
+    for (quint32 stored : marked)
+        marks.insert(stored, until);
+    MarkedUntil = std::move(marks);
+    if (!MarkedUntil.isEmpty())
+        MarkTimer->start(MarkMs);
+
+    const std::vector<quint32>& shownOrder = Filtered ? Shown : View;
+    std::vector<qint64> shownAt(size_t(Rows.RowCount()), -1);
+    for (size_t i = 0; i < shownOrder.size(); ++i)
+        shownAt[shownOrder[i]] = qint64(i);
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (qsizetype k = 0; k < from.size(); ++k) {
+        const qint64 stored = newOf[fromStored[size_t(k)]];
+        const qint64 row = stored < 0 ? -1 : shownAt[size_t(stored)];
+        to.append(row < 0 ? QModelIndex() : index(int(row), from[k].column()));
+    }
+    changePersistentIndexList(from, to);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    return result;
+}
+
+bool TRecordListModel::IsMarked(int Row) const
+{
+    if (MarkedUntil.isEmpty() || Row < 0 || Row >= RowCount())
+        return false;
+    const auto m = MarkedUntil.constFind(StoredAt(Row));
+    return m != MarkedUntil.cend() && *m > Clock.elapsed();
+}
+
+void TRecordListModel::ExpireMarks()
+{
+    const qint64 now = Clock.elapsed();
+    qint64 next = -1;
+    for (auto m = MarkedUntil.begin(); m != MarkedUntil.end();) {
+        if (*m <= now) {
+            m = MarkedUntil.erase(m);
+            continue;
+        }
+        next = next < 0 ? *m : std::min(next, *m);
+        ++m;
+    }
+    if (next >= 0)
+        MarkTimer->start(int(next - now));
+    // The marks go from the rows shown; repainting them all is as cheap as
+    // working out which ones they were.
+    if (RowCount() > 0)
+        emit dataChanged(index(0, 0), index(RowCount() - 1, columnCount() - 1), {MarkRole});
 }

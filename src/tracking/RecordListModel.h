@@ -19,11 +19,15 @@
 #include "tracking/RecordTable.h"
 
 #include <QAbstractTableModel>
+#include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <optional>
 #include <vector>
+
+class QTimer;
 
 class TRecordListModel : public QAbstractTableModel
 {
@@ -31,6 +35,9 @@ class TRecordListModel : public QAbstractTableModel
 public:
     // data() with this role gives the row's hidden record id.
     static constexpr int IdRole = Qt::UserRole + 1;
+    // True for a row that a merge brought or changed, for MarkMs after it.
+    static constexpr int MarkRole = Qt::UserRole + 2;
+    static constexpr int MarkMs = 4000;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -47,6 +54,28 @@ public:
     // few fields per record gives no rows.
     void SetRows(TRecordTable Records);
     void Clear();
+
+    // What a merge did: records added, records whose fields changed, and
+    // records removed. A record sent again unchanged counts as none.
+    struct TMerge {
+        int Added = 0;
+        int Changed = 0;
+        int Removed = 0;
+        // False when the rows would not fit the table; nothing changed.
+        bool Applied = true;
+        bool Any() const { return Added + Changed + Removed > 0; }
+    };
+    // Brings the rows up to date with a list of changes instead of a new
+    // list: Upserts (records as SetRows takes them) replace the rows with
+    // their ids or are added, the rows with RemovedIds go. Unlike a fill,
+    // the rows the operator selected stay selected, the current row stays
+    // current, and the sort and find text stay; the rows added or changed
+    // are marked for MarkMs. Merging the same changes twice changes
+    // nothing the second time.
+    TMerge MergeRows(TRecordTable Upserts, const QStringList& RemovedIds);
+    // The same with a whole list: rows whose ids it lacks go.
+    TMerge MergeWhole(TRecordTable Records);
+    bool IsMarked(int Row) const;
     // Rows shown: all of them, or those the find text leaves.
     int RowCount() const { return int(Filtered ? Shown.size() : View.size()); }
     // Rows held, whether the find text hides some or not.
@@ -90,6 +119,7 @@ protected:
     qint64 ColumnTotal(int Column) const { return Totals.value(Column + 1); }
 
 private:
+    TMerge Merge(TRecordTable Upserts, const QStringList& RemovedIds, bool Whole);
     bool IsCounter(int Column) const { return CounterColumns.contains(Column); }
     int FieldsPerRow() const { return int(Headers.size()) + 1; }
     quint32 StoredAt(int Row) const { return Filtered ? Shown[size_t(Row)] : View[size_t(Row)]; }
@@ -122,6 +152,11 @@ private:
     std::vector<quint32> Shown;
     std::vector<char> Matching;
     QList<qint64> ShownTotals;
+    // Marked rows (stored index) and when their mark ends, on Clock.
+    QHash<quint32, qint64> MarkedUntil;
+    QElapsedTimer Clock;
+    QTimer* MarkTimer = nullptr;
+    void ExpireMarks();
     // Ranks of the first column, which every order goes by.
     std::vector<quint32> FirstRanks;
     quint32 FirstRankCount = 0;

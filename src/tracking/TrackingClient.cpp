@@ -69,6 +69,13 @@ TListReply TTrackingClient::LoadSales(int QueryType, const QString& Ids)
     return LoadList(LoadSalesForm(QueryType, Ids), SaleFieldCount);
 }
 
+TChangeReply TTrackingClient::LoadChanges(const QString& Cursor, int QueryType, const QString& Ids)
+{
+    const QByteArray body = Post(ChangesForm(Cursor, QueryType, Ids));
+    Reply = body.size() <= MaxKeptReply ? ReplyText(body) : QString();
+    return DecodeChanges(body);
+}
+
 bool TTrackingClient::DeleteSales(const QString& Ids)
 {
     return IsOk(Send(DeleteSalesForm(Ids)));

@@ -27,6 +27,9 @@ public:
     // QueryType 0 to 3; Ids may be empty (the field is sent all the same).
     TrackingProtocol::TListReply LoadSales(int QueryType, const QString& Ids);
     bool DeleteSales(const QString& Ids);
+    // What changed in both lists since Cursor; the sales are those of the
+    // list that QueryType and Ids name.
+    TrackingProtocol::TChangeReply LoadChanges(const QString& Cursor, int QueryType, const QString& Ids);
     TSaveResult AddAffiliate(const QString& Name, const QString& AffiliateId);
     bool GetAffiliate(const QString& RecordId, QString& RecordText);
     TSaveResult EditAffiliate(const QString& RecordId, const QString& Name, const QString& AffiliateId);
