@@ -120,19 +120,31 @@ function tf_delete_affiliates(PDO $pdo, string $idsText): string
     }
     $lock = tf_is_mysql($pdo) ? ' FOR UPDATE' : '';
     tf_transaction($pdo, function () use ($pdo, $ids, $lock) {
+        // Change marks: the epoch before any row (see tf_change_hold).
+        $mark = tf_change_hold($pdo);
+        $set = $mark === null ? '' : ", changed = $mark";
         if ($ids === null) {
             tf_query($pdo, 'SELECT COUNT(*) FROM tf_affiliates' . $lock);
-            tf_run($pdo, 'UPDATE tf_sales SET affiliate_id = NULL WHERE affiliate_id IS NOT NULL');
+            tf_run($pdo, "UPDATE tf_sales SET affiliate_id = NULL$set WHERE affiliate_id IS NOT NULL");
             tf_run($pdo, 'DELETE FROM tf_affiliates');
+            tf_change_floor($pdo, $mark);
             return;
         }
         $chunks = array_map('tf_id_list', array_chunk($ids, TF_ID_CHUNK));
         foreach ($chunks as $list) {
             tf_query($pdo, "SELECT COUNT(*) FROM tf_affiliates WHERE id IN ($list)" . $lock);
         }
+        $moved = 0;
         foreach ($chunks as $list) {
-            tf_run($pdo, "UPDATE tf_sales SET affiliate_id = NULL WHERE affiliate_id IN ($list)");
+            // Change marks: tombstones, unless there are too many to list.
+            if (count($ids) <= TF_CHANGES_MASS) {
+                tf_tombstones($pdo, $mark, TF_DELETED_AFFILIATE, 'tf_affiliates', $list);
+            }
+            $moved += tf_run($pdo, "UPDATE tf_sales SET affiliate_id = NULL$set WHERE affiliate_id IN ($list)");
             tf_run($pdo, "DELETE FROM tf_affiliates WHERE id IN ($list)");
+        }
+        if (count($ids) > TF_CHANGES_MASS || $moved > TF_CHANGES_MASS) {
+            tf_change_floor($pdo, $mark);
         }
     });
     return 'OK';
@@ -144,10 +156,12 @@ function tf_list_affiliates(PDO $pdo): ?string
     return null;
 }
 
-function tf_list_sales(PDO $pdo, string $queryType, string $refType): ?string
+// The condition on tf_sales s of a sales list (action 4's querytype and
+// reftype), '' for every sale, or null for none (nothing selected).
+function tf_sales_where(string $queryType, string $refType): ?string
 {
     // match compares strictly: a switch would take "01" or " 1" for 1.
-    $where = match ($queryType) {
+    return match ($queryType) {
         // the selected affiliates
         '0' => match ($refType) {
             '' => null,
@@ -159,6 +173,11 @@ function tf_list_sales(PDO $pdo, string $queryType, string $refType): ?string
         '3' => '',
         default => throw new TfRefused('bad query type'),
     };
+}
+
+function tf_list_sales(PDO $pdo, string $queryType, string $refType): ?string
+{
+    $where = tf_sales_where($queryType, $refType);
     if ($where === null) {
         return 'OK';
     }
@@ -184,9 +203,13 @@ function tf_delete_sales(PDO $pdo, string $idsText): string
     $ids = $idsText === 'all' ? null : tf_parse_ids($idsText);
     $lock = tf_is_mysql($pdo) ? ' FOR UPDATE' : '';
     tf_transaction($pdo, function () use ($pdo, $ids, $lock) {
+        // Change marks: the epoch before any row (see tf_change_hold).
+        $mark = tf_change_hold($pdo);
+        $set = $mark === null ? '' : ", changed = $mark";
         if ($ids === null) {
-            tf_run($pdo, 'UPDATE tf_affiliates SET oto_sales = 0');
+            tf_run($pdo, "UPDATE tf_affiliates SET oto_sales = 0$set");
             tf_run($pdo, 'DELETE FROM tf_sales');
+            tf_change_floor($pdo, $mark);
             return;
         }
         $chunks = array_map('tf_id_list', array_chunk($ids, TF_ID_CHUNK));
@@ -222,11 +245,18 @@ function tf_delete_sales(PDO $pdo, string $idsText): string
         foreach ($byCount as $count => $affiliates) {
             foreach (array_chunk($affiliates, TF_ID_CHUNK) as $chunk) {
                 tf_run($pdo, "UPDATE tf_affiliates SET oto_sales = CASE WHEN oto_sales > $count THEN oto_sales - $count"
-                    . ' ELSE 0 END WHERE id IN (' . tf_id_list($chunk) . ')');
+                    . " ELSE 0 END$set WHERE id IN (" . tf_id_list($chunk) . ')');
             }
         }
         foreach ($chunks as $list) {
+            // Change marks: tombstones, unless there are too many to list.
+            if (count($ids) <= TF_CHANGES_MASS) {
+                tf_tombstones($pdo, $mark, TF_DELETED_SALE, 'tf_sales', $list);
+            }
             tf_run($pdo, "DELETE FROM tf_sales WHERE id IN ($list)");
+        }
+        if (count($ids) > TF_CHANGES_MASS) {
+            tf_change_floor($pdo, $mark);
         }
     });
     return 'OK';
@@ -245,7 +275,8 @@ function tf_add_affiliate(PDO $pdo, string $name, string $linkId): string
         return 'EXIST RECORD';
     }
     try {
-        tf_run($pdo, 'INSERT INTO tf_affiliates (name, link_id) VALUES (?, ?)', [$name, $linkId]);
+        tf_with_change_marks(fn() => tf_run($pdo, 'INSERT INTO tf_affiliates (name, link_id' . tf_change_column()
+            . ') VALUES (?, ?' . tf_change_value($pdo) . ')', [$name, $linkId]), 'actions.php');
     } catch (PDOException $e) {
         // Another request took the link id between the check and the insert.
         if (tf_is_duplicate($e)) {
@@ -276,7 +307,16 @@ function tf_edit_affiliate(PDO $pdo, string $recordId, string $name, string $lin
         return 'EXIST RECORD';
     }
     try {
-        tf_run($pdo, 'UPDATE tf_affiliates SET name = ?, link_id = ? WHERE id = ?', [$name, $linkId, $id]);
+        tf_transaction($pdo, function () use ($pdo, $id, $name, $linkId) {
+            $mark = tf_change_hold($pdo);
+            $before = tf_query($pdo, 'SELECT name FROM tf_affiliates WHERE id = ?', [$id]);
+            tf_run($pdo, 'UPDATE tf_affiliates SET name = ?, link_id = ?' . ($mark === null ? '' : ", changed = $mark")
+                . ' WHERE id = ?', [$name, $linkId, $id]);
+            // The name is part of each of its sales' records.
+            if ($before !== [] && $before[0][0] !== $name) {
+                tf_change_sales_of($pdo, $mark, $id);
+            }
+        });
     } catch (PDOException $e) {
         if (tf_is_duplicate($e)) {
             return 'EXIST RECORD';
@@ -286,15 +326,271 @@ function tf_edit_affiliate(PDO $pdo, string $recordId, string $name, string $lin
     return 'OK';
 }
 
+// ---- changes (action 30) ------------------------------------------------------
+//
+// What changed since a cursor, for a control panel that refreshes by changes
+// (docs/protocol.md, "Changes"). Rows carry the epoch at which they last
+// changed (see "change marks" in tracking-lib.php); deletions leave
+// tombstones in tf_deleted. A cursor is "<site>.<epoch>": the program has
+// seen every change marked before that epoch.
+
+// Kinds of tombstone.
+const TF_DELETED_AFFILIATE = 1;
+const TF_DELETED_SALE = 2;
+// Tombstones are kept this long, and pruned by action 30 at most this often;
+// a cursor older than what is kept is answered with a reload.
+const TF_TOMBSTONE_SECONDS = 7 * 86400;
+const TF_PRUNE_SECONDS = 3600;
+// Rows one request may delete or change and still have listed one by one;
+// past that the cursors before it are answered with a reload instead.
+const TF_CHANGES_MASS = 10000;
+// Records of one reply past which a reload (the full lists, sent in bounded
+// memory) is the cheaper way.
+const TF_CHANGES_MAX = 100000;
+// How long action 30 waits for the transactions that hold the old epoch.
+// Counting waits behind it meanwhile, so not long: the program asks again.
+const TF_CHANGES_WAIT = 5;
+
+// First thing in a transaction that changes rows: takes the shared lock on
+// the epoch before any row lock, as track.php's statements do, so that no
+// transaction waits for the epoch while holding a row that another one
+// waits for. The epoch to mark with, or null when the database has no
+// marks.
+function tf_change_hold(PDO $pdo): ?int
+{
+    global $tf_change_marks;
+    if (!$tf_change_marks) {
+        return null;
+    }
+    try {
+        $rows = tf_query($pdo, "SELECT value FROM tf_changes WHERE name = 'epoch'"
+            . (tf_is_mysql($pdo) ? ' LOCK IN SHARE MODE' : ''));
+    } catch (PDOException $e) {
+        if (!tf_change_marks_missing($e)) {
+            throw $e;
+        }
+        $tf_change_marks = false;
+        return null;
+    }
+    return $rows === [] ? null : (int)$rows[0][0];
+}
+
+function tf_has_change_marks(PDO $pdo): bool
+{
+    try {
+        tf_query($pdo, 'SELECT value FROM tf_changes LIMIT 1');
+        return true;
+    } catch (PDOException $e) {
+        if (!tf_change_marks_missing($e)) {
+            throw $e;
+        }
+        return false;
+    }
+}
+
+// Cursors from before the epoch $mark get a reload: a change too large to
+// list was marked with it.
+function tf_change_floor(PDO $pdo, ?int $mark): void
+{
+    if ($mark !== null) {
+        tf_run($pdo, "UPDATE tf_changes SET value = CASE WHEN value > $mark THEN value ELSE $mark + 1 END"
+            . " WHERE name = 'floor'");
+    }
+}
+
+// Tombstones for the rows of $table with these ids, before they go.
+function tf_tombstones(PDO $pdo, ?int $mark, int $kind, string $table, string $idList): void
+{
+    if ($mark !== null) {
+        tf_run($pdo, "REPLACE INTO tf_deleted (kind, id, changed, deleted_at) SELECT $kind, id, $mark, "
+            . time() . " FROM $table WHERE id IN ($idList)");
+    }
+}
+
+// The sales of an affiliate whose name changed: their records changed too.
+function tf_change_sales_of(PDO $pdo, ?int $mark, int $affiliate): void
+{
+    if ($mark === null) {
+        return;
+    }
+    $count = (int)tf_query($pdo, 'SELECT COUNT(*) FROM tf_sales WHERE affiliate_id = ?', [$affiliate])[0][0];
+    if ($count > TF_CHANGES_MASS) {
+        tf_change_floor($pdo, $mark);
+    } else {
+        tf_run($pdo, "UPDATE tf_sales SET changed = $mark WHERE affiliate_id = ?", [$affiliate]);
+    }
+}
+
+function tf_changes(PDO $pdo, string $cursor, string $queryType, string $refType): ?string
+{
+    $sales = tf_sales_where($queryType, $refType);
+    if (strlen($cursor) > 64) {
+        throw new TfRefused('bad cursor');
+    }
+    if (tf_is_mysql($pdo)) {
+        // Sale times on the wire are UTC.
+        $pdo->exec("SET time_zone = '+00:00', innodb_lock_wait_timeout = " . TF_CHANGES_WAIT);
+    }
+    tf_changes_prune($pdo);
+    // Waits for every transaction that marks with the epoch it replaces
+    // (they hold its row in share mode): from here on, nothing marked
+    // before the new epoch can still commit.
+    tf_transaction($pdo, function () use ($pdo) {
+        if (tf_run($pdo, "UPDATE tf_changes SET value = value + 1 WHERE name = 'epoch'") === 0) {
+            tf_changes_restart($pdo);
+        }
+    });
+    // A snapshot begun after that: it holds every change marked before the
+    // epoch it reads.
+    [$pieces, $length] = tf_transaction($pdo, fn() => tf_changes_since($pdo, $cursor, $sales, $queryType),
+        TF_SNAPSHOT);
+    tf_send_pieces($pieces, $length);
+    return null;
+}
+
+// The state rows anew, under a new site number, when someone has emptied
+// tf_changes: every cursor handed out before is then answered with a reload.
+function tf_changes_restart(PDO $pdo): void
+{
+    tf_run($pdo, 'DELETE FROM tf_changes');
+    tf_run($pdo, 'INSERT INTO tf_changes (name, value) VALUES (?, 1), (?, 1), (?, ?), (?, 0)',
+        ['epoch', 'floor', 'site', random_int(1, 4294967295), 'pruned']);
+}
+
+// Tombstones older than TF_TOMBSTONE_SECONDS, at most once per
+// TF_PRUNE_SECONDS; the floor goes above the last of them, in the same
+// transaction, so that a snapshot sees either both or neither.
+function tf_changes_prune(PDO $pdo): void
+{
+    $now = time();
+    tf_transaction($pdo, function () use ($pdo, $now) {
+        $last = tf_query($pdo, "SELECT value FROM tf_changes WHERE name = 'pruned'");
+        if ($last === [] || (int)$last[0][0] > $now - TF_PRUNE_SECONDS) {
+            return;
+        }
+        $before = $now - TF_TOMBSTONE_SECONDS;
+        $newest = tf_query($pdo, 'SELECT MAX(changed) FROM tf_deleted WHERE deleted_at < ?', [$before])[0][0];
+        if ($newest !== null) {
+            tf_run($pdo, 'DELETE FROM tf_deleted WHERE deleted_at < ?', [$before]);
+            tf_change_floor($pdo, (int)$newest);
+        }
+        tf_run($pdo, "UPDATE tf_changes SET value = ? WHERE name = 'pruned'", [$now]);
+    });
+}
+
+// Inside the snapshot: the records of the reply and their length.
+function tf_changes_since(PDO $pdo, string $cursor, ?string $sales, string $queryType): array
+{
+    $state = [];
+    foreach (tf_query($pdo, 'SELECT name, value FROM tf_changes') as [$name, $value]) {
+        $state[$name] = (int)$value;
+    }
+    $site = $state['site'] ?? 0;
+    $epoch = $state['epoch'] ?? 0;
+    $next = "$site.$epoch";
+    $since = preg_match('/^(\d{1,19})\.(\d{1,19})$/D', $cursor, $m) === 1 && (int)$m[1] === $site ? (int)$m[2] : -1;
+    // A cursor from before the floor, of another database, or one that this
+    // database has not reached (restored from a backup since): reload.
+    if ($since < ($state['floor'] ?? PHP_INT_MAX) || $since > $epoch
+        || tf_changes_count($pdo, $since) > TF_CHANGES_MAX) {
+        $reload = "\"R\",\"$next\"^";
+        return [[$reload], strlen($reload)];
+    }
+    $pieces = [];
+    $length = 0;
+    $fields = TF_AFFILIATE_FIELDS;
+    foreach (TF_AFFILIATE_TEXT as $i) {
+        $fields[$i] = tf_sql_clean($fields[$i]);
+    }
+    tf_changes_read($pdo, 'SELECT ' . tf_sql_record($pdo, ["'A'", ...$fields])
+        . " FROM tf_affiliates WHERE changed >= $since ORDER BY id", $pieces, $length);
+    tf_changes_ids($pdo, 'D', [tf_changes_tombstones($pdo, TF_DELETED_AFFILIATE, 'tf_affiliates', $since)],
+        $pieces, $length);
+    if ($sales !== null) {
+        $time = tf_is_mysql($pdo) ? "DATE_FORMAT(s.created_at, '%Y-%m-%d %H:%i:%s')" : 's.created_at';
+        tf_changes_read($pdo, 'SELECT ' . tf_sql_record($pdo, ["'S'", 's.id',
+            tf_sql_clean("COALESCE(a.name, '')"), tf_sql_clean('s.sale_order'), $time])
+            . " FROM tf_sales s LEFT JOIN tf_affiliates a ON a.id = s.affiliate_id WHERE s.changed >= $since"
+            . ($sales === '' ? '' : " AND ($sales)") . ' ORDER BY s.id', $pieces, $length);
+        $gone = [tf_changes_tombstones($pdo, TF_DELETED_SALE, 'tf_sales', $since)];
+        // A sale leaves the list of some affiliates' sales when its
+        // affiliate is deleted; direct sales and all sales it never leaves.
+        if ($queryType === '0' || $queryType === '1') {
+            $gone[] = "SELECT id FROM tf_sales WHERE changed >= $since AND affiliate_id IS NULL";
+        }
+        tf_changes_ids($pdo, 'X', $gone, $pieces, $length);
+    }
+    $pieces[] = "\"C\",\"$next\"^";
+    return [$pieces, $length + strlen(end($pieces))];
+}
+
+// Rows that a reply since this epoch would hold, at most (cheap: the
+// affiliates are one table scan, the rest are read by their changed index).
+function tf_changes_count(PDO $pdo, int $since): int
+{
+    $count = 0;
+    foreach (['tf_affiliates', 'tf_sales', 'tf_deleted'] as $table) {
+        $count += (int)tf_query($pdo, "SELECT COUNT(*) FROM $table WHERE changed >= $since")[0][0];
+    }
+    return $count;
+}
+
+// The ids of the rows of one kind deleted since the epoch, and not there
+// again.
+function tf_changes_tombstones(PDO $pdo, int $kind, string $table, int $since): string
+{
+    return "SELECT d.id FROM tf_deleted d WHERE d.kind = $kind AND d.changed >= $since"
+        . " AND NOT EXISTS (SELECT 1 FROM $table t WHERE t.id = d.id)";
+}
+
+// Appends the records that one query builds.
+function tf_changes_read(PDO $pdo, string $sql, array &$pieces, int &$length): void
+{
+    $piece = '';
+    $st = tf_cursor($pdo, $sql);
+    while (($record = $st->fetchColumn()) !== false) {
+        $piece .= $record;
+        if (strlen($piece) >= TF_LIST_PIECE) {
+            $pieces[] = $piece;
+            $length += strlen($piece);
+            $piece = '';
+        }
+    }
+    $st->closeCursor();
+    $pieces[] = $piece;
+    $length += strlen($piece);
+}
+
+// Appends one record "tag","id" for each id that these queries give, once
+// each, in id order.
+function tf_changes_ids(PDO $pdo, string $tag, array $queries, array &$pieces, int &$length): void
+{
+    $ids = [];
+    foreach ($queries as $sql) {
+        foreach (tf_query($pdo, $sql) as [$id]) {
+            $ids[(int)$id] = true;
+        }
+    }
+    ksort($ids);
+    $piece = '';
+    foreach (array_keys($ids) as $id) {
+        $piece .= "\"$tag\",\"$id\"^";
+    }
+    $pieces[] = $piece;
+    $length += strlen($piece);
+}
+
 // The extensions of the protocol that this script has, by name (see
 // docs/protocol.md). A control panel asks with action 20 and shows only what
 // the site can answer; an older script refuses the action.
 const TF_EXTENSIONS_VERSION = 1;
-const TF_EXTENSIONS = [];
+const TF_EXTENSIONS = ['changes'];
 
-function tf_extensions(): string
+function tf_extensions(PDO $pdo): string
 {
-    return '"' . TF_EXTENSIONS_VERSION . '","' . implode(' ', TF_EXTENSIONS) . '"^OK';
+    // Changes need the tables that upgrade.php adds.
+    $names = array_filter(TF_EXTENSIONS, fn(string $name) => $name !== 'changes' || tf_has_change_marks($pdo));
+    return '"' . TF_EXTENSIONS_VERSION . '","' . implode(' ', $names) . '"^OK';
 }
 
 // The reply, or null for a list that has been sent already.
@@ -309,7 +605,8 @@ function tf_dispatch(PDO $pdo, string $action): ?string
         '6' => tf_add_affiliate($pdo, tf_post('affname'), tf_post('afflinkid')),
         '7' => tf_get_affiliate($pdo, tf_post('affcod')),
         '8' => tf_edit_affiliate($pdo, tf_post('affcod'), tf_post('affname'), tf_post('afflinkid')),
-        '20' => tf_extensions(),
+        '20' => tf_extensions($pdo),
+        '30' => tf_changes($pdo, tf_post('cursor'), tf_post('querytype'), tf_post('reftype')),
         default => throw new TfRefused('unknown action'),
     };
 }

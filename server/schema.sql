@@ -13,6 +13,7 @@ CREATE TABLE IF NOT EXISTS tf_affiliates (
   subscribers BIGINT          NOT NULL DEFAULT 0,
   visitors    BIGINT          NOT NULL DEFAULT 0,
   unique_hits BIGINT          NOT NULL DEFAULT 0,
+  changed     BIGINT          NOT NULL DEFAULT 0,
   PRIMARY KEY (id),
   UNIQUE KEY uq_tf_affiliates_link_id (link_id)
 ) ENGINE=InnoDB;
@@ -28,8 +29,10 @@ CREATE TABLE IF NOT EXISTS tf_sales (
   sale_order   VARBINARY(255) NOT NULL DEFAULT '',
   created_at   TIMESTAMP      NOT NULL DEFAULT CURRENT_TIMESTAMP,
   order_key    VARBINARY(255) NULL,
+  changed      BIGINT         NOT NULL DEFAULT 0,
   PRIMARY KEY (id),
   KEY ix_tf_sales_affiliate (affiliate_id),
+  KEY ix_tf_sales_changed (changed),
   UNIQUE KEY uq_tf_sales_order_key (order_key),
   CONSTRAINT fk_tf_sales_affiliate FOREIGN KEY (affiliate_id)
     REFERENCES tf_affiliates (id) ON DELETE SET NULL
@@ -47,4 +50,30 @@ CREATE TABLE IF NOT EXISTS tf_seen (
   kind    TINYINT UNSIGNED NOT NULL,
   client  BINARY(16)       NOT NULL,
   PRIMARY KEY (expires, kind, client)
+) ENGINE=InnoDB;
+
+-- Change marks, for refreshing by changes (action 30 of actions.php): the
+-- `changed` column of an affiliate or a sale holds the epoch at which it
+-- last changed. tf_changes holds the epoch, the floor (the oldest epoch a
+-- cursor may still have), the site's number (which sets this database's
+-- cursors apart from another's) and when tombstones were last pruned (Unix
+-- time). Each is a row of its own: track.php locks only the epoch's.
+CREATE TABLE IF NOT EXISTS tf_changes (
+  name  VARBINARY(16) NOT NULL,
+  value BIGINT        NOT NULL,
+  PRIMARY KEY (name)
+) ENGINE=InnoDB;
+
+INSERT IGNORE INTO tf_changes (name, value)
+  VALUES ('epoch', 1), ('floor', 1), ('site', FLOOR(1 + RAND() * 4294967294)), ('pruned', 0);
+
+-- What actions.php deleted (kind 1 an affiliate, 2 a sale), with the epoch
+-- and the Unix time of the deletion; kept 7 days.
+CREATE TABLE IF NOT EXISTS tf_deleted (
+  kind       TINYINT UNSIGNED NOT NULL,
+  id         INT UNSIGNED     NOT NULL,
+  changed    BIGINT           NOT NULL,
+  deleted_at INT UNSIGNED     NOT NULL,
+  PRIMARY KEY (kind, id),
+  KEY ix_tf_deleted_changed (changed)
 ) ENGINE=InnoDB;

@@ -174,11 +174,12 @@ function tf_track_bump_sale(PDO $pdo, string $linkId): ?int
     if (tf_is_mysql($pdo)) {
         // LAST_INSERT_ID(id) hands the row's id back with the update itself.
         $st = $pdo->prepare('UPDATE tf_affiliates SET oto_sales = oto_sales + 1, id = LAST_INSERT_ID(id)'
-            . ' WHERE link_id = ?');
+            . tf_change_set($pdo) . ' WHERE link_id = ?');
         $st->execute([$linkId]);
         return $st->rowCount() === 1 ? (int)$pdo->lastInsertId() : null;
     }
-    $st = $pdo->prepare('UPDATE tf_affiliates SET oto_sales = oto_sales + 1 WHERE link_id = ? RETURNING id');
+    $st = $pdo->prepare('UPDATE tf_affiliates SET oto_sales = oto_sales + 1' . tf_change_set($pdo)
+        . ' WHERE link_id = ? RETURNING id');
     $st->execute([$linkId]);
     $id = $st->fetchColumn();
     $st->closeCursor();
@@ -198,13 +199,14 @@ function tf_track_sale_steps(PDO $pdo, string $linkId, string $order): void
     }
     $id = $linkId === '' ? null : tf_track_bump_sale($pdo, $linkId);
     try {
-        tf_run($pdo, 'INSERT INTO tf_sales (affiliate_id, sale_order, order_key) VALUES (?, ?, ?)',
-            [$id, $order, $order]);
+        tf_run($pdo, 'INSERT INTO tf_sales (affiliate_id, sale_order, order_key' . tf_change_column()
+            . ') VALUES (?, ?, ?' . tf_change_value($pdo) . ')', [$id, $order, $order]);
     } catch (PDOException $e) {
         if (!tf_track_is_missing_column($e)) {
             throw $e;
         }
-        tf_run($pdo, 'INSERT INTO tf_sales (affiliate_id, sale_order) VALUES (?, ?)', [$id, $order]);
+        tf_run($pdo, 'INSERT INTO tf_sales (affiliate_id, sale_order' . tf_change_column() . ') VALUES (?, ?'
+            . tf_change_value($pdo) . ')', [$id, $order]);
     }
 }
 
@@ -222,12 +224,12 @@ function tf_track_sale_batch(PDO $pdo, string $linkId, string $order): string
     $affiliate = 'NULL';
     $sql = '';
     if ($linkId !== '') {
-        $sql = 'UPDATE tf_affiliates SET oto_sales = oto_sales + 1, id = LAST_INSERT_ID(id)'
+        $sql = 'UPDATE tf_affiliates SET oto_sales = oto_sales + 1, id = LAST_INSERT_ID(id)' . tf_change_set($pdo)
             . ' WHERE link_id = _binary' . $pdo->quote($linkId) . ';';
         $affiliate = 'IF(ROW_COUNT() = 1, LAST_INSERT_ID(), NULL)';
     }
-    $sql .= "INSERT INTO tf_sales (affiliate_id, sale_order, order_key) VALUES ($affiliate, $quoted, $quoted);"
-        . 'COMMIT';
+    $sql .= 'INSERT INTO tf_sales (affiliate_id, sale_order, order_key' . tf_change_column()
+        . ") VALUES ($affiliate, $quoted, $quoted" . tf_change_value($pdo) . ');COMMIT';
     $sql = TF_EVENT_BEGIN . "; $sql";
     return tf_track_has_compound($pdo) ? "BEGIN NOT ATOMIC $sql; END" : $sql;
 }
@@ -313,11 +315,11 @@ function tf_track_count_compound(PDO $pdo, TfCount $count): string
     $insert = 'INSERT IGNORE INTO tf_seen (expires, kind, client) VALUES (';
     $sql = 'BEGIN NOT ATOMIC ' . TF_EVENT_BEGIN . '; ' . $insert . tf_track_seen_values($count->gate) . ');'
         . " IF ROW_COUNT() = 1 THEN UPDATE tf_affiliates SET {$count->counter} = {$count->counter} + 1"
-        . " WHERE link_id = $link;";
+        . tf_change_set($pdo) . " WHERE link_id = $link;";
     if ($count->bonus !== null) {
         $sql .= ' IF ROW_COUNT() = 1 THEN ' . $insert . tf_track_seen_values($count->bonus) . ');'
             . " IF ROW_COUNT() = 1 THEN UPDATE tf_affiliates SET {$count->bonusCounter} = {$count->bonusCounter} + 1"
-            . " WHERE link_id = $link; END IF; END IF;";
+            . tf_change_set($pdo) . " WHERE link_id = $link; END IF; END IF;";
     }
     return $sql . ' END IF; COMMIT; END';
 }
@@ -336,6 +338,7 @@ function tf_track_count_batch(PDO $pdo, TfCount $count): string
             . ' SET @tf_bonus = ROW_COUNT();';
         $set .= ", {$count->bonusCounter} = {$count->bonusCounter} + @tf_bonus";
     }
+    $set .= tf_change_set($pdo);
     return $sql . " UPDATE tf_affiliates SET $set WHERE link_id = $link AND @tf_new = 1;"
         . " SELECT ROW_COUNT() = 1 OR EXISTS (SELECT 1 FROM tf_affiliates WHERE link_id = $link), ROW_COUNT(); COMMIT";
 }
@@ -351,6 +354,7 @@ function tf_track_count_steps(PDO $pdo, TfCount $count): array
     if ($count->bonus !== null && tf_run($pdo, $insert . tf_track_seen_values($count->bonus) . ')') === 1) {
         $set .= ", {$count->bonusCounter} = {$count->bonusCounter} + 1";
     }
+    $set .= tf_change_set($pdo);
     $known = tf_run($pdo, "UPDATE tf_affiliates SET $set WHERE link_id = ?", [$count->linkId]) === 1;
     return [$known, $known];
 }
@@ -471,9 +475,11 @@ function tf_track_request(array $get, array $server): array
     try {
         $pdo = tf_connect(tf_load_config(__DIR__), __DIR__, true);
         if ($event !== 'sale') {
-            return [...tf_track($pdo, $secret, $event, $get['affid'], $server), $pdo];
+            return [...tf_with_change_marks(fn() => tf_track($pdo, $secret, $event, $get['affid'], $server),
+                'track.php'), $pdo];
         }
-        tf_track_sale($pdo, $get['affid'], tf_clean_value($get['order'], TF_MAX_ORDER));
+        $order = tf_clean_value($get['order'], TF_MAX_ORDER);
+        tf_with_change_marks(fn() => tf_track_sale($pdo, $get['affid'], $order), 'track.php');
         return ['OK', 200, $pdo];
     } catch (TfRefused $e) {
         return ['REFUSED', 400, null];

@@ -77,7 +77,10 @@ function tf_quiet_errors(): void
 // may be written, not even an error text, or it would become part of it.
 $tf_reply_started = false;
 
-function tf_send_headers(int $status, int $length): void
+// $list: a list reply, whose form depends on the request's Accept-Encoding
+// (Vary); $gzip: its body is compressed, and $length counts the compressed
+// bytes, which is what a client checks as they arrive.
+function tf_send_headers(int $status, int $length, bool $list = false, bool $gzip = false): void
 {
     global $tf_reply_started;
     $tf_reply_started = true;
@@ -85,8 +88,16 @@ function tf_send_headers(int $status, int $length): void
         http_response_code($status);
         header('Content-Type: text/plain');
         // no-transform: a compressing proxy or module would drop the length
-        // that tells the client whether the reply arrived whole.
+        // that tells the client whether the reply arrived whole. It stays on
+        // the replies compressed here as well: nothing on the way may
+        // decompress or recompress them either.
         header('Cache-Control: no-store, no-transform');
+        if ($list) {
+            header('Vary: Accept-Encoding');
+        }
+        if ($gzip) {
+            header('Content-Encoding: gzip');
+        }
         header('Content-Length: ' . $length);
     }
 }
@@ -95,6 +106,73 @@ function tf_send(string $text, int $status = 200): void
 {
     tf_send_headers($status, strlen($text));
     echo $text;
+}
+
+// ---- compressed list replies -------------------------------------------------
+//
+// A list reply is compressed (gzip) when the client accepts it and the list
+// is in memory whole: its compressed length must be announced before the
+// first byte goes out, like any list's length, so that a reply cut short
+// still arrives short. A list that only the two passes can send (larger than
+// the memory the script may use) goes uncompressed as before. Short replies
+// are not worth it.
+const TF_GZIP_MIN = 1024;
+// zlib's level 1: the largest part of what level 6 saves, at about a third of
+// its time (1,000,000 sales, 53 MB: see PERFORMANCE.md).
+const TF_GZIP_LEVEL = 1;
+
+// Whether Accept-Encoding allows gzip: "gzip", "x-gzip" or "*" with a
+// q-value other than 0.
+function tf_accepts_gzip(array $server): bool
+{
+    foreach (explode(',', strtolower((string)($server['HTTP_ACCEPT_ENCODING'] ?? ''))) as $item) {
+        $parts = explode(';', $item);
+        $coding = trim($parts[0]);
+        if ($coding !== 'gzip' && $coding !== 'x-gzip' && $coding !== '*') {
+            continue;
+        }
+        $q = 1.0;
+        foreach (array_slice($parts, 1) as $param) {
+            $pair = explode('=', $param, 2);
+            if (trim($pair[0]) === 'q' && isset($pair[1])) {
+                $q = (float)trim($pair[1]);
+            }
+        }
+        if ($q > 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Sends a list reply held in memory: the pieces, then "OK". The pieces are
+// taken over (each is freed once compressed or written), so that memory
+// does not hold both forms of a long list at once.
+function tf_send_pieces(array &$pieces, int $length): void
+{
+    $length += 2;
+    if ($length < TF_GZIP_MIN || !tf_accepts_gzip($_SERVER)) {
+        tf_send_headers(200, $length, true);
+        tf_list_write($pieces);
+        echo 'OK';
+        return;
+    }
+    $zip = deflate_init(ZLIB_ENCODING_GZIP, ['level' => TF_GZIP_LEVEL]);
+    $packed = [];
+    $size = 0;
+    foreach (array_keys($pieces) as $i) {
+        $part = deflate_add($zip, $pieces[$i], ZLIB_NO_FLUSH);
+        unset($pieces[$i]);
+        if ($part !== '') {
+            $packed[] = $part;
+            $size += strlen($part);
+        }
+    }
+    $part = deflate_add($zip, 'OK', ZLIB_FINISH);
+    $packed[] = $part;
+    $size += strlen($part);
+    tf_send_headers(200, $size, true, true);
+    tf_list_write($packed);
 }
 
 // ---- the site's files -------------------------------------------------------
@@ -492,8 +570,12 @@ function tf_record_id(string $record): int
 function tf_send_list(PDO $pdo, array $fields, array $text, string $id, string $from, string $where): void
 {
     $list = tf_list_query($pdo, $fields, $text, $id, $from, $where);
-    // Half of what is left, less one block of the memory manager.
-    $budget = max(0, intdiv(tf_memory_limit() - memory_get_usage(true), 2) - (2 << 20));
+    // Half of what is left, less one block of the memory manager. What is in
+    // use, not what the memory manager holds: a worker that has sent a long
+    // list keeps its blocks for the next request, where they count as free
+    // (counted as taken, a list that fits would be sent in two passes, and
+    // uncompressed, by every request after the first).
+    $budget = max(0, intdiv(tf_memory_limit() - memory_get_usage(), 2) - (2 << 20));
     $whole = tf_transaction($pdo, fn() => tf_list_in_snapshot($pdo, $list, $budget), TF_SNAPSHOT);
     if ($whole !== null) {
         // All of it was in hand: sent once the transaction has ended, so that
@@ -501,9 +583,7 @@ function tf_send_list(PDO $pdo, array $fields, array $text, string $id, string $
         // track.php's commits waiting).
         [$pieces, $kept] = $whole;
         unset($whole);
-        tf_send_headers(200, $kept + 2);
-        tf_list_write($pieces);
-        echo 'OK';
+        tf_send_pieces($pieces, $kept);
     }
 }
 
@@ -542,7 +622,7 @@ function tf_list_in_snapshot(PDO $pdo, array $list, int $budget): ?array
     if ($after === null) {
         return [$pieces, $kept];
     }
-    tf_send_headers(200, $kept + $rest + 2);
+    tf_send_headers(200, $kept + $rest + 2, true);
     tf_list_write($pieces);
     tf_list_stream($pdo, $list, $after, $rest);
     echo 'OK';
@@ -604,10 +684,10 @@ function tf_list_blank_pieces(PDO $pdo, array $list, array &$pieces, array $dirt
     }
 }
 
-function tf_list_write(array $pieces): void
+function tf_list_write(array &$pieces): void
 {
-    foreach ($pieces as $i => $piece) {
-        echo $piece;
+    foreach (array_keys($pieces) as $i) {
+        echo $pieces[$i];
         unset($pieces[$i]);
     }
 }
@@ -635,6 +715,78 @@ function tf_list_stream(PDO $pdo, array $list, int $after, int $rest): void
         throw new RuntimeException('list changed while it was sent');
     }
     echo $piece;
+}
+
+// ---- change marks -------------------------------------------------------------
+//
+// Every statement that changes an affiliate or a sale sets the row's
+// `changed` to the current epoch of tf_changes, read in that same statement
+// with a shared lock on the epoch's row, which is held until the transaction
+// ends. Action 30 of actions.php moves the epoch on with an exclusive lock,
+// which waits for every transaction marking with the old epoch to end; so
+// once it has moved, no change with an older mark can still commit, however
+// the transactions interleave. (docs/protocol.md, "How the reference script
+// keeps changes".) A database that upgrade.php has not brought this far has
+// neither the columns nor the table: there nothing is marked.
+
+// False once a statement has found no tf_changes or no `changed` column.
+$tf_change_marks = true;
+
+// The SQL of the current epoch, for a statement that marks rows with it.
+// On MySQL/MariaDB the subquery is evaluated before the statement locks its
+// rows, so that the epoch is always the first of the locks it takes.
+function tf_change_mark(PDO $pdo): string
+{
+    return "(SELECT value FROM tf_changes WHERE name = 'epoch'" . (tf_is_mysql($pdo) ? ' LOCK IN SHARE MODE)' : ')');
+}
+
+// ", changed = <epoch>" for an UPDATE's SET list, or nothing when the
+// database keeps no marks.
+function tf_change_set(PDO $pdo): string
+{
+    global $tf_change_marks;
+    return $tf_change_marks ? ', changed = ' . tf_change_mark($pdo) : '';
+}
+
+// The column and the value to add to an INSERT, or nothing.
+function tf_change_column(): string
+{
+    global $tf_change_marks;
+    return $tf_change_marks ? ', changed' : '';
+}
+
+function tf_change_value(PDO $pdo): string
+{
+    global $tf_change_marks;
+    return $tf_change_marks ? ', ' . tf_change_mark($pdo) : '';
+}
+
+// Whether a statement failed for want of what upgrade.php adds for change
+// marks (MySQL: no such table or column; SQLite: the same, as its message).
+function tf_change_marks_missing(PDOException $e): bool
+{
+    $code = (int)($e->errorInfo[1] ?? 0);
+    $text = $e->getMessage();
+    return in_array($code, [1, 1054, 1146], true)
+        && (stripos($text, 'tf_changes') !== false || stripos($text, 'changed') !== false);
+}
+
+// Runs $work, and once more without marks should it fail because the
+// database has none yet; that is logged, once per request.
+function tf_with_change_marks(callable $work, string $script)
+{
+    global $tf_change_marks;
+    try {
+        return $work();
+    } catch (PDOException $e) {
+        if (!$tf_change_marks || !tf_change_marks_missing($e)) {
+            throw $e;
+        }
+        $tf_change_marks = false;
+        error_log("$script: changes are not marked, tf_changes or a changed column is missing"
+            . ' (run php upgrade.php, which adds them): ' . $e->getMessage());
+        return $work();
+    }
 }
 
 // ---- request values -------------------------------------------------------

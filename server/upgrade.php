@@ -23,7 +23,9 @@
 //
 // What it adds: tf_sales.order_key with a unique index, which lets track.php
 // record an order only once; the table tf_seen, with which track.php counts
-// one client once per window.
+// one client once per window; change marks (a `changed` column on
+// tf_affiliates and tf_sales, the tables tf_changes and tf_deleted), with
+// which the control panel refreshes by changes.
 
 declare(strict_types=1);
 
@@ -103,6 +105,73 @@ function tf_upgrade_sqlite(PDO $pdo): void
     }
 }
 
+// ---- change marks ---------------------------------------------------------------
+//
+// The columns first, the table tf_changes last: track.php marks rows once the
+// table is there, and must find the columns there too. Rows from before get
+// the mark 0, older than any cursor.
+
+const TF_CHANGES_ROWS = "('epoch', 1), ('floor', 1), ('site', %d), ('pruned', 0)";
+
+function tf_upgrade_changes_mysql(PDO $pdo): void
+{
+    $has = fn(string $sql, array $params) => (int)tf_query($pdo, $sql, $params)[0][0] > 0;
+    $hasColumn = fn(string $table) => $has('SELECT COUNT(*) FROM information_schema.COLUMNS'
+        . " WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = ? AND COLUMN_NAME = 'changed'", [$table]);
+    $hasTable = fn(string $table) => $has('SELECT COUNT(*) FROM information_schema.TABLES'
+        . ' WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = ?', [$table]);
+    if (!$hasColumn('tf_affiliates')) {
+        $pdo->exec('ALTER TABLE tf_affiliates ADD COLUMN changed BIGINT NOT NULL DEFAULT 0');
+        tf_upgrade_say('added tf_affiliates.changed');
+    }
+    if (!$hasColumn('tf_sales')) {
+        $pdo->exec('ALTER TABLE tf_sales ADD COLUMN changed BIGINT NOT NULL DEFAULT 0,'
+            . ' ADD KEY ix_tf_sales_changed (changed)');
+        tf_upgrade_say('added tf_sales.changed and its index');
+    }
+    if (!$hasTable('tf_deleted')) {
+        $pdo->exec('CREATE TABLE tf_deleted (kind TINYINT UNSIGNED NOT NULL, id INT UNSIGNED NOT NULL,'
+            . ' changed BIGINT NOT NULL, deleted_at INT UNSIGNED NOT NULL, PRIMARY KEY (kind, id),'
+            . ' KEY ix_tf_deleted_changed (changed)) ENGINE=InnoDB');
+        tf_upgrade_say('added the table tf_deleted');
+    }
+    if (!$hasTable('tf_changes')) {
+        $pdo->exec('CREATE TABLE tf_changes (name VARBINARY(16) NOT NULL, value BIGINT NOT NULL,'
+            . ' PRIMARY KEY (name)) ENGINE=InnoDB');
+        $pdo->exec('INSERT IGNORE INTO tf_changes (name, value) VALUES '
+            . sprintf(TF_CHANGES_ROWS, random_int(1, 4294967295)));
+        tf_upgrade_say('added the table tf_changes');
+    }
+}
+
+function tf_upgrade_changes_sqlite(PDO $pdo): void
+{
+    // All in one transaction: track.php never sees the table without the
+    // columns.
+    tf_transaction($pdo, function () use ($pdo) {
+        foreach (['tf_affiliates', 'tf_sales'] as $table) {
+            if (!in_array('changed', array_column(tf_query($pdo, "PRAGMA table_info($table)"), 1), true)) {
+                $pdo->exec("ALTER TABLE $table ADD COLUMN changed INTEGER NOT NULL DEFAULT 0");
+                tf_upgrade_say("added $table.changed");
+            }
+        }
+        $pdo->exec('CREATE INDEX IF NOT EXISTS ix_tf_sales_changed ON tf_sales (changed)');
+        $tables = array_column(tf_query($pdo, "SELECT name FROM sqlite_master WHERE type = 'table'"), 0);
+        if (!in_array('tf_deleted', $tables, true)) {
+            $pdo->exec('CREATE TABLE tf_deleted (kind INTEGER NOT NULL, id INTEGER NOT NULL,'
+                . ' changed INTEGER NOT NULL, deleted_at INTEGER NOT NULL, PRIMARY KEY (kind, id)) WITHOUT ROWID');
+            $pdo->exec('CREATE INDEX ix_tf_deleted_changed ON tf_deleted (changed)');
+            tf_upgrade_say('added the table tf_deleted');
+        }
+        if (!in_array('tf_changes', $tables, true)) {
+            $pdo->exec('CREATE TABLE tf_changes (name TEXT NOT NULL PRIMARY KEY, value INTEGER NOT NULL) WITHOUT ROWID');
+            $pdo->exec('INSERT OR IGNORE INTO tf_changes (name, value) VALUES '
+                . sprintf(TF_CHANGES_ROWS, random_int(1, 4294967295)));
+            tf_upgrade_say('added the table tf_changes');
+        }
+    });
+}
+
 // A new secret file at $path, never over one that is there: written in full
 // beside it under another name, then linked into place, which fails when
 // the name is taken.
@@ -156,6 +225,7 @@ function tf_upgrade_main(): int
         }
         $pdo = tf_connect($cfg, __DIR__);
         tf_is_mysql($pdo) ? tf_upgrade_mysql($pdo) : tf_upgrade_sqlite($pdo);
+        tf_is_mysql($pdo) ? tf_upgrade_changes_mysql($pdo) : tf_upgrade_changes_sqlite($pdo);
         tf_upgrade_say('the database is up to date');
         return 0;
     } catch (Throwable $e) {

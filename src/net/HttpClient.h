@@ -12,6 +12,7 @@
 #include <QSslCertificate>
 #include <QString>
 #include <QUrl>
+#include <memory>
 
 class QIODevice;
 class QNetworkAccessManager;
@@ -89,6 +90,8 @@ private:
     void OnTimeout();
     void Fail(const QString& Text);
     void RestartTimer();
+    bool Deliver(const QByteArray& Chunk);
+    void CheckEncodingEnd();
 
     QNetworkAccessManager* Manager = nullptr;
     QTimer* Timer = nullptr;
@@ -103,8 +106,13 @@ private:
     QByteArray* SinkBuffer = nullptr;
     QIODevice* SinkDevice = nullptr;
     qint64 Received = 0; // body bytes of the request so far, redirects included
+    qint64 Inflated = 0; // bytes undone from a compressed body
     qint64 Cap = DefaultMaxBodySize;
     QString FailText; // set by our own aborts (time-out, size cap, write error, Disconnect)
     QUrl Credentials; // user and password given in the address, for Basic challenges
     bool CredentialsTried = false;
+    // A gzip body being undone; null for a plain one or before the headers.
+    struct TInflater;
+    std::unique_ptr<TInflater> Inflater;
+    bool EncodingKnown = false;
 };
