@@ -7,6 +7,7 @@
 #include "components/ClickLabel.h"
 #include "components/FindEdit.h"
 #include "components/HtmlView.h"
+#include "components/MarkDelegate.h"
 #include "components/ToolbarIcons.h"
 #include "tracking/AffiliatesModel.h"
 #include "tracking/ListTexts.h"
@@ -145,6 +146,8 @@ QTableView* ReportView(QWidget* parent, const char* name, QAbstractItemModel* mo
         pal.setColor(group, QPalette::HighlightedText, QColor(0, 0, 160));
     }
     v->setPalette(pal);
+    // What a live refresh brought or changed stands out for a moment.
+    v->setItemDelegate(new TMarkDelegate(TRecordListModel::MarkRole, v));
     return v;
 }
 
