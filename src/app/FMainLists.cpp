@@ -69,8 +69,8 @@ bool TfrmMain::LoadAffiliates()
     TakeChangeCursor();
     TListReply reply = Tracking->LoadAffiliates();
     const bool succeeded = reply.Succeeded();
-    // Changes apply only to a whole list.
-    AffiliatesInStep = !ChangeCursor.isEmpty() && reply.Outcome == TListOutcome::Decoded;
+    // Changes apply only to a whole list (an empty one, "OK" alone, too).
+    AffiliatesInStep = !ChangeCursor.isEmpty() && succeeded;
     if (reply.Outcome != TListOutcome::NoOk)
         FillAffiliates(std::move(reply));
     MainStatusPanel->clear();
@@ -82,7 +82,7 @@ bool TfrmMain::LoadSales(int QueryType, const QString& Ids)
     MainStatusPanel->setText(QStringLiteral("Getting data..."));
     TListReply reply = Tracking->LoadSales(QueryType, Ids);
     const bool succeeded = reply.Succeeded();
-    SalesInStep = !ChangeCursor.isEmpty() && reply.Outcome == TListOutcome::Decoded;
+    SalesInStep = !ChangeCursor.isEmpty() && succeeded;
     if (reply.Outcome != TListOutcome::NoOk) {
         SalesLoaded = true;
         SalesLoadedQueryType = QueryType;
