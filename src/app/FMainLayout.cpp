@@ -305,20 +305,20 @@ void TfrmMain::BuildLiveControls()
 {
     constexpr int top = AffiliateButtonsTop;
     chkLive = Named(new QCheckBox(QStringLiteral("Live"), bsSkinPanel8), "chkLive");
-    chkLive->setGeometry(710, top + 2, 48, 21);
+    chkLive->setGeometry(708, top + 2, 46, 21);
     chkLive->setToolTip(QStringLiteral("Refresh both lists every few seconds"));
     spnLiveSeconds = Named(new QSpinBox(bsSkinPanel8), "spnLiveSeconds");
     spnLiveSeconds->setRange(LiveMinSeconds, LiveMaxSeconds);
     spnLiveSeconds->setValue(LiveDefaultSeconds);
     spnLiveSeconds->setButtonSymbols(QAbstractSpinBox::NoButtons);
     spnLiveSeconds->setAlignment(Qt::AlignRight);
-    spnLiveSeconds->setGeometry(758, top + 2, 34, 21);
+    spnLiveSeconds->setGeometry(752, top + 2, 32, 21);
     spnLiveSeconds->setToolTip(QStringLiteral("Seconds between live refreshes"));
     spnLiveSeconds->setAccessibleName(QStringLiteral("Live refresh seconds"));
     chkNotify = Named(new QCheckBox(bsSkinPanel8), "chkNotify");
     chkNotify->setIcon(toolbaricons::Bell());
     chkNotify->setIconSize(QSize(16, 16));
-    chkNotify->setGeometry(796, top + 2, 36, 21);
+    chkNotify->setGeometry(788, top + 2, 40, 21);
     chkNotify->setToolTip(QStringLiteral("Notify me of new sales while the window is in the background"));
     chkNotify->setAccessibleName(QStringLiteral("Notify of new sales"));
 }

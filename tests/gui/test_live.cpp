@@ -129,10 +129,11 @@ TEST_F(LiveWindow, RefreshTakesOnlyChangesAndKeepsSelectionSortScrollAndTotals)
     const QString top = TopId(pages);
     ASSERT_FALSE(top.isEmpty());
 
-    // A new affiliate that sorts first, a selected one that gains sales, one
-    // deleted above the top row, and the sales list's new sale.
+    // A new affiliate that sorts first (above the top row), a selected one
+    // that gains sales, one deleted at the end, and the sales list's new
+    // sale.
     const QString changedId = selected.first();
-    const QString gone = IdAt(pages, 1);
+    const QString gone = IdAt(pages, pages->model()->rowCount() - 1);
     ASSERT_FALSE(selected.contains(gone));
     ChangeReplies << "\"A\"," + AffiliateRecord(41, "Aff40", 99) + "^\"A\"," +
                          AffiliateRecord(
