@@ -1,5 +1,6 @@
 #include "RecordListModel.h"
 
+#include "tracking/ListCells.h"
 #include "tracking/ListOrder.h"
 
 #include <QSet>
@@ -123,6 +124,7 @@ void TRecordListModel::SetRows(TRecordTable Records)
     Rows = std::move(Records);
     Totals = SumCounters(Rows, CounterFields());
     FirstRanks = Headers.isEmpty() ? std::vector<quint32>() : Ranks(0, FirstRankCount);
+    FirstRanksStale = false;
     View = OrderedRows();
     ApplyFind();
     endResetModel();
@@ -156,6 +158,7 @@ std::vector<quint32> TRecordListModel::OrderedRows() const
     const bool descending = SortedOrder == Qt::DescendingOrder;
     // The natural order: the first column ascending, then as the reply
     // brought them. A sort by another column keeps that order among ties.
+    EnsureFirstRanks();
     rows = ByRank(rows, FirstRanks, FirstRankCount, SortedBy == 0 && descending);
     if (SortedBy > 0) {
         quint32 count = 0;
@@ -167,6 +170,7 @@ std::vector<quint32> TRecordListModel::OrderedRows() const
 
 QList<int> TRecordListModel::InNameOrder(QList<int> RowList) const
 {
+    EnsureFirstRanks();
     const auto key = [this](int Row) {
         const quint32 stored = StoredAt(Row);
         return std::pair(FirstRanks.empty() ? 0u : FirstRanks[stored], stored);
@@ -348,6 +352,18 @@ TRecordListModel::TMerge TRecordListModel::Merge(TRecordTable Upserts, const QSt
     }
     if (!result.Any())
         return result;
+    if (result.Changed == 0 && result.Removed == 0 && n > 0) {
+        // New rows only, the usual live refresh of the sales: the rows there
+        // are stay as they were, in their order.
+        std::vector<qsizetype> added;
+        for (qsizetype u = 0; u < Upserts.RowCount(); ++u) {
+            const QByteArrayView id = Upserts.Field(u, 0);
+            if (!placed[size_t(u)] && upsertOf.value(id) == u && !removed.contains(id))
+                added.push_back(u);
+        }
+        AppendInOrder(Upserts, added);
+        return result;
+    }
 
     // Rows come and go in the middle of a layout change: every column of
     // a row moves alike, as in a sort, which lets the selection follow
@@ -362,6 +378,7 @@ TRecordListModel::TMerge TRecordListModel::Merge(TRecordTable Upserts, const QSt
     Rows = std::move(merged);
     Totals = SumCounters(Rows, CounterFields());
     FirstRanks = Headers.isEmpty() ? std::vector<quint32>() : Ranks(0, FirstRankCount);
+    FirstRanksStale = false;
     View = OrderedRows();
     ApplyFind();
 
@@ -418,4 +435,116 @@ void TRecordListModel::ExpireMarks()
     // working out which ones they were.
     if (RowCount() > 0)
         emit dataChanged(index(0, 0), index(RowCount() - 1, columnCount() - 1), {MarkRole});
+}
+
+void TRecordListModel::EnsureFirstRanks() const
+{
+    if (!FirstRanksStale)
+        return;
+    FirstRanks = Headers.isEmpty() ? std::vector<quint32>() : Ranks(0, FirstRankCount);
+    FirstRanksStale = false;
+}
+
+namespace
+{
+
+// Numbers as the ranks order them: nothing below every number.
+template <class T> int CompareNumbers(const std::optional<T>& A, const std::optional<T>& B)
+{
+    if (A.has_value() != B.has_value())
+        return A ? 1 : -1;
+    if (!A || *A == *B)
+        return 0;
+    return *A < *B ? -1 : 1;
+}
+
+} // namespace
+
+bool TRecordListModel::Before(quint32 A, quint32 B) const
+{
+    const bool descending = SortedOrder == Qt::DescendingOrder;
+    // The order of OrderedRows: the sort column, then the first column,
+    // then as the reply brought them.
+    if (SortedBy > 0) {
+        int c = 0;
+        if (IsComputed(SortedBy))
+            c = CompareNumbers(ComputedValue(SortedBy, A), ComputedValue(SortedBy, B));
+        else if (IsCounter(SortedBy))
+            c = CompareNumbers(CounterOf(Cell(A, SortedBy + 1)), CounterOf(Cell(B, SortedBy + 1)));
+        else
+            c = CompareListBytes(Cell(A, SortedBy + 1), Cell(B, SortedBy + 1));
+        if (c != 0)
+            return descending ? c > 0 : c < 0;
+    }
+    if (!Headers.isEmpty()) {
+        const int c = CompareListBytes(Cell(A, 1), Cell(B, 1));
+        if (c != 0)
+            return SortedBy == 0 && descending ? c > 0 : c < 0;
+    }
+    return A < B;
+}
+
+void TRecordListModel::AppendInOrder(const TRecordTable& Added, const std::vector<qsizetype>& Which)
+{
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList from = persistentIndexList();
+    std::vector<quint32> fromStored;
+    fromStored.reserve(size_t(from.size()));
+    for (const QModelIndex& i : from)
+        fromStored.push_back(StoredAt(i.row()));
+
+    const quint32 first = quint32(Rows.RowCount());
+    for (qsizetype u : Which)
+        AppendRowOf(Rows, Added, u);
+    const quint32 n = quint32(Rows.RowCount());
+    // The totals grow by what the new rows hold.
+    std::vector<quint32> newRows(n - first);
+    std::iota(newRows.begin(), newRows.end(), first);
+    const QList<qint64> more = SumCounters(Rows, CounterFields(), &newRows);
+    for (qsizetype f = 0; f < Totals.size() && f < more.size(); ++f)
+        Totals[f] = SaturatingAdd(Totals[f], more[f]);
+    FirstRanksStale = true;
+
+    // Each new row goes where the order puts it among the old ones.
+    std::sort(newRows.begin(), newRows.end(), [&](quint32 a, quint32 b) { return Before(a, b); });
+    std::vector<quint32> view;
+    view.reserve(n);
+    auto at = View.begin();
+    for (quint32 r : newRows) {
+        const auto to =
+            std::upper_bound(at, View.end(), r, [&](quint32 a, quint32 b) { return Before(a, b); });
+        view.insert(view.end(), at, to);
+        view.push_back(r);
+        at = to;
+    }
+    view.insert(view.end(), at, View.end());
+    View = std::move(view);
+    if (Filtered) {
+        Matching.resize(n, 0);
+        for (quint32 r = first; r < n; ++r)
+            Matching[r] = RowMatches(r) ? 1 : 0;
+        Shown.clear();
+        for (quint32 r : View)
+            if (Matching[r])
+                Shown.push_back(r);
+        ShownTotals = SumCounters(Rows, CounterFields(), &Shown);
+    }
+
+    const qint64 until = Clock.elapsed() + MarkMs;
+    for (quint32 r = first; r < n; ++r)
+        MarkedUntil.insert(r, until);
+    MarkTimer->start(MarkMs);
+
+    const std::vector<quint32>& shownOrder = Filtered ? Shown : View;
+    std::vector<qint64> shownAt(n, -1);
+    for (size_t i = 0; i < shownOrder.size(); ++i)
+        shownAt[shownOrder[i]] = qint64(i);
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (qsizetype k = 0; k < from.size(); ++k) {
+        const qint64 row = shownAt[fromStored[size_t(k)]];
+        to.append(row < 0 ? QModelIndex() : index(int(row), from[k].column()));
+    }
+    changePersistentIndexList(from, to);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }

@@ -157,9 +157,17 @@ private:
     QElapsedTimer Clock;
     QTimer* MarkTimer = nullptr;
     void ExpireMarks();
-    // Ranks of the first column, which every order goes by.
-    std::vector<quint32> FirstRanks;
-    quint32 FirstRankCount = 0;
+    // Ranks of the first column, which every order goes by; worked out
+    // again when first needed after a merge that only added rows.
+    mutable std::vector<quint32> FirstRanks;
+    mutable quint32 FirstRankCount = 0;
+    mutable bool FirstRanksStale = false;
+    void EnsureFirstRanks() const;
+    // Whether stored row A stands before B in the current order.
+    bool Before(quint32 A, quint32 B) const;
+    // Adds rows at the end of Rows and puts each where the order wants it,
+    // without working the order out again for every row.
+    void AppendInOrder(const TRecordTable& Added, const std::vector<qsizetype>& Which);
     int SortedBy = -1;
     Qt::SortOrder SortedOrder = Qt::AscendingOrder;
 };
