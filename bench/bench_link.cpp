@@ -7,7 +7,8 @@
 //   affiliates: a whole load (as Refresh loads it without a cursor)
 //   sales: the Show box set to "All sales" (a whole load)
 //   then "ready" and a wait for a line on stdin (the caller adds sales
-//   meanwhile), then one live refresh, and "live".
+//   meanwhile), then one live refresh, and "live"; then one more with
+//   nothing new, "live-idle".
 #include "app/AppEnvironment.h"
 #include "app/FMain.h"
 
@@ -107,5 +108,7 @@ int main(int argc, char** argv)
     std::string line;
     std::getline(std::cin, line);
     Step("live", interface, window, [&] { window.LiveTimerTimer(); });
+    // The same with nothing new: what the request costs without a merge.
+    Step("live-idle", interface, window, [&] { window.LiveTimerTimer(); });
     return 0;
 }

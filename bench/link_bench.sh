@@ -120,7 +120,8 @@ pass() {
   sleep 0.5
   echo "link-bench: $LABEL: the program over the link" >&2
   coproc BENCH { ip netns exec "$NS" timeout 900 "$PROGRAM" "$SITE_URL" "$V1" 2>"$WORK/program-$LABEL.log"; }
-  local line
+  # Bash forgets the coprocess's id once it has ended.
+  local bench_pid=$BENCH_PID line
   while read -r line <&"${BENCH[0]}"; do
     case "$line" in
     ready)
@@ -133,7 +134,7 @@ pass() {
       ;;
     esac
   done
-  wait "$BENCH_PID" || echo "link-bench: $LABEL: the program failed, see its log" >&2
+  wait "$bench_pid" || echo "link-bench: $LABEL: the program failed, see its log" >&2
   local p
   for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
   PIDS=()
