@@ -125,6 +125,7 @@ void TRecordListModel::SetRows(TRecordTable Records)
     Totals = SumCounters(Rows, CounterFields());
     FirstRanks = Headers.isEmpty() ? std::vector<quint32>() : Ranks(0, FirstRankCount);
     FirstRanksStale = false;
+    FindMaxId();
     View = OrderedRows();
     ApplyFind();
     endResetModel();
@@ -308,10 +309,32 @@ TRecordListModel::TMerge TRecordListModel::Merge(TRecordTable Upserts, const QSt
         removed.insert(id);
     if (upsertOf.isEmpty() && removed.isEmpty() && !Whole)
         return result;
+    const quint32 n = quint32(Rows.RowCount());
+    if (!Whole && removed.isEmpty() && MaxId && n > 0) {
+        // Only records past the highest id: all of them new, and the rows
+        // need not be looked through.
+        std::vector<qsizetype> added;
+        quint64 top = *MaxId;
+        bool allNew = true;
+        for (qsizetype u = 0; u < Upserts.RowCount() && allNew; ++u) {
+            bool ok = false;
+            const quint64 id = Upserts.Field(u, 0).toULongLong(&ok);
+            allNew = ok && id > *MaxId;
+            if (allNew && upsertOf.value(Upserts.Field(u, 0)) == u) {
+                added.push_back(u);
+                top = std::max(top, id);
+            }
+        }
+        if (allNew) {
+            result.Added = int(added.size());
+            AppendInOrder(Upserts, added);
+            MaxId = top;
+            return result;
+        }
+    }
 
     // The rows stay where the reply put them (so ties keep their order),
     // changed ones in place and new ones after them.
-    const quint32 n = quint32(Rows.RowCount());
     TRecordTable merged(FieldsPerRow());
     merged.Text.reserve(Rows.Text.size() + Upserts.Text.size());
     merged.Ends.reserve(Rows.Ends.size() + Upserts.Ends.size());
@@ -362,6 +385,7 @@ TRecordListModel::TMerge TRecordListModel::Merge(TRecordTable Upserts, const QSt
                 added.push_back(u);
         }
         AppendInOrder(Upserts, added);
+        FindMaxId();
         return result;
     }
 
@@ -379,6 +403,7 @@ TRecordListModel::TMerge TRecordListModel::Merge(TRecordTable Upserts, const QSt
     Totals = SumCounters(Rows, CounterFields());
     FirstRanks = Headers.isEmpty() ? std::vector<quint32>() : Ranks(0, FirstRankCount);
     FirstRanksStale = false;
+    FindMaxId();
     View = OrderedRows();
     ApplyFind();
 
@@ -547,4 +572,19 @@ void TRecordListModel::AppendInOrder(const TRecordTable& Added, const std::vecto
     }
     changePersistentIndexList(from, to);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void TRecordListModel::FindMaxId()
+{
+    quint64 top = 0;
+    for (qsizetype r = 0; r < Rows.RowCount(); ++r) {
+        bool ok = false;
+        const quint64 id = Rows.Field(r, 0).toULongLong(&ok);
+        if (!ok) {
+            MaxId.reset();
+            return;
+        }
+        top = std::max(top, id);
+    }
+    MaxId = top;
 }

@@ -162,6 +162,10 @@ private:
     mutable std::vector<quint32> FirstRanks;
     mutable quint32 FirstRankCount = 0;
     mutable bool FirstRanksStale = false;
+    // The highest record id, when every id is a number: records above it
+    // are new without looking through the rows.
+    std::optional<quint64> MaxId;
+    void FindMaxId();
     void EnsureFirstRanks() const;
     // Whether stored row A stands before B in the current order.
     bool Before(quint32 A, quint32 B) const;
