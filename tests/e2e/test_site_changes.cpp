@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QMap>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QTcpSocket>
 #include <QThread>
@@ -313,32 +314,22 @@ TEST_P(SiteChanges, CompressedListCutByAKilledDatabaseConnectionFails)
     // A list that takes the script a moment to read.
     ASSERT_TRUE(Site->Exec("INSERT INTO tf_sales (affiliate_id, sale_order) SELECT NULL, "
                            "CONCAT('ORDER-', seq, '-', MD5(seq)) FROM seq_1_to_300000"));
+    // The database's owner, over the socket, ends the connection of the
+    // site's list query once it runs.
+    const QString db = "mariadb -N -S '" + Site->DbSocket() + "'";
+    const QString kill = "for i in $(seq 1000); do id=$(" + db +
+                         " -e \"SELECT id FROM information_schema.PROCESSLIST WHERE user = 'tf_site' AND "
+                         "info LIKE '%FROM tf_sales%'"
+                         " LIMIT 1\"); if [ -n \"$id\" ]; then " +
+                         db + " -e \"KILL $id\"; exit; fi; sleep 0.005; done; exit 1";
     std::atomic<bool> killed{false};
-    std::atomic<bool> done{false};
     std::thread killer([&] {
-        // The database's owner, by socket, finds the site's list query and
-        // ends its connection.
-        const QString sql =
-            "SELECT CONCAT('KILL ', id, ';') FROM information_schema.PROCESSLIST WHERE user = 'tf_site' "
-            "AND info LIKE '%FROM tf_sales%'";
-        const std::string command = "mariadb -N -S '" + Site->DbSocket().toStdString() + "' -e \"" +
-                                    sql.toStdString() + "\" | mariadb -S '" + Site->DbSocket().toStdString() +
-                                    "' 2>/dev/null";
-        for (int i = 0; i < 400 && !done && !killed; ++i) {
-            const std::string probe = "mariadb -N -S '" + Site->DbSocket().toStdString() + "' -e \"" +
-                                      sql.toStdString() + "\" | grep -q KILL";
-            if (std::system(probe.c_str()) == 0) {
-                killed = std::system(command.c_str()) == 0;
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
+        killed = std::system(("bash -c '" + QString(kill).replace("'", "'\\''") + "'").toLocal8Bit()) == 0;
     });
     THttpClient client;
     QByteArray body;
     const bool ok = client.Post(Site->ActionsUrl(),
                                 {{"action", "4"}, {"querytype", "3"}, {"reftype", ""}, {"end", ""}}, body);
-    done = true;
     killer.join();
     ASSERT_TRUE(killed) << "the list was read before its connection could be killed";
     EXPECT_FALSE(ok) << body.size() << " bytes, ending " << body.right(20).toStdString();
@@ -347,19 +338,16 @@ TEST_P(SiteChanges, CompressedListCutByAKilledDatabaseConnectionFails)
     EXPECT_EQ(body, "OK");
 }
 
-// The PHP server's workers: its processes other than the one the test
-// started.
-QList<pid_t> Workers(int port)
+// The PHP server's processes: the one the test started and the workers it
+// forked, any of which may be serving a request.
+QList<pid_t> ServerProcesses(int port)
 {
+    // Arguments are NUL-separated in cmdline.
+    const QByteArray listening = QByteArray("-S") + '\0' + "127.0.0.1:" + QByteArray::number(port) + '\0';
     QList<pid_t> pids;
     for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
         QFile cmdline("/proc/" + entry + "/cmdline");
-        QFile stat("/proc/" + entry + "/stat");
-        if (!cmdline.open(QIODevice::ReadOnly) || !stat.open(QIODevice::ReadOnly))
-            continue;
-        const QList<QByteArray> fields = stat.readAll().split(')').value(1).split(' ');
-        if (cmdline.readAll().contains("127.0.0.1:" + QByteArray::number(port)) &&
-            fields.value(2).toLongLong() != ::getpid())
+        if (entry.toInt() > 0 && cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(listening))
             pids << pid_t(entry.toInt());
     }
     return pids;
@@ -370,10 +358,10 @@ TEST_P(SiteChanges, CompressedListCutByAKilledWorkerFails)
     // A list that takes the worker a while to read and compress.
     ASSERT_TRUE(Site->Exec(Maria()
                                ? "INSERT INTO tf_sales (affiliate_id, sale_order) SELECT NULL, "
-                                 "CONCAT(MD5(seq), SHA2(seq, 256)) FROM seq_1_to_120000"
+                                 "CONCAT(MD5(seq), SHA2(seq, 512)) FROM seq_1_to_120000"
                                : "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < "
                                  "120000) INSERT INTO tf_sales (affiliate_id, sale_order) SELECT NULL, "
-                                 "hex(randomblob(40)) FROM c"));
+                                 "hex(randomblob(80)) FROM c"));
     RestartWeb({}, 2);
     const int port = QUrl(Site->ActionsUrl()).port();
     // A client with a small receive window, that stops reading after the
@@ -416,7 +404,7 @@ TEST_P(SiteChanges, CompressedListCutByAKilledWorkerFails)
     const qint64 announced = HeaderValue(head, "Content-Length").toLongLong();
     QThread::msleep(300);
     int killed = 0;
-    for (const pid_t pid : Workers(port))
+    for (const pid_t pid : ServerProcesses(port))
         killed += ::kill(pid, SIGKILL) == 0 ? 1 : 0;
     ASSERT_GT(killed, 0);
     while (readSome()) {
@@ -605,6 +593,60 @@ TEST_P(SiteChanges, CursorsTheSiteCannotAnswerGetAReload)
         many += QByteArray::number(900000 + i) + (i < 10001 ? "," : "");
     EXPECT_EQ(Body("5", {{"deleteids", many}}), "OK");
     EXPECT_TRUE(changes(now).startsWith("\"R\","));
+}
+
+TEST_P(SiteChanges, DatabaseWithoutMarksCountsAsBeforeUntilUpgraded)
+{
+    ASSERT_TRUE(Site->Exec(Maria()
+                               ? "ALTER TABLE tf_sales DROP INDEX ix_tf_sales_changed, DROP COLUMN changed; "
+                                 "ALTER TABLE tf_affiliates DROP COLUMN changed; DROP TABLE tf_changes; "
+                                 "DROP TABLE tf_deleted"
+                               : "DROP INDEX ix_tf_sales_changed; ALTER TABLE tf_sales DROP COLUMN changed; "
+                                 "ALTER TABLE tf_affiliates DROP COLUMN changed; DROP TABLE tf_changes; "
+                                 "DROP TABLE tf_deleted"));
+    // Everything the scripts do, without marks; and no "changes" offered.
+    const QByteArray ann = Add("Ann", "annb");
+    THttpSession browser;
+    EXPECT_EQ(browser.Get(Site->TrackUrl({{"affid", "annb"}})).Body, "OK");
+    EXPECT_EQ(browser.Get(Site->SignedSaleUrl("OLD-1", "annb")).Body, "OK");
+    EXPECT_EQ(browser.Get(Site->SignedSaleUrl("OLD-2", "")).Body, "OK");
+    EXPECT_EQ(Body("8", {{"affcod", ann}, {"affname", "Ann B"}, {"afflinkid", "annb"}}), "OK");
+    EXPECT_EQ(Body("3"), "\"" + ann + "\",\"Ann B\",\"annb\",\"1\",\"0\",\"1\",\"1\"^OK");
+    const QByteArray sale = Site->Rows("SELECT MIN(id) FROM tf_sales")[0][0];
+    EXPECT_EQ(Body("5", {{"deleteids", sale}}), "OK");
+    EXPECT_EQ(Body("2", {{"deleteids", ann}}), "OK");
+    EXPECT_EQ(Count("tf_sales"), 1);
+    EXPECT_FALSE(Body("20").contains("changes")) << Body("20").toStdString();
+    EXPECT_NE(Body("30", {{"cursor", ""}, {"querytype", "3"}, {"reftype", ""}}).left(4), "\"R\",");
+
+    if (Maria()) {
+        ASSERT_TRUE(Site->Exec("GRANT ALTER, INDEX, CREATE ON `tallyfair`.* TO 'tf_site'@'%'"));
+    }
+    const auto upgrade = [&] {
+        QProcess php;
+        php.setWorkingDirectory(Site->DocRoot());
+        php.setProcessChannelMode(QProcess::MergedChannels);
+        php.start("php", {"upgrade.php"});
+        EXPECT_TRUE(php.waitForFinished(60000) && php.exitCode() == 0);
+        return QString::fromLocal8Bit(php.readAll());
+    };
+    const QString first = upgrade();
+    EXPECT_TRUE(first.contains("added the table tf_changes")) << first.toStdString();
+    EXPECT_TRUE(first.contains("added tf_sales.changed")) << first.toStdString();
+    EXPECT_FALSE(upgrade().contains("added"));
+    if (Maria()) {
+        ASSERT_TRUE(Site->Exec("REVOKE ALTER, INDEX, CREATE ON `tallyfair`.* FROM 'tf_site'@'%'"));
+    }
+    EXPECT_TRUE(Body("20").contains("changes"));
+    // From the first cursor on, changes are marked.
+    TMirror m;
+    m.QueryType = "3";
+    Refresh(m);
+    EXPECT_EQ(browser.Get(Site->SignedSaleUrl("NEW-1", "")).Body, "OK");
+    Add("Bob", "bob7");
+    Refresh(m);
+    EXPECT_EQ(m.Reloads, 1);
+    ExpectSameAsReload(m);
 }
 
 INSTANTIATE_TEST_SUITE_P(Db, SiteChanges, ::testing::Values(TSiteDb::Sqlite, TSiteDb::MariaDb),
