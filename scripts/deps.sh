@@ -11,8 +11,8 @@ PACKAGES=(
   clang clang-format libclang-rt-14-dev
   xvfb xauth x11-utils xdotool openbox imagemagick fonts-dejavu-core
   php-cli php-cgi php-sqlite3 php-mysql mariadb-server mariadb-client curl
-  openssl ca-certificates
-  nginx php-fpm wrk
+  openssl ca-certificates dbus-daemon
+  nginx php-fpm wrk socat iproute2
   dpkg-dev file lintian desktop-file-utils appstream librsvg2-bin
 )
 

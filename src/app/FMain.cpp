@@ -2,6 +2,7 @@
 
 #include "components/BalloonHint.h"
 #include "components/ClickLabel.h"
+#include "components/DesktopNotifier.h"
 #include "components/FindEdit.h"
 #include "components/FocusReturn.h"
 #include "components/HtmlView.h"
@@ -16,6 +17,7 @@
 #include "vendor/FAbout.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
@@ -25,6 +27,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
@@ -52,6 +55,9 @@ TfrmMain::TfrmMain(const TAppEnvironment& env, QWidget* parent) : QWidget(parent
     Tracking = std::make_unique<TTrackingClient>(*IdHTTP1, [this] { return Settings.SiteUrl; });
     Tracking->SetReadTimeout(Env.ReadTimeoutMs);
     Guard = new TRequestGuard(*IdHTTP1, this);
+    LiveTimer = new QTimer(this);
+    LiveTimer->setObjectName(QStringLiteral("LiveTimer"));
+    Notifier = new TDesktopNotifier(this);
     // Made after the guard, so they see a key before it does: Esc must
     // reach HandleKey while a request runs.
     WindowKeys =
@@ -104,6 +110,9 @@ void TfrmMain::ConnectHandlers()
     connect(bsSkinButton8, &QPushButton::clicked, this, &TfrmMain::bsSkinButton8Click);
     connect(cbxQueryType, &QComboBox::currentIndexChanged, this, &TfrmMain::cbxQueryTypeChange);
     connect(btnStop, &QToolButton::clicked, this, &TfrmMain::btnStopClick);
+    connect(chkLive, &QCheckBox::toggled, this, &TfrmMain::chkLiveClick);
+    connect(spnLiveSeconds, &QSpinBox::valueChanged, this, &TfrmMain::spnLiveSecondsChange);
+    connect(LiveTimer, &QTimer::timeout, this, &TfrmMain::LiveTimerTimer);
 
     // What starts a request; everything else works while one is pending.
     for (QWidget* control : std::initializer_list<QWidget*>{

@@ -12,9 +12,11 @@
 
 #include <QStringList>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <optional>
 
+class QCheckBox;
 class QComboBox;
 class QKeyEvent;
 class QFrame;
@@ -22,6 +24,7 @@ class QLabel;
 class QMovie;
 class QProgressBar;
 class QPushButton;
+class QSpinBox;
 class QSplitter;
 class QTabWidget;
 class QTableView;
@@ -37,6 +40,7 @@ class TRequestGuard;
 class TAffiliatesModel;
 class TSalesModel;
 class TBalloonHint;
+class TDesktopNotifier;
 class THttpClient;
 class TSelectionBatcher;
 class TTrackingClient;
@@ -46,6 +50,11 @@ class TfrmMain : public QWidget
 {
     Q_OBJECT
 public:
+    // The period of Live mode, in seconds.
+    static constexpr int LiveDefaultSeconds = 15;
+    static constexpr int LiveMinSeconds = 5;
+    static constexpr int LiveMaxSeconds = 999;
+
     explicit TfrmMain(const TAppEnvironment& Env, QWidget* parent = nullptr);
     ~TfrmMain() override;
 
@@ -94,6 +103,7 @@ public:
     bool DeleteAffiliates(const QString& Ids);
     bool LoadAffiliates();
     bool LoadSales(int QueryType, const QString& Ids);
+    TrackingProtocol::TListReply FetchSales(int QueryType, const QString& Ids);
     // The reply's rows move into the list.
     void FillAffiliates(TrackingProtocol::TListReply Reply);
     void FillSales(TrackingProtocol::TListReply Reply);
@@ -125,6 +135,23 @@ public:
     void btnTrendClick();
     daterange::TDateRange CurrentRange() const;
     bool ShowsHistory() const { return SiteHas(QStringLiteral("history")); }
+    // Refresh by changes and Live mode (FMainLive.cpp). With a site that
+    // has the "changes" extension, the window holds a cursor from the site
+    // and asks for what changed in both lists since; it merges that into
+    // the lists, which keep their selection, sort, find text and scroll
+    // position. A list can take changes only when it was loaded whole
+    // after the cursor was handed out; any failure, or a cursor the site
+    // no longer knows, loads whole lists instead.
+    struct TUpToDate {
+        bool Affiliates = false;
+        bool Sales = false;
+    };
+    TUpToDate RefreshByChanges();
+    // Live: every spnLiveSeconds seconds both lists are refreshed, quietly,
+    // unless a request is running or a dialog is open.
+    void chkLiveClick(bool Checked);
+    void spnLiveSecondsChange(int Seconds);
+    void LiveTimerTimer();
 
     // Add and edit
     void bsSkinButton2Click();
@@ -184,6 +211,7 @@ private:
     QWidget* BuildSalesPanel(QWidget* parent);
     QWidget* BuildLinks(QWidget* page);
     QWidget* BuildStatusBar(QWidget* page);
+    void BuildLiveControls();
     void SetTabOrder();
     void CenterBanner();
     void ConnectHandlers();
@@ -196,6 +224,19 @@ private:
     // welcome page and whenever a dialog of this window has closed.
     void FocusAffiliates();
     void ReloadSales();
+    // Asks the site for a cursor when there is none; the lists loaded
+    // before it cannot take changes from it.
+    void TakeChangeCursor();
+    bool LiveMayRun() const;
+    // Live refresh of a list against a site without changes, or after a
+    // failed change request: the whole list, merged.
+    void LiveAffiliatesWhole();
+    void LiveSalesWhole();
+    // Merges keeping the first row shown where it was.
+    void KeepTopRow(QTableView* List, const std::function<void()>& Merge);
+    void AfterAffiliatesMerge();
+    void AfterSalesMerge(int Added);
+    void NotifyNewSales(int Count);
     bool PostNews(const QString& ProdType, const TFormFields& Fields, QByteArray& Trimmed);
     void AfterAffiliatesDeletion();
     void BuildTools();
@@ -233,6 +274,19 @@ private:
     QDate CustomFirst, CustomLast;
     // The all-time sums beside the range's, while the counters are a range's.
     std::optional<TAffiliateTotals> AllTimeTotals;
+    // Refresh by changes: the cursor, whether each list is in step with
+    // it, and what the sales were last loaded for (the Show entry and the
+    // affiliates' ids).
+    QString ChangeCursor;
+    bool AffiliatesInStep = false;
+    bool SalesInStep = false;
+    bool SalesLoaded = false;
+    int SalesLoadedQueryType = 0;
+    QString SalesLoadedIds;
+    QTimer* LiveTimer = nullptr;
+    bool LiveRunning = false; // a live refresh is under way (it makes several requests)
+    int SalesMergedIn = 0;    // sales the merges of this live refresh added
+    TDesktopNotifier* Notifier = nullptr;
 
     // Controls, named as the operator's guide and the tests know them.
     QTabWidget* pgcPrinc = nullptr;
@@ -270,6 +324,9 @@ private:
     QPushButton* btnDeleteSeg = nullptr;
     QPushButton* bsSkinButton4 = nullptr; // Delete All
     QPushButton* btnRevfreshSegments = nullptr;
+    QCheckBox* chkLive = nullptr;         // Live mode, beside the affiliates' Refresh
+    QSpinBox* spnLiveSeconds = nullptr;   // its period
+    QCheckBox* chkNotify = nullptr;       // desktop notices of new sales
     QPushButton* bsSkinButton5 = nullptr; // sales: Select All
     QPushButton* bsSkinButton6 = nullptr; // Clear Selection
     QPushButton* bsSkinButton7 = nullptr; // Delete

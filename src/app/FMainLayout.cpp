@@ -7,17 +7,20 @@
 #include "components/ClickLabel.h"
 #include "components/FindEdit.h"
 #include "components/HtmlView.h"
+#include "components/MarkDelegate.h"
 #include "components/ToolbarIcons.h"
 #include "tracking/AffiliatesModel.h"
 #include "tracking/ListTexts.h"
 #include "tracking/SalesModel.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QStyle>
 #include <QTabBar>
@@ -143,6 +146,8 @@ QTableView* ReportView(QWidget* parent, const char* name, QAbstractItemModel* mo
         pal.setColor(group, QPalette::HighlightedText, QColor(0, 0, 160));
     }
     v->setPalette(pal);
+    // What a live refresh brought or changed stands out for a moment.
+    v->setItemDelegate(new TMarkDelegate(TRecordListModel::MarkRole, v));
     return v;
 }
 
@@ -286,10 +291,36 @@ QWidget* TfrmMain::BuildAffiliatesPanel(QWidget* parent)
     bsSkinButton4 = Button(bsSkinPanel8, "bsSkinButton4", QStringLiteral("Delete All"), 507, top, 96, 25);
     btnRevfreshSegments =
         Button(bsSkinPanel8, "btnRevfreshSegments", QStringLiteral("Refresh"), 608, top, 96, 25);
+    BuildLiveControls();
     // The totals rearrange with the panel's width.
     OnResize(bsSkinPanel8, [this] { ArrangeTotals(); });
     ArrangeTotals();
     return panel7;
+}
+
+// Live mode beside the affiliates' Refresh: the toggle, its period in
+// seconds (typed, or stepped with the arrow keys and the wheel; the box has
+// no room for buttons), and the bell that asks for desktop notices.
+void TfrmMain::BuildLiveControls()
+{
+    constexpr int top = AffiliateButtonsTop;
+    chkLive = Named(new QCheckBox(QStringLiteral("Live"), bsSkinPanel8), "chkLive");
+    chkLive->setGeometry(708, top + 2, 46, 21);
+    chkLive->setToolTip(QStringLiteral("Refresh both lists every few seconds"));
+    spnLiveSeconds = Named(new QSpinBox(bsSkinPanel8), "spnLiveSeconds");
+    spnLiveSeconds->setRange(LiveMinSeconds, LiveMaxSeconds);
+    spnLiveSeconds->setValue(LiveDefaultSeconds);
+    spnLiveSeconds->setButtonSymbols(QAbstractSpinBox::NoButtons);
+    spnLiveSeconds->setAlignment(Qt::AlignRight);
+    spnLiveSeconds->setGeometry(752, top + 2, 32, 21);
+    spnLiveSeconds->setToolTip(QStringLiteral("Seconds between live refreshes"));
+    spnLiveSeconds->setAccessibleName(QStringLiteral("Live refresh seconds"));
+    chkNotify = Named(new QCheckBox(bsSkinPanel8), "chkNotify");
+    chkNotify->setIcon(toolbaricons::Bell());
+    chkNotify->setIconSize(QSize(16, 16));
+    chkNotify->setGeometry(788, top + 2, 40, 21);
+    chkNotify->setToolTip(QStringLiteral("Notify me of new sales while the window is in the background"));
+    chkNotify->setAccessibleName(QStringLiteral("Notify of new sales"));
 }
 
 void TfrmMain::ArrangeTotals()
@@ -319,6 +350,8 @@ void TfrmMain::ArrangeTotals()
     for (QPushButton* button : {btnSSelectAll, btnSClearAll, bsSkinButton2, bsSkinButton3, btnDeleteSeg,
                                 bsSkinButton4, btnRevfreshSegments})
         button->move(button->x(), AffiliateButtonsTop + extra);
+    for (QWidget* live : std::initializer_list<QWidget*>{chkLive, spnLiveSeconds, chkNotify})
+        live->move(live->x(), AffiliateButtonsTop + 2 + extra);
 }
 
 // Lower side of the splitter: the Show box, the sales and their buttons.
@@ -417,6 +450,11 @@ void TfrmMain::SetTabOrder()
         bsSkinButton9,      bsSkinButton8,      btnStop};
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order[i - 1], order[i]);
+    // Live and its two companions come after the affiliates' Refresh.
+    setTabOrder(btnRevfreshSegments, chkLive);
+    setTabOrder(chkLive, spnLiveSeconds);
+    setTabOrder(spnLiveSeconds, chkNotify);
+    setTabOrder(chkNotify, cbxQueryType);
     // The range box and the trend follow the Show box.
     setTabOrder(cbxQueryType, cbxRange);
     setTabOrder(cbxRange, btnTrend);

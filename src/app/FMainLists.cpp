@@ -13,6 +13,7 @@
 #include "tracking/TrackingClient.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -46,11 +47,24 @@ void TfrmMain::ForgetSiteExtensions()
 
 void TfrmMain::ApplySiteExtensions()
 {
+    // changes: without it every refresh, Live's too, loads whole lists.
+    if (!SiteHas(QStringLiteral("changes"))) {
+        ChangeCursor.clear();
+        AffiliatesInStep = SalesInStep = false;
+    }
+    chkLive->setToolTip(
+        SiteHas(QStringLiteral("changes"))
+            ? QStringLiteral("Refresh both lists every few seconds with what changed")
+            : QStringLiteral("Refresh both lists every few seconds (this site sends them whole)"));
+
     // history: the range box with its days, the trend, and the sales'
     // Date column. Without it the lists are those of the eight actions.
     const bool history = ShowsHistory();
     for (QWidget* w : std::initializer_list<QWidget*>{lblRange, cbxRange, btnTrend})
         w->setVisible(history);
+    // Sales loaded with or without their dates take no changes of the other kind.
+    if (SalesModel->IsDated() != history)
+        SalesInStep = false;
     SalesModel->SetDated(history);
     if (history) {
         lvwReferers->setColumnWidth(TSalesModel::colDate, 150);
@@ -69,6 +83,7 @@ void TfrmMain::ApplySiteExtensions()
 bool TfrmMain::LoadAffiliates()
 {
     MainStatusPanel->setText(QStringLiteral("Getting data..."));
+    TakeChangeCursor();
     TListReply reply = Tracking->LoadAffiliates();
     bool succeeded = reply.Succeeded();
     // Over a range the counters are the range's (action 23); the all-time
@@ -78,23 +93,40 @@ bool TfrmMain::LoadAffiliates()
         succeeded = ApplyRangeCounters(reply) && succeeded;
     else if (reply.EmptiesList())
         AllTimeTotals.reset();
+    // Changes apply only to a whole list (an empty one, "OK" alone, too),
+    // and they carry all-time counters: none over a range.
+    AffiliatesInStep = !ChangeCursor.isEmpty() && succeeded && !ranged;
     if (reply.EmptiesList())
         FillAffiliates(std::move(reply));
     MainStatusPanel->clear();
     return succeeded;
 }
 
+// The sales as the list shows them: with their dates over the range where
+// the site keeps the history.
+TListReply TfrmMain::FetchSales(int QueryType, const QString& Ids)
+{
+    if (!SalesModel->IsDated())
+        return Tracking->LoadSales(QueryType, Ids);
+    const daterange::TDateRange range = CurrentRange();
+    return Tracking->LoadDatedSales(QueryType, Ids, daterange::WireInstant(range.From),
+                                    daterange::WireInstant(range.To));
+}
+
 bool TfrmMain::LoadSales(int QueryType, const QString& Ids)
 {
     MainStatusPanel->setText(QStringLiteral("Getting data..."));
     const daterange::TDateRange range = CurrentRange();
-    TListReply reply = SalesModel->IsDated()
-                           ? Tracking->LoadDatedSales(QueryType, Ids, daterange::WireInstant(range.From),
-                                                      daterange::WireInstant(range.To))
-                           : Tracking->LoadSales(QueryType, Ids);
+    TListReply reply = FetchSales(QueryType, Ids);
     const bool succeeded = reply.Succeeded();
-    if (reply.EmptiesList())
+    // Changes bring the sales of every time: none over a range.
+    SalesInStep = !ChangeCursor.isEmpty() && succeeded && !range.Bounded();
+    if (reply.EmptiesList()) {
+        SalesLoaded = true;
+        SalesLoadedQueryType = QueryType;
+        SalesLoadedIds = Ids;
         FillSales(std::move(reply));
+    }
     MainStatusPanel->clear();
     return succeeded;
 }
@@ -176,6 +208,8 @@ void TfrmMain::AfterAffiliatesDeletion()
     AffiliateLabels.TotalHits = AffiliatesTotal(AffiliatesModel->AllRowCount());
     ShowAffiliateTotals();
     SalesModel->Clear();
+    SalesLoaded = false;
+    SalesInStep = false;
     lblRefersHits->setText(SalesAtStart());
     Repaint();
 }
@@ -215,7 +249,8 @@ void TfrmMain::btnRevfreshSegmentsClick()
     if (!CheckServer())
         return;
     LearnSiteExtensions();
-    LoadAffiliates();
+    if (!RefreshByChanges().Affiliates)
+        LoadAffiliates();
 }
 
 bool TfrmMain::DeleteAffiliates(const QString& Ids)
@@ -290,7 +325,14 @@ void TfrmMain::bsSkinButton8Click()
 {
     if (Guard->Pending())
         return;
-    RefreshSales();
+    // By changes while the list is the one the Show box and the selection
+    // ask for; otherwise, and whenever that fails, whole.
+    if (!CheckServer())
+        return;
+    const bool same =
+        SalesLoaded && SalesLoadedQueryType == QueryType() && SalesLoadedIds == SelectedAffiliateIds();
+    if (!same || !RefreshByChanges().Sales)
+        ReloadSales();
 }
 
 void TfrmMain::RefreshSales()

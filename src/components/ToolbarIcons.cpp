@@ -75,4 +75,23 @@ QIcon Help()
     });
 }
 
+// The notification checkbox beside Live: a bell.
+QIcon Bell()
+{
+    return Paint([](QPainter& p) {
+        p.setPen(QPen(Ink, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(Fill);
+        QPainterPath bell;
+        bell.moveTo(4, 16.5);
+        bell.cubicTo(6, 14.5, 6, 12, 6, 9.5);
+        bell.cubicTo(6, 6, 8.2, 3.8, 11, 3.8);
+        bell.cubicTo(13.8, 3.8, 16, 6, 16, 9.5);
+        bell.cubicTo(16, 12, 16, 14.5, 18, 16.5);
+        bell.closeSubpath();
+        p.drawPath(bell);
+        p.setBrush(Ink);
+        p.drawEllipse(QRectF(9.4, 16.6, 3.2, 3.2));
+    });
+}
+
 } // namespace toolbaricons

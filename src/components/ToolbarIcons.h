@@ -8,4 +8,5 @@ namespace toolbaricons
 QIcon News();
 QIcon Update();
 QIcon Help();
+QIcon Bell();
 } // namespace toolbaricons

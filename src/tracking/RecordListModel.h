@@ -20,6 +20,8 @@
 #include "tracking/RecordTable.h"
 
 #include <QAbstractTableModel>
+#include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -27,12 +29,17 @@
 #include <optional>
 #include <vector>
 
+class QTimer;
+
 class TRecordListModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
     // data() with this role gives the row's hidden record id.
     static constexpr int IdRole = Qt::UserRole + 1;
+    // True for a row that a merge brought or changed, for MarkMs after it.
+    static constexpr int MarkRole = Qt::UserRole + 2;
+    static constexpr int MarkMs = 4000;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -49,6 +56,28 @@ public:
     // few fields per record gives no rows.
     void SetRows(TRecordTable Records);
     void Clear();
+
+    // What a merge did: records added, records whose fields changed, and
+    // records removed. A record sent again unchanged counts as none.
+    struct TMerge {
+        int Added = 0;
+        int Changed = 0;
+        int Removed = 0;
+        // False when the rows would not fit the table; nothing changed.
+        bool Applied = true;
+        bool Any() const { return Added + Changed + Removed > 0; }
+    };
+    // Brings the rows up to date with a list of changes instead of a new
+    // list: Upserts (records as SetRows takes them) replace the rows with
+    // their ids or are added, the rows with RemovedIds go. Unlike a fill,
+    // the rows the operator selected stay selected, the current row stays
+    // current, and the sort and find text stay; the rows added or changed
+    // are marked for MarkMs. Merging the same changes twice changes
+    // nothing the second time.
+    TMerge MergeRows(TRecordTable Upserts, const QStringList& RemovedIds);
+    // The same with a whole list: rows whose ids it lacks go.
+    TMerge MergeWhole(TRecordTable Records);
+    bool IsMarked(int Row) const;
     // Rows shown: all of them, or those the find text leaves.
     int RowCount() const { return int(Filtered ? Shown.size() : View.size()); }
     // Rows held, whether the find text hides some or not.
@@ -103,6 +132,7 @@ protected:
     qint64 ColumnTotal(int Column) const { return Totals.value(Column + 1); }
 
 private:
+    TMerge Merge(TRecordTable Upserts, const QStringList& RemovedIds, bool Whole);
     bool IsCounter(int Column) const { return CounterColumns.contains(Column); }
     int FieldsPerRow() const { return int(Headers.size()) + 1; }
     quint32 StoredAt(int Row) const { return Filtered ? Shown[size_t(Row)] : View[size_t(Row)]; }
@@ -124,6 +154,7 @@ private:
     // Reads the time field of every record into Times, before the fields
     // are cut down to the columns.
     void ReadTimes(const TRecordTable& Records);
+    std::vector<qint64> TimesOf(const TRecordTable& Records) const;
 
     QStringList Headers;
     QList<int> CounterColumns;
@@ -146,13 +177,34 @@ private:
     std::vector<quint32> Shown;
     std::vector<char> Matching;
     QList<qint64> ShownTotals;
-    // Ranks of the first column, which every order goes by.
-    std::vector<quint32> FirstRanks;
+    // Marked rows (stored index) and when their mark ends, on MarkClock.
+    QHash<quint32, qint64> MarkedUntil;
+    QElapsedTimer MarkClock;
+    QTimer* MarkTimer = nullptr;
+    void ExpireMarks();
+    // Ranks of the first column, which every order goes by; worked out
+    // again when first needed after a merge that only added rows.
+    mutable std::vector<quint32> FirstRanks;
+    mutable quint32 FirstRankCount = 0;
+    mutable bool FirstRanksStale = false;
     mutable std::vector<std::vector<quint32>> RankCache; // per column, empty until asked
     mutable std::vector<quint32> RankCounts;
     // Stored rows by the first column, ties as the reply brought them.
     mutable std::vector<quint32> NameOrder;
-    quint32 FirstRankCount = 0;
+    // The highest record id, when every id is a number: records above it
+    // are new without looking through the rows.
+    std::optional<quint64> MaxId;
+    void FindMaxId();
+    void EnsureFirstRanks() const;
+    // Whether stored row A stands before B in the current order.
+    bool Before(quint32 A, quint32 B) const;
+    // Adds rows at the end of Rows and puts each where the order wants it,
+    // without working the order out again for every row. AddedTimes are
+    // the times of those rows, for a list with a time column.
+    void AppendInOrder(const TRecordTable& Added, const std::vector<qsizetype>& Which,
+                       const std::vector<qint64>& AddedTimes);
+    // After Rows has changed: the orders worked out for the old rows go.
+    void ForgetOrders();
     int SortedBy = -1;
     Qt::SortOrder SortedOrder = Qt::AscendingOrder;
 };

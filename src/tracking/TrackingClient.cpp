@@ -78,6 +78,11 @@ TListReply TTrackingClient::LoadRangeCounters(const QString& Ids, const QString&
     return LoadList(RangeCountersForm(Ids, From, To), CounterFieldCount);
 }
 
+TChangeReply TTrackingClient::LoadChanges(const QString& Cursor, int QueryType, const QString& Ids)
+{
+    return DecodeChanges(Post(ChangesForm(Cursor, QueryType, Ids)));
+}
+
 bool TTrackingClient::DeleteSales(const QString& Ids)
 {
     return IsOk(Send(DeleteSalesForm(Ids)));

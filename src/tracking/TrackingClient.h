@@ -35,6 +35,9 @@ public:
     TrackingProtocol::TListReply LoadRangeCounters(const QString& Ids, const QString& From,
                                                    const QString& To);
     bool DeleteSales(const QString& Ids);
+    // What changed in both lists since Cursor; the sales are those of the
+    // list that QueryType and Ids name.
+    TrackingProtocol::TChangeReply LoadChanges(const QString& Cursor, int QueryType, const QString& Ids);
     TSaveResult AddAffiliate(const QString& Name, const QString& AffiliateId);
     bool GetAffiliate(const QString& RecordId, QString& RecordText);
     TSaveResult EditAffiliate(const QString& RecordId, const QString& Name, const QString& AffiliateId);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
 
 namespace TrackingProtocol
 {
@@ -107,6 +108,118 @@ TFormFields RangeCountersForm(const QString& Ids, const QString& From, const QSt
     return Form(
         QStringLiteral("23"),
         {{QStringLiteral("reftype"), Ids}, {QStringLiteral("from"), From}, {QStringLiteral("to"), To}});
+}
+
+TFormFields ChangesForm(const QString& Cursor, int QueryType, const QString& Ids)
+{
+    return Form(QStringLiteral("30"), {{QStringLiteral("cursor"), Cursor},
+                                       {QStringLiteral("querytype"), QString::number(QueryType)},
+                                       {QStringLiteral("reftype"), Ids}});
+}
+
+namespace
+{
+
+// The text between the quotes of a record of two fields "<tag>","<text>"
+// with that one-letter tag, if the line is one.
+std::optional<QByteArrayView> TaggedValue(QByteArrayView Line, char Tag)
+{
+    if (Line.size() < 7 || Line[0] != '"' || Line[1] != Tag || Line.sliced(2, 3) != QByteArrayView("\",\"") ||
+        Line.back() != '"')
+        return std::nullopt;
+    const QByteArrayView value = Line.sliced(5, Line.size() - 6);
+    // One field: no separator inside.
+    if (value.contains("\",\""))
+        return std::nullopt;
+    return value;
+}
+
+// A cursor: up to 64 printable ASCII characters, no separator among them.
+bool IsCursor(QByteArrayView Text)
+{
+    if (Text.isEmpty() || Text.size() > 64)
+        return false;
+    for (const char c : Text)
+        if (c < 0x20 || c > 0x7e || c == '"' || c == ',' || c == '^')
+            return false;
+    return true;
+}
+
+bool IsRecordId(QByteArrayView Text)
+{
+    if (Text.isEmpty() || Text.size() > 20)
+        return false;
+    return std::all_of(Text.begin(), Text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The records gathered for one tag, decoded as a list of FieldCount
+// fields; false when one of them is short.
+bool DecodeTagged(QByteArray& Records, TRecordTable& Into)
+{
+    if (Records.isEmpty())
+        return true;
+    Records += "OK";
+    TListReply list = DecodeList(Records, Into.FieldsPerRow());
+    if (list.Outcome != TListOutcome::Decoded)
+        return false;
+    Into = std::move(list.Rows);
+    return true;
+}
+
+} // namespace
+
+TChangeReply DecodeChanges(QByteArrayView Body)
+{
+    const TChangeReply failed;
+    // Records closed by carets, then OK and nothing after it.
+    if (Body.size() < 3 || !Body.endsWith("^OK"))
+        return failed;
+    const QByteArrayView lines = Body.first(Body.size() - 3);
+    TChangeReply reply;
+    QByteArray affiliates, sales; // the A and S records without their tags, as a list has them
+    int count = 0;
+    bool closed = false; // the C record came; nothing may follow it
+    for (qsizetype at = 0; at <= lines.size();) {
+        qsizetype end = lines.indexOf('^', at);
+        if (end < 0)
+            end = lines.size();
+        const QByteArrayView line = lines.sliced(at, end - at);
+        at = end + 1;
+        ++count;
+        if (closed || line.size() < 4 || line[0] != '"' || line[2] != '"')
+            return failed;
+        const char tag = line[1];
+        if (tag == 'A' || tag == 'S') {
+            if (line[3] != ',')
+                return failed;
+            QByteArray& into = tag == 'A' ? affiliates : sales;
+            into += line.sliced(4);
+            into += '^';
+            continue;
+        }
+        const std::optional<QByteArrayView> value = TaggedValue(line, tag);
+        if (!value)
+            return failed;
+        if (tag == 'D' || tag == 'X') {
+            if (!IsRecordId(*value))
+                return failed;
+            (tag == 'D' ? reply.DeletedAffiliates : reply.DeletedSales) << ReplyBytesText(*value);
+        } else if (tag == 'C' || tag == 'R') {
+            if (!IsCursor(*value))
+                return failed;
+            reply.Cursor = ReplyBytesText(*value);
+            reply.Outcome = tag == 'R' ? TChangeOutcome::Reload : TChangeOutcome::Decoded;
+            closed = true;
+        } else {
+            return failed;
+        }
+    }
+    // A reload is the only record of its reply.
+    if (!closed || (reply.Outcome == TChangeOutcome::Reload && count != 1))
+        return failed;
+    if (!DecodeTagged(affiliates, reply.Affiliates) || !DecodeTagged(sales, reply.Sales))
+        return failed;
+    return reply;
 }
 
 QString ReplyText(const QByteArray& Body)

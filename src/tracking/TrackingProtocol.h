@@ -60,6 +60,33 @@ TFormFields DatedSalesForm(int QueryType, const QString& Ids, const QString& Fro
 TFormFields HourlyCountersForm(const QString& Ids, const QString& From, const QString& To);
 TFormFields RangeCountersForm(const QString& Ids, const QString& From, const QString& To);
 
+// Refresh by changes (the "changes" extension, docs/protocol.md): what
+// changed in both lists since a cursor that the site handed out. The sales
+// records are those of the sales list named by QueryType and Ids, as
+// action 4 takes them. An empty cursor is always answered with a reload
+// and the current cursor.
+TFormFields ChangesForm(const QString& Cursor, int QueryType, const QString& Ids);
+
+enum class TChangeOutcome {
+    Failed,  // anything but a whole change reply: keep the cursor, load whole lists
+    Reload,  // the site cannot tell what changed: load whole lists, then go on with Cursor
+    Decoded, // the changes since the cursor, then Cursor for the next request
+};
+
+struct TChangeReply {
+    TChangeOutcome Outcome = TChangeOutcome::Failed;
+    QString Cursor;
+    // Records added or changed, with the fields of an action 3 or 4
+    // record (and for a sale its time after them), and the record ids of
+    // those deleted (or, for sales, no longer in the list asked for).
+    TRecordTable Affiliates{AffiliateFieldCount};
+    QStringList DeletedAffiliates;
+    TRecordTable Sales{SaleFieldCount + 1};
+    QStringList DeletedSales;
+};
+
+TChangeReply DecodeChanges(QByteArrayView Body);
+
 // A reply body as text (the system's 8-bit code page).
 QString ReplyText(const QByteArray& Body);
 

@@ -104,9 +104,14 @@ TEST_F(DesktopKeyboard, ShortcutsFindRefreshAndTabWorkFromTheFirstSecond)
     EXPECT_TRUE(Has(copied, "Bob")) << copied.toStdString();
     EXPECT_FALSE(Has(copied, "Ann")) << copied.toStdString();
 
-    // F5 reloads from the site, and the find text still applies.
-    ASSERT_TRUE(
-        Site.Exec(QStringLiteral("INSERT INTO tf_affiliates (name, link_id) VALUES ('Bobby', 'bobby-1')")));
+    // F5 reloads from the site, and the find text still applies. The new
+    // affiliate comes through the site's script, as from another window,
+    // so that a site that refreshes by changes has it marked.
+    THttpSession http;
+    ASSERT_EQ(http.Post(Site.ActionsUrl(),
+                        {{"action", "6"}, {"affname", "Bobby"}, {"afflinkid", "bobby-1"}, {"end", ""}})
+                  .Body,
+              "OK");
     ASSERT_TRUE(Keys(QStringLiteral("F5")));
     copied = CopyUntil([](const QString& t) { return Has(t, "Bobby"); });
     EXPECT_TRUE(Has(copied, "Bobby")) << copied.toStdString();

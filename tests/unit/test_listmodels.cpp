@@ -2,6 +2,7 @@
 // the order of the rows, sorting, the 64-bit totals, the label texts and the
 // ids of selected rows.
 #include "ListReplyRules.h"
+#include "QtPrinters.h"
 #include "tracking/AffiliateInput.h"
 #include "tracking/AffiliatesModel.h"
 #include "tracking/ListOrder.h"
@@ -14,6 +15,7 @@
 #include <QItemSelectionModel>
 #include <QRandomGenerator>
 #include <QSortFilterProxyModel>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <limits>
 #include <numeric>
@@ -448,3 +450,179 @@ TEST(AffiliateInput, ExampleAddressComesFromTheSite)
 }
 
 } // namespace
+
+namespace
+{
+
+// Random affiliates with few distinct names and counters, so that ties and
+// the find text both matter.
+QStringList RandomAffiliate(QRandomGenerator& Rng, int Id)
+{
+    const QString n = QString::number(Rng.bounded(6));
+    return Affiliate(QString::number(Id), "name" + n, "link" + QString::number(Id),
+                     QString::number(Rng.bounded(4)), QString::number(Rng.bounded(100)),
+                     Rng.bounded(10) == 0 ? "x" : QString::number(Rng.bounded(50)),
+                     QString::number(Rng.bounded(9)));
+}
+
+QList<QStringList> RowsOf(const TRecordListModel& M)
+{
+    QList<QStringList> rows;
+    for (int r = 0; r < M.RowCount(); ++r) {
+        QStringList row{M.IdAt(r)};
+        for (int c = 0; c < M.columnCount(); ++c)
+            row << M.TextAt(r, c);
+        rows << row;
+    }
+    return rows;
+}
+
+} // namespace
+
+// A merge must leave the list exactly as a full load of the new records
+// would (rows, order, totals, under any sort and find text), while the
+// selection stays on its records.
+TEST(ListMerge, EqualsAFullLoadAndKeepsPersistentIndexesOnTheirRecords)
+{
+    QRandomGenerator rng(26);
+    for (int round = 0; round < 40; ++round) {
+        QMap<int, QStringList> site;
+        for (int id = 1; id <= 60; ++id)
+            site[id] = RandomAffiliate(rng, id);
+        TAffiliatesModel merged, loaded;
+        QAbstractItemModelTester tester(&merged, QAbstractItemModelTester::FailureReportingMode::Fatal);
+        merged.SetRows(Records(7, site.values()));
+        const int column = int(rng.bounded(-1, int(TAffiliatesModel::ColumnCount)));
+        const auto order = rng.bounded(2) ? Qt::AscendingOrder : Qt::DescendingOrder;
+        const QString find = rng.bounded(3) == 0 ? QStringLiteral("name2") : QString();
+        for (TAffiliatesModel* m : {&merged, &loaded}) {
+            m->sort(column, order);
+            m->SetFindText(find);
+        }
+        QList<QPersistentModelIndex> held;
+        for (int r = 0; r < merged.RowCount(); r += 3)
+            held << QPersistentModelIndex(merged.index(r, 1));
+        QStringList heldIds;
+        for (const auto& i : held)
+            heldIds << merged.IdAt(i.row());
+
+        // As the site sends them: each id once, in id order (new ones after
+        // the old, as ids grow).
+        QMap<int, QStringList> upserts;
+        QStringList removed;
+        // Every other round only new records, as most live refreshes of the
+        // sales bring.
+        const int lowest = round % 2 ? 61 : 1;
+        for (int k = 0; k < 12; ++k) {
+            const int id = int(rng.bounded(lowest, 75));
+            if (lowest == 1 && rng.bounded(3) == 0 && site.contains(id) && !upserts.contains(id)) {
+                removed << QString::number(id);
+                site.remove(id);
+            } else if (!removed.contains(QString::number(id)) && (lowest == 1 || !site.contains(id))) {
+                site[id] = upserts[id] = RandomAffiliate(rng, id);
+            }
+        }
+        merged.MergeRows(Records(7, upserts.values()), removed);
+        loaded.SetRows(Records(7, site.values()));
+        ASSERT_EQ(RowsOf(merged), RowsOf(loaded)) << "round " << round;
+        // The order the selection's ids go by, after rows were only added.
+        QList<int> all(merged.RowCount());
+        std::iota(all.begin(), all.end(), 0);
+        QStringList byName, loadedByName;
+        for (int r : merged.InNameOrder(all))
+            byName << merged.IdAt(r);
+        for (int r : loaded.InNameOrder(all))
+            loadedByName << loaded.IdAt(r);
+        EXPECT_EQ(byName, loadedByName);
+        EXPECT_EQ(merged.AllRowCount(), loaded.AllRowCount());
+        EXPECT_EQ(merged.Totals().OtoSales, loaded.Totals().OtoSales);
+        EXPECT_EQ(merged.Totals().Visitors, loaded.Totals().Visitors);
+        EXPECT_EQ(merged.ShownTotals().UniqueHits, loaded.ShownTotals().UniqueHits);
+        for (qsizetype h = 0; h < held.size(); ++h) {
+            if (removed.contains(heldIds[h])) {
+                EXPECT_FALSE(held[h].isValid());
+                continue;
+            }
+            // A record that a change moves out of the find text's reach is
+            // no longer shown.
+            if (!held[h].isValid())
+                continue;
+            EXPECT_EQ(merged.IdAt(held[h].row()), heldIds[h]);
+            EXPECT_EQ(held[h].column(), 1);
+        }
+    }
+}
+
+TEST(ListMerge, MarksOnlyWhatChangedAndTheSameChangesTwiceDoNothing)
+{
+    TSalesModel model;
+    model.SetRows(Records(3, {{"\"1", "Ann", "o-1\""}, {"\"2", "Bob", "o-2\""}}));
+    EXPECT_FALSE(model.IsMarked(0));
+    const TRecordTable changes = Records(3, {{"\"2", "Bob", "o-2\""}, {"\"3", "Cy", "o-3\""}});
+    TRecordListModel::TMerge m = model.MergeRows(changes, {"1", "99"});
+    EXPECT_EQ(m.Added, 1);
+    EXPECT_EQ(m.Changed, 0);
+    EXPECT_EQ(m.Removed, 1);
+    ASSERT_EQ(Ids(model), (QStringList{"2", "3"}));
+    EXPECT_FALSE(model.IsMarked(0)); // sent again unchanged
+    EXPECT_TRUE(model.IsMarked(1));
+    EXPECT_TRUE(model.index(1, 0).data(TRecordListModel::MarkRole).toBool());
+    m = model.MergeRows(changes, {"1", "99"});
+    EXPECT_FALSE(m.Any());
+
+    // A whole list drops what it lacks; a changed order is marked.
+    m = model.MergeWhole(Records(3, {{"\"3", "Cy", "o-3b\""}}));
+    EXPECT_EQ(m.Removed, 1);
+    EXPECT_EQ(m.Changed, 1);
+    EXPECT_EQ(Column(model, TSalesModel::colSalesOrder), QStringList{"o-3b"});
+    EXPECT_TRUE(model.IsMarked(0));
+    // The mark goes after a few seconds.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !model.IsMarked(0); }, TRecordListModel::MarkMs + 2000));
+}
+
+// Sales with their dates: a merge keeps each row's time with it, and sorts
+// after it (by any column) stand as after a full load.
+TEST(ListMerge, DatedSalesKeepTheirTimesAndSortLikeAFullLoad)
+{
+    QRandomGenerator rng(25);
+    const auto sale = [&](int Id) {
+        const QString time = QStringLiteral("2026-03-%1 %2:00:00")
+                                 .arg(1 + rng.bounded(28), 2, 10, QLatin1Char('0'))
+                                 .arg(rng.bounded(24), 2, 10, QLatin1Char('0'));
+        return QStringList{"\"" + QString::number(Id), "aff" + QString::number(rng.bounded(4)),
+                           "o-" + QString::number(rng.bounded(30)), time + "\""};
+    };
+    for (int round = 0; round < 20; ++round) {
+        QMap<int, QStringList> site;
+        for (int id = 1; id <= 40; ++id)
+            site[id] = sale(id);
+        TSalesModel merged, loaded;
+        for (TSalesModel* m : {&merged, &loaded})
+            m->SetDated(true);
+        merged.SetRows(Records(4, site.values()));
+        const auto order = rng.bounded(2) ? Qt::AscendingOrder : Qt::DescendingOrder;
+        merged.sort(TSalesModel::colDate, order);
+        QMap<int, QStringList> upserts;
+        QStringList removed;
+        const int lowest = round % 2 ? 41 : 1;
+        for (int k = 0; k < 8; ++k) {
+            const int id = int(rng.bounded(lowest, 50));
+            if (lowest == 1 && rng.bounded(3) == 0 && site.contains(id) && !upserts.contains(id)) {
+                removed << QString::number(id);
+                site.remove(id);
+            } else if (!removed.contains(QString::number(id)) && (lowest == 1 || !site.contains(id))) {
+                site[id] = upserts[id] = sale(id);
+            }
+        }
+        merged.MergeRows(Records(4, upserts.values()), removed);
+        loaded.SetRows(Records(4, site.values()));
+        loaded.sort(TSalesModel::colDate, order);
+        ASSERT_EQ(RowsOf(merged), RowsOf(loaded)) << "round " << round;
+        for (int r = 0; r < merged.RowCount(); ++r)
+            ASSERT_EQ(merged.TimeAt(r), loaded.TimeAt(r)) << "round " << round;
+        const int column = int(rng.bounded(int(TSalesModel::ColumnCount)));
+        for (TSalesModel* m : {&merged, &loaded})
+            m->sort(column, order);
+        ASSERT_EQ(RowsOf(merged), RowsOf(loaded)) << "round " << round << " column " << column;
+    }
+}

@@ -273,3 +273,55 @@ TEST(TrackingReplies, SingleRecord)
     EXPECT_FALSE(DecodeRecord("\"11\",\"Ann\"^OK", text));
     EXPECT_TRUE(DecodeRecord("\"11\",\"Ann\",\"a\"^OK", text));
 }
+
+TEST(ChangeReplies, RecordsDecodeAsTheirListsDoAndDeletionsAsIds)
+{
+    const QByteArray reply =
+        "\"A\",\"12\",\"Ann B\",\"annb\",\"4\",\"10\",\"251\",\"198\"^"
+        "\"A\",\"13\",\"Cy\",\"cy\",\"0\",\"0\",\"1\",\"1\"^\"D\",\"7\"^"
+        "\"S\",\"90\",\"Ann B\",\"ORD-1023\",\"2026-03-29 14:02:11\"^\"X\",\"77\"^\"X\",\"78\"^"
+        "\"C\",\"3f9a17c2.5120\"^OK";
+    const TChangeReply r = DecodeChanges(reply);
+    ASSERT_EQ(r.Outcome, TChangeOutcome::Decoded);
+    EXPECT_EQ(r.Cursor, "3f9a17c2.5120");
+    // The same pieces a list reply of those records gives.
+    EXPECT_EQ(r.Affiliates, DecodeList("\"12\",\"Ann B\",\"annb\",\"4\",\"10\",\"251\",\"198\"^"
+                                       "\"13\",\"Cy\",\"cy\",\"0\",\"0\",\"1\",\"1\"^OK",
+                                       AffiliateFieldCount)
+                                .Rows);
+    ASSERT_EQ(r.Sales.RowCount(), 1);
+    EXPECT_EQ(r.Sales.Row(0), (QStringList{"\"90", "Ann B", "ORD-1023", "2026-03-29 14:02:11\""}));
+    EXPECT_EQ(r.DeletedAffiliates, QStringList{"7"});
+    EXPECT_EQ(r.DeletedSales, (QStringList{"77", "78"}));
+
+    const TChangeReply none = DecodeChanges("\"C\",\"c 1\"^OK");
+    EXPECT_EQ(none.Outcome, TChangeOutcome::Decoded);
+    EXPECT_EQ(none.Cursor, "c 1");
+    EXPECT_TRUE(none.Affiliates.IsEmpty());
+    EXPECT_TRUE(none.Sales.IsEmpty());
+
+    const TChangeReply reload = DecodeChanges("\"R\",\"3f9a17c2.5121\"^OK");
+    EXPECT_EQ(reload.Outcome, TChangeOutcome::Reload);
+    EXPECT_EQ(reload.Cursor, "3f9a17c2.5121");
+}
+
+TEST(ChangeReplies, AnythingButAWholeReplyFails)
+{
+    const char* const bad[] = {"REFUSED", "BAD", "OK", "^OK", "\"C\",\"x\"", "\"C\",\"x\"^OK\r\n",
+                               // no cursor, or records after it
+                               "\"D\",\"7\"^OK", "\"C\",\"x\"^\"D\",\"7\"^OK", "\"C\",\"x\"^\"C\",\"y\"^OK",
+                               // a reload with company
+                               "\"D\",\"7\"^\"R\",\"x\"^OK",
+                               // unknown tags, short or malformed records
+                               "\"Q\",\"1\"^\"C\",\"x\"^OK",
+                               "\"A\",\"12\",\"Ann\",\"a\",\"4\"^\"C\",\"x\"^OK",
+                               "\"S\",\"90\",\"Ann\"^\"C\",\"x\"^OK", "\"D\",\"7\",\"8\"^\"C\",\"x\"^OK",
+                               "\"X\",\"seven\"^\"C\",\"x\"^OK", "\"D\",\"\"^\"C\",\"x\"^OK",
+                               "^\"C\",\"x\"^OK", "\"AA\",\"1\"^\"C\",\"x\"^OK",
+                               // cursors: empty, too long, control characters
+                               "\"C\",\"\"^OK", "\"C\",\"x\ty\"^OK"};
+    for (const char* b : bad)
+        EXPECT_EQ(DecodeChanges(QByteArray(b)).Outcome, TChangeOutcome::Failed) << b;
+    EXPECT_EQ(DecodeChanges("\"C\",\"" + QByteArray(65, 'c') + "\"^OK").Outcome, TChangeOutcome::Failed);
+    EXPECT_EQ(DecodeChanges("\"C\",\"" + QByteArray(64, 'c') + "\"^OK").Outcome, TChangeOutcome::Decoded);
+}
