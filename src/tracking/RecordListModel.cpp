@@ -497,15 +497,8 @@ TRecordListModel::TMerge TRecordListModel::Merge(TRecordTable Upserts, const QSt
         return result;
     }
 
-    // Rows come and go in the middle of a layout change: every column of
-    // a row moves alike, as in a sort, which lets the selection follow
-    // rows rather than every cell.
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    const QModelIndexList from = persistentIndexList();
-    std::vector<quint32> fromStored;
-    fromStored.reserve(size_t(from.size()));
-    for (const QModelIndex& i : from)
-        fromStored.push_back(StoredAt(i.row()));
+    // Rows come and go; the selection follows its records.
+    const THeldRows held = HoldRows();
 
     Rows = std::move(merged);
     if (timed)
@@ -529,19 +522,7 @@ TRecordListModel::TMerge TRecordListModel::Merge(TRecordTable Upserts, const QSt
     if (!MarkedUntil.isEmpty())
         MarkTimer->start(MarkMs);
 
-    const std::vector<quint32>& shownOrder = Filtered ? Shown : View;
-    std::vector<qint64> shownAt(size_t(Rows.RowCount()), -1);
-    for (size_t i = 0; i < shownOrder.size(); ++i)
-        shownAt[shownOrder[i]] = qint64(i);
-    QModelIndexList to;
-    to.reserve(from.size());
-    for (qsizetype k = 0; k < from.size(); ++k) {
-        const qint64 stored = newOf[fromStored[size_t(k)]];
-        const qint64 row = stored < 0 ? -1 : shownAt[size_t(stored)];
-        to.append(row < 0 ? QModelIndex() : index(int(row), from[k].column()));
-    }
-    changePersistentIndexList(from, to);
-    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    PlaceHeldRows(held, &newOf);
     return result;
 }
 
@@ -628,12 +609,7 @@ bool TRecordListModel::Before(quint32 A, quint32 B) const
 void TRecordListModel::AppendInOrder(const TRecordTable& Added, const std::vector<qsizetype>& Which,
                                      const std::vector<qint64>& AddedTimes)
 {
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    const QModelIndexList from = persistentIndexList();
-    std::vector<quint32> fromStored;
-    fromStored.reserve(size_t(from.size()));
-    for (const QModelIndex& i : from)
-        fromStored.push_back(StoredAt(i.row()));
+    const THeldRows held = HoldRows();
 
     const quint32 first = quint32(Rows.RowCount());
     for (qsizetype u : Which) {
@@ -680,17 +656,40 @@ void TRecordListModel::AppendInOrder(const TRecordTable& Added, const std::vecto
         MarkedUntil.insert(r, until);
     MarkTimer->start(MarkMs);
 
+    PlaceHeldRows(held, nullptr);
+}
+
+// A merge moves rows in the middle of a layout change: every column of a
+// row moves alike, as in a sort, so the selection follows rows rather than
+// every cell.
+TRecordListModel::THeldRows TRecordListModel::HoldRows()
+{
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    THeldRows held;
+    held.From = persistentIndexList();
+    held.Stored.reserve(size_t(held.From.size()));
+    for (const QModelIndex& i : held.From)
+        held.Stored.push_back(StoredAt(i.row()));
+    return held;
+}
+
+// NewStoredOf gives each old stored row its new one (-1: gone); without it
+// the stored rows kept their places.
+void TRecordListModel::PlaceHeldRows(const THeldRows& Held, const std::vector<qint64>* NewStoredOf)
+{
     const std::vector<quint32>& shownOrder = Filtered ? Shown : View;
-    std::vector<qint64> shownAt(n, -1);
+    std::vector<qint64> shownAt(size_t(Rows.RowCount()), -1);
     for (size_t i = 0; i < shownOrder.size(); ++i)
         shownAt[shownOrder[i]] = qint64(i);
     QModelIndexList to;
-    to.reserve(from.size());
-    for (qsizetype k = 0; k < from.size(); ++k) {
-        const qint64 row = shownAt[fromStored[size_t(k)]];
-        to.append(row < 0 ? QModelIndex() : index(int(row), from[k].column()));
+    to.reserve(Held.From.size());
+    for (qsizetype k = 0; k < Held.From.size(); ++k) {
+        const quint32 old = Held.Stored[size_t(k)];
+        const qint64 stored = NewStoredOf ? (*NewStoredOf)[old] : qint64(old);
+        const qint64 row = stored < 0 ? -1 : shownAt[size_t(stored)];
+        to.append(row < 0 ? QModelIndex() : index(int(row), Held.From[k].column()));
     }
-    changePersistentIndexList(from, to);
+    changePersistentIndexList(Held.From, to);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 

@@ -205,6 +205,13 @@ private:
                        const std::vector<qint64>& AddedTimes);
     // After Rows has changed: the orders worked out for the old rows go.
     void ForgetOrders();
+    // The persistent indexes before a merge, and their stored rows.
+    struct THeldRows {
+        QModelIndexList From;
+        std::vector<quint32> Stored;
+    };
+    THeldRows HoldRows();
+    void PlaceHeldRows(const THeldRows& Held, const std::vector<qint64>* NewStoredOf);
     int SortedBy = -1;
     Qt::SortOrder SortedOrder = Qt::AscendingOrder;
 };
