@@ -120,6 +120,20 @@ counters() {
           FROM tf_affiliates"
 }
 
+# Processor time (clock ticks, reaped children included) of each server of
+# the stack, as "name=ticks ...": where a request's time goes.
+cpu_ticks() {
+  local name total master pid
+  for name in nginx php-fpm mariadb; do
+    total=0
+    master=$(cut -d' ' -f1 "$FOLDER/state/$name.pid" 2>/dev/null || true)
+    for pid in $master $( [ -n "$master" ] && pgrep -P "$master" || true); do
+      total=$((total + $(awk '{ print $14 + $15 + $16 + $17 }' "/proc/$pid/stat" 2>/dev/null || echo 0)))
+    done
+    printf '%s=%s ' "$name" "$total"
+  done
+}
+
 # wrk_case NAME MODE CONNECTIONS SCRIPT
 RUN_NUMBER=0
 wrk_case() {
@@ -135,11 +149,14 @@ wrk_case() {
         echo "$order $affid $sig\n";
     }' $((SECONDS_PER_RUN * 5000)) "${TRACKING_SECRET:-}" "$LABEL$(date +%s%N)" "$mode" >"$WORK/orders"
   before=$(counters)
+  local cpu0 cpu1
+  cpu0=$(cpu_ticks)
   # Each run its own 2^21 client addresses.
   out=$(TRACK_MODE=$mode TRACK_PATH=/track/$script TRACK_ORDERS="$WORK/orders" TRACK_THREADS=2 \
     TRACK_ADDRESSES=$((RUN_NUMBER * 2097152)) TRACK_AFFILIATES=1000 \
     wrk -t 2 -c "$conns" -d "${SECONDS_PER_RUN}s" --timeout 10s -s "$ROOT/bench/track.lua" "http://127.0.0.1:$WEB_PORT/" 2>&1 || true)
   RUN_NUMBER=$((RUN_NUMBER + 1))
+  cpu1=$(cpu_ticks)
   sleep 1 # requests still in flight when wrk stopped
   after=$(counters)
   local line
@@ -168,8 +185,15 @@ wrk_case() {
   [ "$failed" -gt 0 ] && verdict="$verdict, $failed FAILED"
   [ "$short" -gt 0 ] && verdict="$verdict, $short sales sent as visits (too few orders made)"
   echo "$rate" >>"$WORK/rate-$LABEL-$name-$script"
-  printf '| %s | %s | %s | %s req/s | %s | %s (answered OK %s, counted %s) |\n' "$LABEL" "$name" "$script" "$rate" \
-    "$((p99_us / 1000)) ms" "$verdict: $check" "$good" "$counted" >>"$WORK/track.md"
+  # Microseconds of processor time per request, by process.
+  local per
+  per=$(awk -v a="$cpu0" -v b="$cpu1" -v n="$requests" -v hz="$(getconf CLK_TCK)" 'BEGIN {
+    split(a, x, " "); split(b, y, " ")
+    for (i = 1; i in y; i++) { split(x[i], p, "="); split(y[i], q, "=");
+      printf "%s%s %.0f", (i > 1 ? ", " : ""), q[1], (q[2] - p[2]) / hz * 1e6 / (n > 0 ? n : 1) }
+  }')
+  printf '| %s | %s | %s | %s req/s | %s | %s (answered OK %s, counted %s) | %s |\n' "$LABEL" "$name" "$script" "$rate" \
+    "$((p99_us / 1000)) ms" "$verdict: $check" "$good" "$counted" "$per" >>"$WORK/track.md"
 }
 
 pass() {
@@ -367,8 +391,8 @@ echo "| pass | request | site | mariadb client | ratio | peak memory | reply |"
 echo "|---|---|---|---|---|---|---|"
 cat "$WORK/lists.md"
 echo
-echo "| pass | load | script | throughput | p99 latency | counters and rows |"
-echo "|---|---|---|---|---|---|"
+echo "| pass | load | script | throughput | p99 latency | counters and rows | processor µs per request |"
+echo "|---|---|---|---|---|---|---|"
 cat "$WORK/track.md"
 echo
 echo "| pass | load | ratio | throughput |"
