@@ -121,9 +121,11 @@ function tf_send(string $text, int $status = 200): void
 // A list reply is compressed (gzip) when the client accepts it and the list
 // is in memory whole: its compressed length must be announced before the
 // first byte goes out, like any list's length, so that a reply cut short
-// still arrives short. A list that only the two passes can send (larger than
-// the memory the script may use) goes uncompressed as before. Short replies
-// are not worth it.
+// still arrives short. A list is compressed piece by piece as it is read, so
+// that only its compressed form is held: a million dated sales (64 MB) fit
+// in the memory of a worker as 12 MB. A list whose compressed form is larger
+// than the memory the script may use goes uncompressed in two passes, as
+// before. Short replies are not worth it.
 const TF_GZIP_MIN = 1024;
 // zlib's level 1: the largest part of what level 6 saves, at about a third of
 // its time (1,000,000 sales, 53 MB: see PERFORMANCE.md).
@@ -153,34 +155,48 @@ function tf_accepts_gzip(array $server): bool
     return false;
 }
 
-// Sends a list reply held in memory: the pieces, then "OK". The pieces are
-// taken over (each is freed once compressed or written), so that memory
+// Sends a list reply held in memory: what $zip has compressed of it already
+// ($packed: every piece before the first of $pieces; null $zip: nothing),
+// then the pieces, then "OK"; $length counts the records' bytes. The pieces
+// are taken over (each is freed once compressed or written), so that memory
 // does not hold both forms of a long list at once.
-function tf_send_pieces(array &$pieces, int $length): void
+function tf_send_pieces(?DeflateContext $zip, array $packed, array &$pieces, int $length): void
 {
     $length += 2;
-    if ($length < TF_GZIP_MIN || !tf_accepts_gzip($_SERVER)) {
+    // Nothing is compressed before a whole piece has been read, which is
+    // longer than TF_GZIP_MIN.
+    if ($zip === null || $length < TF_GZIP_MIN) {
         tf_send_headers(200, $length, true);
         tf_list_write($pieces);
         echo 'OK';
         return;
     }
-    $zip = deflate_init(ZLIB_ENCODING_GZIP, ['level' => TF_GZIP_LEVEL]);
-    $packed = [];
-    $size = 0;
     foreach (array_keys($pieces) as $i) {
-        $part = deflate_add($zip, $pieces[$i], ZLIB_NO_FLUSH);
+        tf_deflate_into($zip, $pieces[$i], $packed);
         unset($pieces[$i]);
-        if ($part !== '') {
-            $packed[] = $part;
-            $size += strlen($part);
-        }
     }
-    $part = deflate_add($zip, 'OK', ZLIB_FINISH);
-    $packed[] = $part;
-    $size += strlen($part);
-    tf_send_headers(200, $size, true, true);
+    tf_deflate_into($zip, 'OK', $packed, ZLIB_FINISH);
+    tf_send_headers(200, array_sum(array_map('strlen', $packed)), true, true);
     tf_list_write($packed);
+}
+
+// The compressor of a list reply to this request, or null when the client
+// does not take gzip.
+function tf_list_deflater(): ?DeflateContext
+{
+    return tf_accepts_gzip($_SERVER) ? deflate_init(ZLIB_ENCODING_GZIP, ['level' => TF_GZIP_LEVEL]) : null;
+}
+
+// Compresses $text onto the end of $packed; gives back how many bytes that
+// added.
+function tf_deflate_into(DeflateContext $zip, string $text, array &$packed, int $flush = ZLIB_NO_FLUSH): int
+{
+    $part = deflate_add($zip, $text, $flush);
+    if ($part === '') {
+        return 0;
+    }
+    $packed[] = $part;
+    return strlen($part);
 }
 
 // ---- the site's files -------------------------------------------------------
@@ -588,14 +604,15 @@ function tf_send_list(PDO $pdo, array $fields, array $text, string $id, string $
     // (counted as taken, a list that fits would be sent in two passes, and
     // uncompressed, by every request after the first).
     $budget = max(0, intdiv(tf_memory_limit() - memory_get_usage(), 2) - (2 << 20));
-    $whole = tf_transaction($pdo, fn() => tf_list_in_snapshot($pdo, $list, $budget), TF_SNAPSHOT);
+    $zip = tf_list_deflater();
+    $whole = tf_transaction($pdo, fn() => tf_list_in_snapshot($pdo, $list, $budget, $zip), TF_SNAPSHOT);
     if ($whole !== null) {
-        // All of it was in hand: sent once the transaction has ended, so that
-        // a slow download holds no lock (on SQLite, a read transaction keeps
-        // track.php's commits waiting).
-        [$pieces, $kept] = $whole;
+        // All of it was in hand: the rest compressed and sent once the
+        // transaction has ended, so that a slow download holds no lock (on
+        // SQLite, a read transaction keeps track.php's commits waiting).
+        [$packed, $pieces, $length] = $whole;
         unset($whole);
-        tf_send_pieces($pieces, $kept);
+        tf_send_pieces($zip, $packed, $pieces, $length);
     }
 }
 
@@ -617,12 +634,13 @@ function tf_list_query(PDO $pdo, array $fields, array $text, string $id, string 
     ];
 }
 
-// Inside the snapshot: the pieces and their length when the whole list fits
-// the budget, or null once a longer list has been streamed.
-function tf_list_in_snapshot(PDO $pdo, array $list, int $budget): ?array
+// Inside the snapshot: when what the list needs held fits the budget, what
+// $zip compressed of it, the pieces after that and the records' length; or
+// null once a longer list has been streamed.
+function tf_list_in_snapshot(PDO $pdo, array $list, int $budget, ?DeflateContext $zip): ?array
 {
     $st = tf_cursor($pdo, $list['select'](false, "{$list['id']} > ?"), [0]);
-    [$pieces, $dirty, $kept, $after] = tf_list_keep($st, $list['fields'], $budget);
+    [$packed, $pieces, $dirty, $read, $after] = tf_list_keep($st, $list['fields'], $budget, $zip);
     $rest = 0;
     if ($after !== null) {
         while (($record = $st->fetchColumn()) !== false) {
@@ -630,42 +648,61 @@ function tf_list_in_snapshot(PDO $pdo, array $list, int $budget): ?array
         }
     }
     $st->closeCursor();
-    tf_list_blank_pieces($pdo, $list, $pieces, $dirty);
     if ($after === null) {
-        return [$pieces, $kept];
+        tf_list_blank_pieces($pdo, $list, $pieces, $dirty);
+        return [$packed, $pieces, $read];
     }
-    tf_send_headers(200, $kept + $rest + 2, true);
-    tf_list_write($pieces);
-    tf_list_stream($pdo, $list, $after, $rest);
+    tf_send_headers(200, $read + $rest + 2, true);
+    if ($packed !== []) {
+        // Its beginning was compressed, not kept: all of it is read again.
+        $packed = $pieces = [];
+        tf_list_stream($pdo, $list, 0, $read + $rest);
+    } else {
+        tf_list_blank_pieces($pdo, $list, $pieces, $dirty);
+        tf_list_write($pieces);
+        tf_list_stream($pdo, $list, $after, $rest);
+    }
     echo 'OK';
     return null;
 }
 
-// Reads records into pieces until the list ends or the pieces pass $budget.
-// Gives back the pieces, the first and last id of each piece that holds a
-// separator (the last as null when the piece runs to the end of the list),
-// their length, and the id of the last record read when the list goes on
+// Reads records into pieces until the list ends or what is held passes
+// $budget. With $zip, each piece is compressed once full, up to the first
+// that holds a separator: that one must be read again blanked (after the
+// cursor has closed) before it can be compressed, so from there on pieces
+// are kept as they came. Gives back the compressed parts, the pieces kept,
+// the first and last id of each kept piece that holds a separator (the last
+// as null when the piece runs to the end of the list), the length of the
+// records read, and the id of the last record read when the list goes on
 // (null when it ended).
-function tf_list_keep(PDOStatement $st, int $fields, int $budget): array
+function tf_list_keep(PDOStatement $st, int $fields, int $budget, ?DeflateContext $zip): array
 {
+    $packed = [];
     $pieces = [];
     $dirty = [];
     $piece = '';
     $rows = 0;
-    $kept = 0;
+    $read = 0;
+    $held = 0;
     while (($record = $st->fetchColumn()) !== false) {
         $piece .= $record;
         $rows++;
         if (strlen($piece) >= TF_LIST_PIECE) {
-            if (!tf_records_clean($piece, $rows, $fields)) {
-                $dirty[count($pieces)] = [tf_record_id($piece), tf_record_id($record)];
+            $read += strlen($piece);
+            $clean = tf_records_clean($piece, $rows, $fields);
+            if ($zip !== null && $clean && $pieces === []) {
+                $held += tf_deflate_into($zip, $piece, $packed);
+            } else {
+                if (!$clean) {
+                    $dirty[count($pieces)] = [tf_record_id($piece), tf_record_id($record)];
+                }
+                $pieces[] = $piece;
+                $held += strlen($piece);
             }
-            $kept += strlen($piece);
-            $pieces[] = $piece;
             $piece = '';
             $rows = 0;
-            if ($kept > $budget) {
-                return [$pieces, $dirty, $kept, tf_record_id($record)];
+            if ($held > $budget) {
+                return [$packed, $pieces, $dirty, $read, tf_record_id($record)];
             }
         }
     }
@@ -674,7 +711,7 @@ function tf_list_keep(PDOStatement $st, int $fields, int $budget): array
         $dirty[count($pieces)] = [tf_record_id($piece), null];
     }
     $pieces[] = $piece;
-    return [$pieces, $dirty, $kept + strlen($piece), null];
+    return [$packed, $pieces, $dirty, $read + strlen($piece), null];
 }
 
 // Reads the pieces that hold a separator again, blanked.

@@ -142,20 +142,24 @@ const TF_COUNT_PROCEDURE = 'CREATE OR REPLACE PROCEDURE ' . TF_COUNT_ROUTINE . '
     . ' COMMIT;'
     . ' END';
 
-// The same for a sale (see tf_track_sale_batch).
+// The same for a sale (see tf_track_sale_batch). The epoch is read once, as
+// the first lock of the transaction, and marks both rows: each statement
+// that reads another table costs the server about a tenth of the sale.
 const TF_SALE_PROCEDURE = 'CREATE OR REPLACE PROCEDURE ' . TF_SALE_ROUTINE . '(IN p_link VARBINARY(100),'
     . ' IN p_order VARBINARY(255), IN p_now INT UNSIGNED, IN p_hour INT UNSIGNED)'
     . ' SQL SECURITY INVOKER'
     . ' BEGIN'
+    . ' DECLARE v_epoch BIGINT;'
     . ' ROLLBACK; START TRANSACTION;'
+    . " SELECT value INTO v_epoch FROM tf_changes WHERE name = 'epoch' LOCK IN SHARE MODE;"
     . ' SET @tf_affiliate = NULL;'
     . " IF p_link <> '' THEN"
     . '  UPDATE tf_affiliates SET oto_sales = oto_sales + 1, id = LAST_INSERT_ID(id),'
-    . '   changed = ' . TF_EPOCH_LOCKED . ' WHERE link_id = p_link;'
+    . '   changed = v_epoch WHERE link_id = p_link;'
     . '  SET @tf_affiliate = IF(ROW_COUNT() = 1, LAST_INSERT_ID(), NULL);'
     . ' END IF;'
     . ' INSERT INTO tf_sales (affiliate_id, sale_order, order_key, created_at, changed)'
-    . '  VALUES (@tf_affiliate, p_order, p_order, FROM_UNIXTIME(p_now), ' . TF_EPOCH_LOCKED . ');'
+    . '  VALUES (@tf_affiliate, p_order, p_order, FROM_UNIXTIME(p_now), v_epoch);'
     . ' IF @tf_affiliate IS NOT NULL THEN INSERT INTO tf_hourly (affiliate_id, hour_start, oto_sales)'
     . '  VALUES (@tf_affiliate, p_hour, 1) ON DUPLICATE KEY UPDATE oto_sales = oto_sales + 1; END IF;'
     . ' COMMIT;'
