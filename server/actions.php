@@ -751,7 +751,7 @@ function tf_changes(PDO $pdo, string $cursor, string $queryType, string $refType
     // epoch it reads.
     [$pieces, $length] = tf_transaction($pdo, fn() => tf_changes_since($pdo, $cursor, $sales, $queryType),
         TF_SNAPSHOT);
-    tf_send_pieces($pieces, $length);
+    tf_send_pieces(tf_list_deflater(), [], $pieces, $length);
     return null;
 }
 

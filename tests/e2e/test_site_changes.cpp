@@ -70,14 +70,6 @@ QByteArray Gzip(const QByteArray& in)
     return out;
 }
 
-QByteArray HeaderValue(const QByteArray& head, const QByteArray& name)
-{
-    for (const QByteArray& line : head.split('\n'))
-        if (line.toLower().startsWith(name.toLower() + ":"))
-            return line.mid(name.size() + 1).trimmed();
-    return {};
-}
-
 // The records of a list reply, each cut into its fields (values hold no
 // separator: the site blanks them); false when it is not a list.
 bool Records(const QByteArray& reply, QList<TRecord>* out)

@@ -3,6 +3,7 @@
 // twice, requests that must not count, and a database from before the
 // upgrade script.
 #include "SiteFixture.h"
+#include "net/HttpClient.h"
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>
@@ -352,6 +353,7 @@ TEST_P(SiteLoad, ListsLargerThanTheMemoryLimitArriveWhole)
         ASSERT_TRUE(Site->Exec(
             QStringLiteral("UPDATE tf_affiliates SET name = ? WHERE id = %1").arg(affiliate), {"x\"y,z"}));
     }
+    RestartWeb({"memory_limit=4M"}, 0);
     for (const auto& [type, where] : QList<QPair<QByteArray, QString>>{
              {"3", ""}, {"1", "WHERE s.affiliate_id IS NOT NULL"}, {"2", "WHERE s.affiliate_id IS NULL"}}) {
         const THttpReply listed = Send("4", {{"querytype", type}, {"reftype", ""}});
@@ -367,6 +369,35 @@ TEST_P(SiteLoad, ListsLargerThanTheMemoryLimitArriveWhole)
     RestartWeb({}, 0);
     EXPECT_TRUE(Body("4", {{"querytype", "3"}, {"reftype", ""}}) == ExpectedSales(""));
     EXPECT_TRUE(Body("3") == ExpectedAffiliates());
+
+    // Plain at its start, the list is compressed as it is read, up to the
+    // piece that holds a separator. Under a limit it would not fit plain, it
+    // still comes from memory, compressed; under one that not even its
+    // compressed form fits, in two passes, read again from its start.
+    ASSERT_TRUE(Site->Exec("UPDATE tf_sales SET sale_order = 'plain' WHERE id = 3"));
+    ASSERT_TRUE(Site->Exec("UPDATE tf_affiliates SET name = 'plain' WHERE id IN (2, 19999)"));
+    const QByteArray all = ExpectedSales("");
+    const TPostFields form = {{"action", "4"}, {"querytype", "3"}, {"reftype", ""}, {"end", ""}};
+    TFormFields fields;
+    for (const auto& [name, value] : form)
+        fields.append({QString::fromLatin1(name), QString::fromLatin1(value)});
+    const QByteArray boundary = "----TestBoundary7MA4YWxkTrZu0gW";
+    for (const QByteArray& limit : {QByteArray("16M"), QByteArray("4M")}) {
+        RestartWeb({"memory_limit=" + QString::fromLatin1(limit)}, 0);
+        EXPECT_TRUE(Body("4", {{"querytype", "3"}, {"reftype", ""}}) == all) << limit.toStdString();
+        const TRawReply raw = RawRequest(
+            Site->ActionsUrl(), "127.0.0.1",
+            {{"Content-Type", "multipart/form-data; boundary=" + boundary}, {"Accept-Encoding", "gzip"}},
+            "POST", THttpClient::MultipartBody(fields, boundary));
+        EXPECT_EQ(HeaderValue(raw.Head, "Content-Length").toLongLong(), raw.Body.size())
+            << limit.toStdString();
+        if (limit == "16M") {
+            EXPECT_EQ(HeaderValue(raw.Head, "Content-Encoding"), "gzip");
+            EXPECT_LT(raw.Body.size(), all.size() / 4);
+        } else {
+            EXPECT_TRUE(raw.Body == all);
+        }
+    }
 }
 
 TEST_P(SiteLoad, OlderDatabaseWorksAndUpgradesOnce)

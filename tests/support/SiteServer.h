@@ -73,6 +73,14 @@ struct TRawReply {
 TRawReply RawRequest(const QString& url, const QByteArray& fromAddress,
                      const QList<QPair<QByteArray, QByteArray>>& headers = {},
                      const QByteArray& method = "GET", const QByteArray& body = {});
+// The value of a header in Head, empty when it has none.
+inline QByteArray HeaderValue(const QByteArray& head, const QByteArray& name)
+{
+    for (const QByteArray& line : head.split('\n'))
+        if (line.toLower().startsWith(name.toLower() + ":"))
+            return line.mid(name.size() + 1).trimmed();
+    return {};
+}
 
 // A database row as text; NULL comes back empty.
 using TDbRow = QList<QByteArray>;
