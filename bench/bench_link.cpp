@@ -1,9 +1,12 @@
 // The real main window against a site behind a slow link (bench/link_bench.sh
 // makes the link): the time from a refresh until its list is shown, and the
 // bytes that crossed the link for it.
-//   bench_link SITE_URL INTERFACE
+//   bench_link SITE_URL INTERFACE [trend]
 // INTERFACE is the link's end in this process's network namespace; its
-// counters give the bytes both ways. The steps, one line each on stdout:
+// counters give the bytes both ways. With "trend": the affiliates loaded,
+// all of them selected, then the Trend button until its window is painted,
+// twice ("trend", "trend-again"). Otherwise the steps, one line each on
+// stdout:
 //   affiliates: a whole load (as Refresh loads it without a cursor)
 //   sales: the Show box set to "All sales" (a whole load)
 //   then "ready" and a wait for a line on stdin (the caller adds sales
@@ -14,6 +17,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPushButton>
@@ -63,14 +67,46 @@ template <class F> void Step(const char* Name, const QString& Interface, TfrmMai
     std::fflush(stdout);
 }
 
+// The Trend button with every affiliate selected, until the trend's window
+// has been painted; the window is then closed.
+void TrendStep(const char* Name, const QString& Interface, TfrmMain& Window)
+{
+    auto* pages = Window.findChild<QTableView*>(QStringLiteral("lvwPages"));
+    auto* trend = Window.findChild<QPushButton*>(QStringLiteral("btnTrend"));
+    pages->selectAll();
+    Settle();
+    bool shown = false;
+    // The trend's window is modal, with an event loop of its own: a timer
+    // looks for it every few milliseconds (the request runs one too) and
+    // closes it once painted.
+    QTimer look;
+    look.setInterval(5);
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            dialog->repaint();
+            shown = true;
+            look.stop();
+            dialog->reject();
+        }
+    });
+    Step(Name, Interface, Window, [&] {
+        look.start();
+        trend->click();
+    });
+    look.stop();
+    if (!shown)
+        std::printf("%s: no trend window came up\n", Name);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: bench_link SITE_URL INTERFACE\n");
+    const bool trendOnly = argc == 4 && QByteArray(argv[3]) == "trend";
+    if (argc != 3 && !trendOnly) {
+        std::fprintf(stderr, "usage: bench_link SITE_URL INTERFACE [trend]\n");
         return 2;
     }
     const QString site = QString::fromLocal8Bit(argv[1]);
@@ -101,6 +137,15 @@ int main(int argc, char** argv)
         if (window.CheckServer())
             window.LoadAffiliates();
     });
+    if (trendOnly) {
+        if (!window.SiteHas(QStringLiteral("history"))) {
+            std::printf("trend: the site has no history\n");
+            return 0;
+        }
+        TrendStep("trend", interface, window);
+        TrendStep("trend-again", interface, window);
+        return 0;
+    }
     auto* show = window.findChild<QComboBox*>(QStringLiteral("cbxQueryType"));
     Step("sales", interface, window, [&] { show->setCurrentIndex(3); });
     std::printf("ready\n");

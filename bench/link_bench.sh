@@ -20,6 +20,8 @@
 #   affiliates  a whole load of the affiliates (Refresh without a cursor)
 #   sales       a whole load of all sales (the Show box on "All sales")
 #   live        one live refresh after 100 new sales through track.php
+#   trend       then, straight to the stack, the Trend button with all
+#               100,000 affiliates selected (a site with the history)
 set -euo pipefail
 umask 077
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -135,6 +137,18 @@ pass() {
     esac
   done
   wait "$bench_pid" || echo "link-bench: $LABEL: the program failed, see its log" >&2
+  # The trend of every affiliate over the whole event, from the window to
+  # its chart, on the stack itself (no link): the first, which the site sums
+  # from the buckets, and one more.
+  echo "link-bench: $LABEL: the trend, without the link" >&2
+  timeout 300 "$PROGRAM" "$SITE_URL" lo trend 2>>"$WORK/program-$LABEL.log" | while read -r line; do
+    case "$line" in
+    trend*)
+      echo "link-bench: $LABEL: $line (no link)" >&2
+      printf '| %s | %s (no link) |\n' "$LABEL" "$line" >>"$WORK/results.md"
+      ;;
+    esac
+  done
   local p
   for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
   PIDS=()
