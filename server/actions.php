@@ -306,11 +306,6 @@ function tf_hourly_where(string $refType, string $from, string $to): ?string
     return implode(' AND ', $conditions);
 }
 
-// The sums of one group of buckets as the fields of a record after its
-// first: OTO sales, subscribers, visitors, unique hits, as in an affiliate's
-// record.
-const TF_HOURLY_SUMS = ['SUM(oto_sales)', 'SUM(subscribers)', 'SUM(visitors)', 'SUM(unique_hits)'];
-
 // Sends the records of "SELECT $key, sums ... GROUP BY $key", built by the
 // database; few enough to be kept whole (one per hour, or per affiliate).
 function tf_send_hourly(PDO $pdo, string $key, string $keyField, string $where): void
@@ -361,85 +356,12 @@ function tf_names_every_affiliate(PDO $pdo, array $ids): bool
     return $found === count($ids);
 }
 
-// ---- history: the hours of all affiliates summed ----------------------------------
-//
-// tf_hourly_sums keeps, per hour, the sums of every affiliate's bucket, for
-// hours that track.php can no longer add to (TF_SUMS_SETTLED after their
-// end); they are summed the first time they are asked for. What changes a
-// settled hour (deleting sales or affiliates, upgrade.php) forgets its
-// sums. Its row of hour 0 is a lock: whoever sums or forgets takes it
-// first, so that hours summed from buckets a deletion is changing can never
-// be kept.
-
-const TF_SUMS_SETTLED = 300;
-
-function tf_hourly_sums_lock(PDO $pdo): void
-{
-    tf_query($pdo, 'SELECT hour_start FROM tf_hourly_sums WHERE hour_start = 0' . (tf_is_mysql($pdo) ? ' FOR UPDATE' : ''));
-}
-
-// Forgets the sums of these hours (null: of every hour), inside the
-// caller's transaction.
-function tf_hourly_sums_forget(PDO $pdo, ?array $hours): void
-{
-    tf_hourly_sums_lock($pdo);
-    if ($hours === null) {
-        tf_run($pdo, 'DELETE FROM tf_hourly_sums WHERE hour_start > 0');
-        return;
-    }
-    foreach (array_chunk(array_values(array_unique($hours)), TF_ID_CHUNK) as $chunk) {
-        tf_run($pdo, 'DELETE FROM tf_hourly_sums WHERE hour_start IN (' . tf_id_list($chunk) . ')');
-    }
-}
-
-// Sums the settled hours of [$from, $to) that are not summed yet.
-function tf_hourly_sums_fill(PDO $pdo, ?int $from, int $to): void
-{
-    tf_transaction($pdo, function () use ($pdo, $from, $to) {
-        tf_hourly_sums_lock($pdo);
-        if ($from === null) {
-            $first = tf_query($pdo, 'SELECT MIN(hour_start) FROM tf_hourly')[0][0];
-            if ($first === null) {
-                return;
-            }
-            $from = (int)$first;
-        }
-        $from = tf_hour_of($from + TF_HOUR - 1);
-        $summed = [];
-        foreach (tf_query($pdo, "SELECT hour_start FROM tf_hourly_sums WHERE hour_start >= $from AND hour_start < $to")
-            as [$hour]) {
-            $summed[(int)$hour] = true;
-        }
-        $missing = [];
-        for ($hour = $from; $hour < $to; $hour += TF_HOUR) {
-            if (!isset($summed[$hour])) {
-                $missing[] = $hour;
-            }
-        }
-        if ($missing === []) {
-            return;
-        }
-        // One pass over the stretch of hours that holds them all, in the
-        // order of its index; the hours summed already are left as they are.
-        $ignore = tf_is_mysql($pdo) ? 'INSERT IGNORE' : 'INSERT OR IGNORE';
-        $first = $missing[0];
-        $last = $missing[count($missing) - 1];
-        tf_run($pdo, "$ignore INTO tf_hourly_sums (hour_start, oto_sales, subscribers, visitors, unique_hits)"
-            . ' SELECT hour_start, ' . implode(', ', TF_HOURLY_SUMS) . ' FROM tf_hourly'
-            . " WHERE hour_start >= $first AND hour_start <= $last GROUP BY hour_start");
-        // Hours without any bucket are kept too, as zeros.
-        foreach (array_chunk($missing, TF_ID_CHUNK) as $chunk) {
-            tf_run($pdo, "$ignore INTO tf_hourly_sums (hour_start) VALUES (" . implode('), (', $chunk) . ')');
-        }
-    });
-}
-
 // Action 22 for every affiliate: the settled hours summed once, the rest
 // (the last hour or two) from the buckets.
 function tf_send_all_hours(PDO $pdo, string $hourText, array $range): void
 {
     [$from, $to] = $range;
-    $settled = tf_hour_of(time() - TF_HOUR - TF_SUMS_SETTLED) + TF_HOUR;
+    $settled = tf_hourly_settled();
     $until = $to === null ? $settled : min($to, $settled);
     if ($from === null || $from < $until) {
         tf_hourly_sums_fill($pdo, $from, $until);

@@ -208,7 +208,7 @@ function tf_upgrade_hourly_mysql(PDO $pdo): void
     $pdo->exec('INSERT IGNORE INTO tf_hourly_sums (hour_start) VALUES (0)');
     $hour = 'UNIX_TIMESTAMP(created_at) DIV ' . TF_HOUR . ' * ' . TF_HOUR;
     tf_transaction($pdo, function () use ($pdo, $hour) {
-        tf_upgrade_forget_sums($pdo);
+        tf_hourly_sums_forget($pdo, null);
         tf_run($pdo, 'UPDATE tf_hourly h LEFT JOIN (SELECT affiliate_id, ' . $hour . ' AS hour_start FROM tf_sales'
             . ' WHERE affiliate_id IS NOT NULL GROUP BY 1, 2) s ON s.affiliate_id = h.affiliate_id'
             . ' AND s.hour_start = h.hour_start SET h.oto_sales = 0 WHERE s.affiliate_id IS NULL AND h.oto_sales <> 0');
@@ -267,7 +267,7 @@ function tf_upgrade_hourly_sqlite(PDO $pdo): void
             tf_upgrade_say('added the table tf_hourly_sums');
         }
         $pdo->exec('INSERT OR IGNORE INTO tf_hourly_sums (hour_start) VALUES (0)');
-        tf_upgrade_forget_sums($pdo);
+        tf_hourly_sums_forget($pdo, null);
         tf_run($pdo, 'UPDATE tf_hourly SET oto_sales = 0 WHERE oto_sales <> 0 AND NOT EXISTS (SELECT 1 FROM tf_sales s'
             . " WHERE s.affiliate_id = tf_hourly.affiliate_id AND $hour = tf_hourly.hour_start)");
         $rows = tf_query($pdo, "SELECT COUNT(*) FROM (SELECT 1 FROM tf_sales WHERE affiliate_id IS NOT NULL GROUP BY affiliate_id, $hour)");
@@ -276,14 +276,6 @@ function tf_upgrade_hourly_sqlite(PDO $pdo): void
             . ' ON CONFLICT (affiliate_id, hour_start) DO UPDATE SET oto_sales = excluded.oto_sales');
         tf_upgrade_say('counted the OTO sales of ' . $rows[0][0] . ' affiliate hours');
     });
-}
-
-// The hours summed before are counted again from the buckets when next
-// asked for (the lock first, as actions.php takes it).
-function tf_upgrade_forget_sums(PDO $pdo): void
-{
-    tf_query($pdo, 'SELECT hour_start FROM tf_hourly_sums WHERE hour_start = 0' . (tf_is_mysql($pdo) ? ' FOR UPDATE' : ''));
-    tf_run($pdo, 'DELETE FROM tf_hourly_sums WHERE hour_start > 0');
 }
 
 // ---- change marks ---------------------------------------------------------------
@@ -411,6 +403,10 @@ function tf_upgrade_main(): int
         if (tf_is_mysql($pdo)) {
             tf_upgrade_procedures($pdo);
         }
+        // The hours that are over, summed now rather than by the first trend
+        // that asks (seconds on a site with months of events).
+        tf_hourly_sums_fill($pdo, null, tf_hourly_settled());
+        tf_upgrade_say('summed the settled hours of all affiliates for the trend');
         tf_upgrade_say('the database is up to date');
         return 0;
     } catch (Throwable $e) {

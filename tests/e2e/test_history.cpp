@@ -247,6 +247,8 @@ TEST_P(History, UpgradeCountsSaleHoursFromTheirTimes)
     EXPECT_TRUE(first.contains("added the table tf_hourly")) << first.toStdString();
     EXPECT_TRUE(first.contains("added the index on tf_sales.created_at")) << first.toStdString();
     EXPECT_TRUE(first.contains("counted the OTO sales of 4 affiliate hours")) << first.toStdString();
+    // The hours that are over are summed by the upgrade, not by the first trend.
+    EXPECT_EQ(Scalar("SELECT oto_sales FROM tf_hourly_sums WHERE hour_start = 1767261600"), "2");
     const QByteArray expected = Rec({"2025-12-31 23:00:00", "1", "0", "0", "0"}) +
                                 Rec({"2026-01-01 10:00:00", "2", "0", "0", "0"}) +
                                 Rec({"2026-01-01 11:00:00", "1", "0", "0", "0"}) + "OK";
