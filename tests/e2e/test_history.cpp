@@ -299,6 +299,20 @@ TEST_P(History, TrendOfEveryAffiliateIsSummedOnceAndForgottenOnChange)
     // The same from the list of every id, and again once summed; one
     // affiliate alone is summed from its buckets.
     EXPECT_EQ(Hours(b + "," + a), both);
+    // A list long enough to be checked against the table: every id, then as
+    // many with one affiliate swapped for an id no one has.
+    ASSERT_TRUE(
+        Site->Exec(Maria() ? "INSERT INTO tf_affiliates (name, link_id) SELECT CONCAT('n', seq), "
+                             "CONCAT('l', seq) FROM seq_1_to_1000"
+                           : "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 1000) "
+                             "INSERT INTO tf_affiliates (name, link_id) SELECT 'n' || i, 'l' || i FROM c"));
+    QByteArrayList ids;
+    for (const auto& row : Site->Rows("SELECT id FROM tf_affiliates"))
+        ids << row[0];
+    EXPECT_EQ(Hours(ids.join(',')), both);
+    ids.removeOne(b);
+    ids << "999999";
+    EXPECT_EQ(Hours(ids.join(',')), Rec({"2026-01-01 10:00:00", "2", "2", "10", "8"}) + "OK");
     EXPECT_GE(Count("tf_hourly_sums"), 4); // 10:00 to 12:00 and the lock
     EXPECT_EQ(Hours("all", "2026-01-01 11:00:00"), Rec({"2026-01-01 12:00:00", "0", "0", "3", "2"}) + "OK");
     EXPECT_EQ(Hours(a), Rec({"2026-01-01 10:00:00", "2", "2", "10", "8"}) + "OK");
