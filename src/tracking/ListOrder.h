@@ -59,6 +59,8 @@ template <class T, class F> std::vector<quint32> NumberRanks(quint32 n, F Of, qu
 // instead of twenty million comparisons.
 std::vector<quint32> IntegerRanks(const std::vector<std::optional<qint64>>& Values, quint32& Count);
 
-// Reorders Rows stably by the rank of each, lowest first (or highest).
+// Reorders Rows stably by the rank of each, lowest first (or highest). Rows
+// are stored rows, each once; when they are all of them and every rank is
+// a different one, each row's rank is its place.
 std::vector<quint32> ByRank(const std::vector<quint32>& Rows, const std::vector<quint32>& Rank, quint32 Count,
                             bool Descending);
