@@ -59,7 +59,11 @@ struct TShape {
             Add |= quint64(digit ? 0x06 : 0) << (8 * i);
         }
     }
-    bool Fits(quint64 W) const { return ((W & Mask) == Expect) & (((W + Add) & Mask) == Expect); }
+    // 1 or 0, to be joined without a branch.
+    unsigned Fits(quint64 W) const
+    {
+        return unsigned((W & Mask) == Expect) & unsigned(((W + Add) & Mask) == Expect);
+    }
 };
 
 constexpr TShape DateShape("dddd-dd-"), MiddleShape("dd dd:dd"), TimeShape("dd:dd:dd");
@@ -138,7 +142,7 @@ std::optional<qint64> ParseWireInstant(QByteArrayView T)
     // A million of these come with a list: the shape is checked eight
     // bytes at a time and the digits read without a branch each.
     const quint64 date = Word(T.data()), middle = Word(T.data() + 8), time = Word(T.data() + 11);
-    if (Q_UNLIKELY(!(DateShape.Fits(date) & MiddleShape.Fits(middle) & TimeShape.Fits(time))))
+    if (Q_UNLIKELY((DateShape.Fits(date) & MiddleShape.Fits(middle) & TimeShape.Fits(time)) == 0))
         return std::nullopt;
     const auto digit = [](quint64 W, int At) { return unsigned(W >> (8 * At)) & 15; };
     const unsigned y = digit(date, 0) * 1000 + digit(date, 1) * 100 + digit(date, 2) * 10 + digit(date, 3);
@@ -149,7 +153,9 @@ std::optional<qint64> ParseWireInstant(QByteArrayView T)
     const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
     // Month 0 or past 12 has no days, so that every day is past its end.
     const unsigned days = monthDays[mo & 15] + (mo == 2 && leap ? 1 : 0);
-    if (Q_UNLIKELY((mo > 12) | (d < 1) | (d > days) | (h > 23) | (mi > 59) | (s > 59)))
+    const unsigned outside = unsigned(mo > 12) | unsigned(d < 1) | unsigned(d > days) | unsigned(h > 23) |
+                             unsigned(mi > 59) | unsigned(s > 59);
+    if (Q_UNLIKELY(outside != 0))
         return std::nullopt;
     return DaysFromCivil(y, mo, d) * 86400 + qint64(h * 3600 + mi * 60 + s);
 }

@@ -197,30 +197,56 @@ void SortRuns(TSortKey* First, TSortKey* Last, int W, TOrder& Order, std::vector
 
 } // namespace
 
-std::vector<quint32> IntegerRanks(const std::vector<std::optional<qint64>>& Values, quint32& Count)
+namespace
 {
-    // Nothing sorts below every number: it takes rank 0, the numbers follow.
-    const quint32 n = quint32(Values.size());
-    std::vector<TRadixItem> items, spare;
-    items.reserve(n);
-    bool nothing = false;
-    for (quint32 r = 0; r < n; ++r) {
-        if (Values[r])
-            items.push_back({quint64(*Values[r]) ^ (quint64(1) << 63), r});
-        else
-            nothing = true;
+
+// The ranks of n rows from the items of those that have a number (its bits
+// as a key that sorts as the number); the others take rank 0 below them.
+std::vector<quint32> ItemRanks(std::vector<TRadixItem>& Items, quint32 n, quint32& Count)
+{
+    const bool nothing = Items.size() < n;
+    {
+        std::vector<TRadixItem> spare;
+        RadixSort(Items, spare);
     }
-    RadixSort(items, spare);
-    spare = {};
     std::vector<quint32> rank(n, 0);
     quint32 next = nothing ? 1 : 0;
-    for (size_t i = 0; i < items.size(); ++i) {
-        if (i > 0 && items[i - 1].Key != items[i].Key)
+    for (size_t i = 0; i < Items.size(); ++i) {
+        if (i > 0 && Items[i - 1].Key != Items[i].Key)
             ++next;
-        rank[items[i].Index] = next;
+        rank[Items[i].Index] = next;
     }
-    Count = n == 0 ? 0 : (items.empty() ? 1 : next + 1);
+    Count = n == 0 ? 0 : (Items.empty() ? 1 : next + 1);
     return rank;
+}
+
+quint64 KeyOf(qint64 V)
+{
+    return quint64(V) ^ (quint64(1) << 63);
+}
+
+} // namespace
+
+std::vector<quint32> IntegerRanks(const std::vector<std::optional<qint64>>& Values, quint32& Count)
+{
+    const quint32 n = quint32(Values.size());
+    std::vector<TRadixItem> items;
+    items.reserve(n);
+    for (quint32 r = 0; r < n; ++r)
+        if (Values[r])
+            items.push_back({KeyOf(*Values[r]), r});
+    return ItemRanks(items, n, Count);
+}
+
+std::vector<quint32> IntegerRanks(const std::vector<qint64>& Values, qint64 None, quint32& Count)
+{
+    const quint32 n = quint32(Values.size());
+    std::vector<TRadixItem> items;
+    items.reserve(n);
+    for (quint32 r = 0; r < n; ++r)
+        if (Values[r] != None)
+            items.push_back({KeyOf(Values[r]), r});
+    return ItemRanks(items, n, Count);
 }
 
 std::vector<quint32> ByRank(const std::vector<quint32>& Rows, const std::vector<quint32>& Rank, quint32 Count,

@@ -206,11 +206,7 @@ std::vector<quint32> TRecordListModel::ComputedRanks(int Column, quint32& Count)
 
 std::vector<quint32> TRecordListModel::TimeRanks(quint32& Count) const
 {
-    std::vector<std::optional<qint64>> values(Times.size());
-    for (size_t r = 0; r < Times.size(); ++r)
-        if (Times[r] != NoTime)
-            values[r] = Times[r];
-    return IntegerRanks(values, Count);
+    return IntegerRanks(Times, NoTime, Count);
 }
 
 const std::vector<quint32>& TRecordListModel::Ranks(int Column, quint32& Count) const

@@ -333,6 +333,15 @@ TEST(ListOrder, BigListsKeepTheTextAndValueOrder)
         quint32(values.size()), [&](quint32 r) { return values[r]; }, expectedCount);
     EXPECT_EQ(count, expectedCount);
     EXPECT_EQ(ranks, expected);
+    // The same values with a number that none of them is standing for
+    // nothing, as the times are kept.
+    const qint64 none = 424242;
+    std::vector<qint64> marked;
+    for (const auto& v : values)
+        marked.push_back(v.value_or(none));
+    quint32 markedCount = 0;
+    EXPECT_EQ(IntegerRanks(marked, none, markedCount), expected);
+    EXPECT_EQ(markedCount, expectedCount);
 }
 
 // Orders that all begin alike, which the ordering looks past: nearly all
