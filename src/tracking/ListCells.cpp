@@ -17,9 +17,12 @@ quint32 CleanInto(char* Text, quint32 From, quint32 End, quint32 To, bool Unquot
         return To + (End - From);
     }
     quint32 w = To;
-    for (quint32 i = From; i < End; ++i)
-        if (Text[i] != '"')
-            Text[w++] = Text[i];
+    for (quint32 i = From; i < End; ++i) {
+        // Without a branch: a quote is written and then written over.
+        const char c = Text[i];
+        Text[w] = c;
+        w += c != '"';
+    }
     if (!Trim)
         return w;
     quint32 b = To;
@@ -34,7 +37,8 @@ quint32 CleanInto(char* Text, quint32 From, quint32 End, quint32 To, bool Unquot
 
 } // namespace
 
-void ReshapeRecords(TRecordTable& Records, const QList<TFieldClean>& Cleaning)
+void ReshapeRecords(TRecordTable& Records, const QList<TFieldClean>& Cleaning, int ReadField,
+                    const std::function<void(qsizetype Row, QByteArrayView Bytes)>& Read)
 {
     const int from = Records.FieldsPerRow(), to = int(Cleaning.size());
     if (from < to) {
@@ -49,16 +53,24 @@ void ReshapeRecords(TRecordTable& Records, const QList<TFieldClean>& Cleaning)
     quint32 read = 0, written = 0;
     size_t kept = 0;
     int field = 0;
+    qsizetype row = 0;
+    const bool reading = Read && ReadField >= 0 && ReadField < from;
     for (size_t k = 0; k < ends.size(); ++k) {
         const quint32 begin = read;
         read = ends[k];
+        // Before the field is cleaned: that writes over the bytes.
+        if (reading && field == ReadField)
+            Read(row, QByteArrayView(text + begin, read - begin));
         if (field < to) {
             const TFieldClean clean = Cleaning[field];
             written = CleanInto(text, begin, read, written, clean != TFieldClean::Keep,
                                 clean == TFieldClean::UnquoteTrim);
             ends[kept++] = written;
         }
-        field = field + 1 == from ? 0 : field + 1;
+        if (++field == from) {
+            field = 0;
+            ++row;
+        }
     }
     ends.resize(kept);
     shaped.Text.resize(written);

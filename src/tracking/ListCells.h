@@ -6,6 +6,7 @@
 #include "tracking/RecordTable.h"
 
 #include <QList>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -15,8 +16,11 @@ enum class TFieldClean { Keep, Unquote, UnquoteTrim };
 
 // Cuts the records down to one field per entry of Cleaning and cleans each
 // field in place. A table with fewer fields per record than that becomes an
-// empty table of the new width.
-void ReshapeRecords(TRecordTable& Records, const QList<TFieldClean>& Cleaning);
+// empty table of the new width. Read, when given, is handed field ReadField
+// of each record (by its row) as the decoder left it, kept or not: on the
+// way, while its bytes are still at hand.
+void ReshapeRecords(TRecordTable& Records, const QList<TFieldClean>& Cleaning, int ReadField = -1,
+                    const std::function<void(qsizetype Row, QByteArrayView Bytes)>& Read = {});
 
 // A counter as the lists read it: an optionally signed decimal integer that
 // fits 64 bits, blanks around it allowed. Anything else is nothing.

@@ -115,6 +115,10 @@ void RadixSort(std::vector<TRadixItem>& Items, std::vector<TRadixItem>& Spare)
     }
 }
 
+template <class TOrder>
+void SortRuns(TSortKey* First, TSortKey* Last, int W, TOrder& Order, std::vector<TRadixItem>& Items,
+              std::vector<TRadixItem>& Spare);
+
 // Sorts the keys First..Last by word W and then, among keys with the same
 // word, by the next ones; what the three words cannot tell apart goes to
 // Order. Only for keys whose bytes are all real (texts that are ASCII as far
@@ -168,6 +172,15 @@ void SortKeys(TSortKey* First, TSortKey* Last, int W, TOrder& Order, std::vector
             }
         }
     }
+    SortRuns(First, Last, W, Order, Items, Spare);
+}
+
+// Keys First..Last already in order by word W: each run of keys with the
+// same word W put in order by the next ones.
+template <class TOrder>
+void SortRuns(TSortKey* First, TSortKey* Last, int W, TOrder& Order, std::vector<TRadixItem>& Items,
+              std::vector<TRadixItem>& Spare)
+{
     for (TSortKey* run = First; run < Last;) {
         TSortKey* end = run + 1;
         while (end < Last && end->Word[W] == run->Word[W])
@@ -184,35 +197,69 @@ void SortKeys(TSortKey* First, TSortKey* Last, int W, TOrder& Order, std::vector
 
 } // namespace
 
-std::vector<quint32> IntegerRanks(const std::vector<std::optional<qint64>>& Values, quint32& Count)
+namespace
 {
-    // Nothing sorts below every number: it takes rank 0, the numbers follow.
-    const quint32 n = quint32(Values.size());
-    std::vector<TRadixItem> items, spare;
-    items.reserve(n);
-    bool nothing = false;
-    for (quint32 r = 0; r < n; ++r) {
-        if (Values[r])
-            items.push_back({quint64(*Values[r]) ^ (quint64(1) << 63), r});
-        else
-            nothing = true;
+
+// The ranks of n rows from the items of those that have a number (its bits
+// as a key that sorts as the number); the others take rank 0 below them.
+std::vector<quint32> ItemRanks(std::vector<TRadixItem>& Items, quint32 n, quint32& Count)
+{
+    const bool nothing = Items.size() < n;
+    {
+        std::vector<TRadixItem> spare;
+        RadixSort(Items, spare);
     }
-    RadixSort(items, spare);
-    spare = {};
     std::vector<quint32> rank(n, 0);
     quint32 next = nothing ? 1 : 0;
-    for (size_t i = 0; i < items.size(); ++i) {
-        if (i > 0 && items[i - 1].Key != items[i].Key)
+    for (size_t i = 0; i < Items.size(); ++i) {
+        if (i > 0 && Items[i - 1].Key != Items[i].Key)
             ++next;
-        rank[items[i].Index] = next;
+        rank[Items[i].Index] = next;
     }
-    Count = n == 0 ? 0 : (items.empty() ? 1 : next + 1);
+    Count = n == 0 ? 0 : (Items.empty() ? 1 : next + 1);
     return rank;
+}
+
+quint64 KeyOf(qint64 V)
+{
+    return quint64(V) ^ (quint64(1) << 63);
+}
+
+} // namespace
+
+std::vector<quint32> IntegerRanks(const std::vector<std::optional<qint64>>& Values, quint32& Count)
+{
+    const quint32 n = quint32(Values.size());
+    std::vector<TRadixItem> items;
+    items.reserve(n);
+    for (quint32 r = 0; r < n; ++r)
+        if (Values[r])
+            items.push_back({KeyOf(*Values[r]), r});
+    return ItemRanks(items, n, Count);
+}
+
+std::vector<quint32> IntegerRanks(const std::vector<qint64>& Values, qint64 None, quint32& Count)
+{
+    const quint32 n = quint32(Values.size());
+    std::vector<TRadixItem> items;
+    items.reserve(n);
+    for (quint32 r = 0; r < n; ++r)
+        if (Values[r] != None)
+            items.push_back({KeyOf(Values[r]), r});
+    return ItemRanks(items, n, Count);
 }
 
 std::vector<quint32> ByRank(const std::vector<quint32>& Rows, const std::vector<quint32>& Rank, quint32 Count,
                             bool Descending)
 {
+    if (Count == Rows.size() && Rank.size() == Rows.size()) {
+        // Every row of the list, each with a rank of its own: there are no
+        // ties to keep in order, and each rank is the row's place.
+        std::vector<quint32> out(Rows.size());
+        for (quint32 r = 0; r < Rank.size(); ++r)
+            out[Descending ? Count - 1 - Rank[r] : Rank[r]] = r;
+        return out;
+    }
     std::vector<quint32> start(size_t(Count) + 1, 0);
     for (quint32 r : Rows)
         ++start[(Descending ? Count - 1 - Rank[r] : Rank[r]) + 1];
@@ -276,6 +323,40 @@ bool MostlyDistinct(const TRecordTable& Rows, int Field)
     return seen.size() * 10 > sampled * 9;
 }
 
+// Whether Text begins with the first Size bytes of Model, but for the case
+// of ASCII letters.
+bool StartsAs(QByteArrayView Text, QByteArrayView Model, int Size)
+{
+    if (Text.size() < Size)
+        return false;
+    for (int i = 0; i < Size; ++i)
+        if (Fold(uchar(Text[i])) != Fold(uchar(Model[i])))
+            return false;
+    return true;
+}
+
+// How many bytes, ASCII all of them, the texts seem to begin with alike,
+// judged from texts spread over them (TextRanks makes sure of it).
+template <class TTextOf> int SharedStart(const TTextOf& TextOf, quint32 Count)
+{
+    if (Count < 2)
+        return 0;
+    const QByteArrayView first = TextOf(0);
+    int shared = int(std::min<qsizetype>(first.size(), 16));
+    for (int i = 0; i < shared; ++i)
+        if (uchar(first[i]) >= 0x80)
+            shared = i;
+    const quint32 step = std::max<quint32>(1, Count / 2048);
+    for (quint32 d = step; d < Count && shared > 0; d += step) {
+        const QByteArrayView text = TextOf(d);
+        int same = 0;
+        while (same < shared && same < text.size() && Fold(uchar(text[same])) == Fold(uchar(first[same])))
+            ++same;
+        shared = same;
+    }
+    return shared;
+}
+
 } // namespace
 
 std::vector<quint32> TextRanks(const TRecordTable& Rows, int Field, quint32& Count)
@@ -284,12 +365,9 @@ std::vector<quint32> TextRanks(const TRecordTable& Rows, int Field, quint32& Cou
     // Texts that are the same bytes are one text: find each one once,
     // unless nearly all of them are different anyway.
     std::vector<quint32> distinctOf;
-    std::vector<quint32> firstRow; // of each distinct text
+    std::vector<quint32> firstRow; // of each distinct text, unless every row is one
     const bool everyRow = MostlyDistinct(Rows, Field);
-    if (everyRow) {
-        firstRow.resize(n);
-        std::iota(firstRow.begin(), firstRow.end(), 0u);
-    } else {
+    if (!everyRow) {
         distinctOf.resize(n);
         size_t buckets = 16;
         while (buckets < size_t(n) * 2)
@@ -308,28 +386,67 @@ std::vector<quint32> TextRanks(const TRecordTable& Rows, int Field, quint32& Cou
         }
     }
 
+    const quint32 distinct = everyRow ? n : quint32(firstRow.size());
+    const auto textOf = [&](quint32 D) { return Rows.Field(everyRow ? D : firstRow[D], Field); };
+    // The keys start after what every text begins with ("ORD-", a common
+    // first word), where they tell texts apart.
+    int skip = SharedStart(textOf, distinct);
+    const auto keyOf = [&](quint32 D) { return TSortKey(textOf(D).sliced(skip), D); };
+
     // Keys whose bytes are all real are sorted by radix; those cut short by
-    // a byte that is not ASCII by comparing, and the two merged.
-    std::vector<TSortKey> keys, partial;
-    keys.reserve(firstRow.size());
-    for (quint32 d = 0; d < firstRow.size(); ++d) {
-        const QByteArrayView text = Rows.Field(firstRow[d], Field);
-        TSortKey key(text, d);
-        if (key.Valid() < TSortKey::Bytes && key.Valid() < text.size())
-            partial.push_back(key);
-        else
-            keys.push_back(key);
+    // a byte that is not ASCII by comparing, and the two merged. The first
+    // words are sorted on their own first: for a column of different texts
+    // they are often all it takes, and the whole keys are never made.
+    std::vector<TRadixItem> items, spare;
+    std::vector<TSortKey> partial;
+    for (bool again = true; again;) {
+        again = false;
+        items.clear();
+        items.reserve(distinct);
+        partial.clear();
+        for (quint32 d = 0; d < distinct; ++d) {
+            const QByteArrayView text = textOf(d);
+            if (!StartsAs(text, textOf(0), skip)) {
+                skip = 0;
+                again = true;
+                break;
+            }
+            const TSortKey key = keyOf(d);
+            if (key.Valid() < TSortKey::Bytes && key.Valid() < text.size() - skip)
+                partial.push_back(key);
+            else
+                items.push_back({key.Word[0], d});
+        }
     }
+    RadixSort(items, spare);
+    bool unique = partial.empty();
+    for (size_t i = 1; unique && i < items.size(); ++i)
+        unique = items[i - 1].Key != items[i].Key;
+    std::vector<quint32> rankOf(distinct);
+    if (unique) {
+        for (size_t i = 0; i < items.size(); ++i)
+            rankOf[items[i].Index] = quint32(i);
+        Count = quint32(items.size());
+        if (everyRow)
+            return rankOf;
+        for (quint32& d : distinctOf)
+            d = rankOf[d];
+        return distinctOf;
+    }
+
+    std::vector<TSortKey> keys;
+    keys.reserve(items.size());
+    for (const TRadixItem& i : items)
+        keys.push_back(keyOf(i.Index));
+    items = {};
+    spare = {};
     auto order = [&](const TSortKey& a, const TSortKey& b) {
         if (const int k = KeyOrder(a, b))
             return k;
-        return CompareListBytes(Rows.Field(firstRow[a.Item], Field), Rows.Field(firstRow[b.Item], Field));
+        return CompareListBytes(textOf(a.Item), textOf(b.Item));
     };
     const auto less = [&](const TSortKey& a, const TSortKey& b) { return order(a, b) < 0; };
-    {
-        std::vector<TRadixItem> items, spare;
-        SortKeys(keys.data(), keys.data() + keys.size(), 0, order, items, spare);
-    }
+    SortRuns(keys.data(), keys.data() + keys.size(), 0, order, items, spare);
     if (!partial.empty()) {
         std::sort(partial.begin(), partial.end(), less);
         std::vector<TSortKey> merged;
@@ -341,7 +458,6 @@ std::vector<quint32> TextRanks(const TRecordTable& Rows, int Field, quint32& Cou
 
     // Different bytes can still read as the same text (bad UTF-8): those
     // share a rank.
-    std::vector<quint32> rankOf(firstRow.size());
     quint32 rank = 0;
     for (size_t i = 0; i < keys.size(); ++i) {
         if (i > 0 && order(keys[i - 1], keys[i]) != 0)

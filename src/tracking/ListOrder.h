@@ -58,7 +58,11 @@ template <class T, class F> std::vector<quint32> NumberRanks(quint32 n, F Of, qu
 // radix sort: a million counters or times take a few passes over memory
 // instead of twenty million comparisons.
 std::vector<quint32> IntegerRanks(const std::vector<std::optional<qint64>>& Values, quint32& Count);
+// The same for values where None stands for nothing, as the times are kept.
+std::vector<quint32> IntegerRanks(const std::vector<qint64>& Values, qint64 None, quint32& Count);
 
-// Reorders Rows stably by the rank of each, lowest first (or highest).
+// Reorders Rows stably by the rank of each, lowest first (or highest). Rows
+// are stored rows, each once; when they are all of them and every rank is
+// a different one, each row's rank is its place.
 std::vector<quint32> ByRank(const std::vector<quint32>& Rows, const std::vector<quint32>& Rank, quint32 Count,
                             bool Descending);

@@ -134,23 +134,21 @@ void TRecordListModel::SetTimeField(int Field, const QString& Header)
     endResetModel();
 }
 
-void TRecordListModel::ReadTimes(const TRecordTable& Records)
+std::vector<qint64> TRecordListModel::ShapeRecords(TRecordTable& Records) const
 {
-    Times = TimesOf(Records);
-}
-
-std::vector<qint64> TRecordListModel::TimesOf(const TRecordTable& Records) const
-{
+    // The times are read while the records are cut down to the columns,
+    // which drops them.
     std::vector<qint64> times;
-    if (TimeField < 0)
+    if (TimeField < 0) {
+        ReshapeRecords(Records, Cleaning);
         return times;
-    const quint32 n = quint32(Records.RowCount());
-    times.resize(n, NoTime);
-    if (Records.FieldsPerRow() <= TimeField)
-        return times;
-    for (quint32 r = 0; r < n; ++r)
-        if (const auto t = daterange::ParseWireInstant(Records.Field(r, TimeField)))
-            times[r] = *t;
+    }
+    times.assign(size_t(Records.RowCount()), NoTime);
+    ReshapeRecords(Records, Cleaning, TimeField, [&times](qsizetype Row, QByteArrayView Bytes) {
+        if (const auto t = daterange::ParseWireInstant(Bytes))
+            times[size_t(Row)] = *t;
+    });
+    times.resize(size_t(Records.RowCount()), NoTime);
     return times;
 }
 
@@ -177,10 +175,7 @@ std::optional<qint64> TRecordListModel::StoredCounter(quint32 Stored, int Column
 void TRecordListModel::SetRows(TRecordTable Records)
 {
     beginResetModel();
-    ReadTimes(Records);
-    ReshapeRecords(Records, Cleaning);
-    if (TimeField >= 0 && Times.size() != size_t(Records.RowCount()))
-        Times.assign(size_t(Records.RowCount()), NoTime);
+    Times = ShapeRecords(Records);
     MarkedUntil.clear();
     MarkTimer->stop();
     Rows = std::move(Records);
@@ -211,11 +206,7 @@ std::vector<quint32> TRecordListModel::ComputedRanks(int Column, quint32& Count)
 
 std::vector<quint32> TRecordListModel::TimeRanks(quint32& Count) const
 {
-    std::vector<std::optional<qint64>> values(Times.size());
-    for (size_t r = 0; r < Times.size(); ++r)
-        if (Times[r] != NoTime)
-            values[r] = Times[r];
-    return IntegerRanks(values, Count);
+    return IntegerRanks(Times, NoTime, Count);
 }
 
 const std::vector<quint32>& TRecordListModel::Ranks(int Column, quint32& Count) const
@@ -393,8 +384,7 @@ TRecordListModel::TMerge TRecordListModel::Merge(TRecordTable Upserts, const QSt
                                                  bool Whole)
 {
     TMerge result;
-    const std::vector<qint64> upTimes = TimesOf(Upserts);
-    ReshapeRecords(Upserts, Cleaning);
+    const std::vector<qint64> upTimes = ShapeRecords(Upserts);
     const bool timed = TimeField >= 0;
     // The last record of an id is the one that counts.
     QHash<QByteArrayView, qsizetype> upsertOf;

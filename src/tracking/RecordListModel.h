@@ -151,10 +151,9 @@ private:
     std::vector<quint32> CounterRanks(int Field, quint32& Count) const;
     std::vector<quint32> ComputedRanks(int Column, quint32& Count) const;
     std::vector<quint32> TimeRanks(quint32& Count) const;
-    // Reads the time field of every record into Times, before the fields
-    // are cut down to the columns.
-    void ReadTimes(const TRecordTable& Records);
-    std::vector<qint64> TimesOf(const TRecordTable& Records) const;
+    // Cuts the records down to the columns, cleaned, and gives the time of
+    // each (NoTime for none) for a list with a time column, else nothing.
+    std::vector<qint64> ShapeRecords(TRecordTable& Records) const;
 
     QStringList Headers;
     QList<int> CounterColumns;

@@ -116,6 +116,53 @@ TEST(WireInstant, ReadsOnlyTheSitesFormatAndWritesItBack)
         EXPECT_FALSE(ParseWireInstant(bad).has_value()) << bad;
 }
 
+TEST(WireInstant, EveryByteOfTheTextIsCheckedAsQtWouldReadIt)
+{
+    // What the text means, read the slow way: digits and separators in
+    // their places, and a date and time Qt takes as valid.
+    const auto plainly = [](const QByteArray& T) -> std::optional<qint64> {
+        static const QByteArray shape = "dddd-dd-dd dd:dd:dd";
+        if (T.size() != shape.size())
+            return std::nullopt;
+        for (int i = 0; i < T.size(); ++i)
+            if (shape[i] == 'd' ? !(T[i] >= '0' && T[i] <= '9') : T[i] != shape[i])
+                return std::nullopt;
+        // Qt has no year 0; it is the year 400 years before 400.
+        const int year = T.mid(0, 4).toInt();
+        const QDate date(year == 0 ? 400 : year, T.mid(5, 2).toInt(), T.mid(8, 2).toInt());
+        const QTime time(T.mid(11, 2).toInt(), T.mid(14, 2).toInt(), T.mid(17, 2).toInt());
+        if (!date.isValid() || !time.isValid())
+            return std::nullopt;
+        return QDateTime(date, time, Qt::UTC).toSecsSinceEpoch() - (year == 0 ? 146097 * qint64(86400) : 0);
+    };
+    QList<QByteArray> texts = {"0001-01-01 00:00:00", "1900-02-28 23:59:59", "1900-02-29 00:00:00",
+                               "2000-02-29 00:00:00", "2100-02-29 00:00:00", "9999-12-31 23:59:59",
+                               "2026-00-10 10:00:00", "2026-10-00 10:00:00", "2026-06-30 19:59:59"};
+    QRandomGenerator random(11);
+    for (int i = 0; i < 300; ++i)
+        texts << QDateTime(QDate(1 + int(random.bounded(9999)), 1, 1), QTime(0, 0), Qt::UTC)
+                     .addSecs(qint64(random.bounded(366 * 86400)))
+                     .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                     .toLatin1();
+    // Every byte in turn made one next to a digit or a separator, or one
+    // whose high half is that of a digit.
+    const QByteArray strays = QByteArray("/:;?- 0\x00\xb5\xff\x3a\x3f", 12);
+    for (const QByteArray& text : QList<QByteArray>(texts)) {
+        if (text.size() != 19)
+            continue;
+        for (int at = 0; at < text.size(); ++at)
+            for (const char stray : strays) {
+                QByteArray changed = text;
+                changed[at] = stray;
+                texts << changed;
+            }
+    }
+    for (const QByteArray& text : texts) {
+        ASSERT_EQ(ParseWireInstant(text), plainly(text)) << text.toStdString();
+        ASSERT_EQ(ParseWireInstant("\"" + text + "\""), plainly(text)) << text.toStdString();
+    }
+}
+
 TEST(LocalClock, ShowsWhatQtShowsForTheZoneAroundItsChanges)
 {
     for (const QTimeZone& zone : {Berlin, Santiago, StJohns}) {

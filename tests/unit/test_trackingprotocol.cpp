@@ -254,6 +254,38 @@ TEST(TrackingReplies, LongListsDecodeAsTheRulesSay)
     EXPECT_EQ(sales.Rows.RowCount(), 3000);
 }
 
+TEST(TrackingReplies, LongFieldsWithStrayBytesDecodeAsTheRulesSay)
+{
+    // Records whose fields run long, so that every length of plain bytes
+    // around a separator, a line break or a stray special byte comes up,
+    // at every place against the blocks the decoder reads at a time.
+    QRandomGenerator rng(20261209);
+    const QByteArray specials = "\",^\r\nO";
+    for (int round = 0; round < 400; ++round) {
+        QByteArray reply;
+        const int records = 1 + int(rng.bounded(12));
+        for (int r = 0; r < records; ++r) {
+            const int fields = 1 + int(rng.bounded(8));
+            reply += '"';
+            for (int f = 0; f < fields; ++f) {
+                if (f > 0)
+                    reply += "\",\"";
+                const int length = int(rng.bounded(40));
+                for (int i = 0; i < length; ++i)
+                    reply += rng.bounded(24) == 0 ? specials[int(rng.bounded(int(specials.size())))]
+                                                  : char('a' + rng.bounded(26));
+            }
+            reply += rng.bounded(10) == 0 ? "\"\r\n" : "\"^";
+        }
+        reply += "OK";
+        for (int fields : {AffiliateFieldCount, SaleFieldCount, DatedSaleFieldCount, 1}) {
+            const TListReply r = DecodeList(reply, fields);
+            ASSERT_TRUE(tftest::SameAsPlain(r, tftest::DecodeListPlainly(reply, fields)))
+                << fields << " fields: " << reply.toStdString();
+        }
+    }
+}
+
 TEST(TrackingReplies, SingleRecord)
 {
     QString text;
