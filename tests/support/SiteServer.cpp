@@ -12,7 +12,9 @@
 #include <QMessageAuthenticationCode>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -417,9 +419,29 @@ QString TSiteServer::ActionsUrl() const
     return SiteUrl() + "/actions.php";
 }
 
+// The scripts before the protocol had any extension, as git keeps them: they
+// stand for an operator's older copy, so they come from the commit, never
+// from a copy that could drift. Taken once per test process; without them
+// every test that asks would run the current scripts, so their absence stops
+// the process.
 QString TSiteServer::OlderScriptsFolder()
 {
-    return SourceDir() + "/tests/data/site-old";
+    static const char* const kCommit = "b8e9df4";
+    static QTemporaryDir folder;
+    static const bool taken = [] {
+        for (const char* script : {"actions.php", "tracking-lib.php"}) {
+            QProcess git;
+            git.start("git", {"-C", SourceDir(), "show", QStringLiteral("%1:server/%2").arg(kCommit, script)});
+            QFile out(folder.filePath(script));
+            if (!git.waitForFinished(30000) || git.exitCode() != 0 || !out.open(QIODevice::WriteOnly) ||
+                out.write(git.readAllStandardOutput()) <= 0)
+                qFatal("the older site scripts are not in git (git show %s:server/%s): %s", kCommit, script,
+                       git.readAllStandardError().constData());
+        }
+        return true;
+    }();
+    Q_UNUSED(taken);
+    return folder.path();
 }
 
 QString TSiteServer::DocRoot() const

@@ -125,7 +125,7 @@ public:
     // For the next StartWeb: take the site scripts from this folder, and
     // those it lacks from server/ (empty: all from server/).
     // OlderScriptsFolder() holds the scripts of a site without any protocol
-    // extension, as an operator who has not upgraded runs them.
+    // extension, as an operator who has not upgraded runs them (from git).
     void SetScriptsFolder(const QString& folder) { ScriptsFolder = folder; }
     static QString OlderScriptsFolder();
     // Replaces config.php (or removes it when configPhp is null).
