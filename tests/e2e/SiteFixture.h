@@ -3,9 +3,14 @@
 // a moment to start, so the tests share it and empty the tables instead.
 #include "SiteServer.h"
 
+#include <QProcess>
+#include <atomic>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
+#include <thread>
+#include <vector>
 
 namespace tftest
 {
@@ -78,16 +83,67 @@ protected:
         return rows.size() == 1 ? rows[0][0] : QByteArray();
     }
 
-    QByteArray AddSale(const QByteArray& affiliateId, const QByteArray& order)
+    // A sale written straight into the table (no affiliate when the id is
+    // empty), made now or at a UTC time as the wire writes it; its id.
+    QByteArray AddSale(const QByteArray& affiliateId, const QByteArray& order, const QByteArray& time = {})
     {
-        if (affiliateId.isEmpty())
-            EXPECT_TRUE(
-                Site->Exec("INSERT INTO tf_sales (affiliate_id, sale_order) VALUES (NULL, ?)", {order}));
-        else
-            EXPECT_TRUE(Site->Exec("INSERT INTO tf_sales (affiliate_id, sale_order) VALUES (?, ?)",
-                                   {affiliateId, order}));
+        QList<QByteArray> values{order};
+        if (!time.isEmpty())
+            values << time;
+        if (!affiliateId.isEmpty())
+            values.prepend(affiliateId);
+        EXPECT_TRUE(
+            Site->Exec(QStringLiteral("INSERT INTO tf_sales (affiliate_id, sale_order%1) VALUES (%2, ?%3)")
+                           .arg(time.isEmpty() ? "" : ", created_at", affiliateId.isEmpty() ? "NULL" : "?",
+                                time.isEmpty() ? "" : ", ?"),
+                       values));
         const auto rows = Site->Rows("SELECT MAX(id) FROM tf_sales");
         return rows.isEmpty() ? QByteArray() : rows[0][0];
+    }
+
+    bool Maria() const { return GetParam() == TSiteDb::MariaDb; }
+
+    QByteArray Scalar(const QString& sql, const QList<QByteArray>& params = {})
+    {
+        const auto rows = Site->Rows(sql, params);
+        return rows.isEmpty() || rows[0].isEmpty() ? QByteArray("<none>") : rows[0][0];
+    }
+
+    // The web server again, with these php.ini settings and workers; the
+    // test's end starts it as it was.
+    void RestartWeb(const QStringList& ini, int workers)
+    {
+        WebChanged = true;
+        Site->SetWebOptions(ini, workers);
+        ASSERT_TRUE(Site->StartWeb()) << Site->Error().toStdString();
+    }
+    void TearDown() override
+    {
+        if (Site && WebChanged) {
+            Site->SetWebOptions({}, 0);
+            EXPECT_TRUE(Site->StartWeb()) << Site->Error().toStdString();
+        }
+    }
+
+    // php upgrade.php in the document root, the site's user granted these
+    // rights on MariaDB for it (as the database's owner would run it); its
+    // output, or empty on failure.
+    QString RunUpgrade(const QByteArray& grants = {})
+    {
+        if (Maria() && !grants.isEmpty()) {
+            EXPECT_TRUE(Site->Exec("GRANT " + grants + " ON `tallyfair`.* TO 'tf_site'@'%'"));
+        }
+        QProcess php;
+        php.setWorkingDirectory(Site->DocRoot());
+        php.setProcessChannelMode(QProcess::MergedChannels);
+        php.start("php", {"upgrade.php"});
+        const bool ok = php.waitForFinished(60000) && php.exitCode() == 0;
+        const QString out = QString::fromLocal8Bit(php.readAll());
+        if (Maria() && !grants.isEmpty()) {
+            EXPECT_TRUE(Site->Exec("REVOKE " + grants + " ON `tallyfair`.* FROM 'tf_site'@'%'"));
+        }
+        EXPECT_TRUE(ok) << "upgrade.php failed: " << out.toStdString();
+        return ok ? out : QString();
     }
 
     qsizetype Count(const char* table) const
@@ -98,6 +154,69 @@ protected:
 
     TSiteServer* Site = nullptr;
     THttpSession Http;
+
+private:
+    bool WebChanged = false;
+};
+
+// One record as the list replies carry it: quoted fields, commas, a caret.
+inline QByteArray Rec(const QList<QByteArray>& fields)
+{
+    QByteArray out;
+    for (const QByteArray& f : fields)
+        out += (out.isEmpty() ? "\"" : ",\"") + f + "\"";
+    return out + "^";
+}
+
+// The site on the older scripts while this lives, then on server/ again.
+struct TOlderSite {
+    explicit TOlderSite(TSiteServer& site) : Site(site)
+    {
+        Site.SetScriptsFolder(TSiteServer::OlderScriptsFolder());
+        Started = Site.StartWeb();
+    }
+    ~TOlderSite()
+    {
+        Site.SetScriptsFolder({});
+        Site.StartWeb();
+    }
+    TSiteServer& Site;
+    bool Started = false;
+};
+
+// Clients counting through track.php at once, each request from a loopback
+// address of its own; Url(client, i) is the i-th request of a client.
+class TCountingClients
+{
+public:
+    TCountingClients(int clients, int perClient, std::function<QString(int, int)> url) : Left(clients)
+    {
+        for (int c = 0; c < clients; ++c)
+            Threads.emplace_back([this, c, clients, perClient, url] {
+                for (int i = 0; i < perClient; ++i) {
+                    const QByteArray from = "127.0.0." + QByteArray::number(2 + (i * clients + c) % 200);
+                    const TRawReply r = RawRequest(url(c, i), from);
+                    if (r.Status != 200 && r.Status != 404)
+                        ++Failed;
+                }
+                --Left;
+            });
+    }
+    ~TCountingClients() { Join(); }
+    bool Running() const { return Left > 0; }
+    // Waits for every client; gives the requests that failed.
+    int Join()
+    {
+        for (std::thread& t : Threads)
+            if (t.joinable())
+                t.join();
+        return Failed;
+    }
+
+private:
+    std::atomic<int> Left;
+    std::atomic<int> Failed{0};
+    std::vector<std::thread> Threads;
 };
 
 inline std::string SiteDbParamName(const ::testing::TestParamInfo<TSiteDb>& info)

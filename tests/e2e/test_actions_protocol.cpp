@@ -10,15 +10,6 @@ using namespace tftest;
 namespace
 {
 
-// One record as the list replies carry it: quoted fields, commas, a caret.
-QByteArray Rec(const QList<QByteArray>& fields)
-{
-    QByteArray out;
-    for (const QByteArray& f : fields)
-        out += (out.isEmpty() ? "\"" : ",\"") + f + "\"";
-    return out + "^";
-}
-
 class Actions : public TSiteTest
 {
 };

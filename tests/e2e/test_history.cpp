@@ -6,8 +6,6 @@
 #include "tracking/TrackingProtocol.h"
 
 #include <QDateTime>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTimeZone>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -16,14 +14,6 @@ using namespace tftest;
 
 namespace
 {
-
-QByteArray Rec(const QList<QByteArray>& fields)
-{
-    QByteArray out;
-    for (const QByteArray& f : fields)
-        out += (out.isEmpty() ? "\"" : ",\"") + f + "\"";
-    return out + "^";
-}
 
 // The start of the UTC hour of a time as the wire writes it.
 QByteArray HourOf(const QByteArray& time)
@@ -34,22 +24,6 @@ QByteArray HourOf(const QByteArray& time)
 class History : public TSiteTest
 {
 protected:
-    bool Maria() const { return GetParam() == TSiteDb::MariaDb; }
-
-    // A sale made at a UTC time, written as the wire writes it.
-    QByteArray SaleAt(const QByteArray& affiliateId, const QByteArray& order, const QByteArray& time)
-    {
-        if (affiliateId.isEmpty())
-            EXPECT_TRUE(
-                Site->Exec("INSERT INTO tf_sales (affiliate_id, sale_order, created_at) VALUES (NULL, ?, ?)",
-                           {order, time}));
-        else
-            EXPECT_TRUE(
-                Site->Exec("INSERT INTO tf_sales (affiliate_id, sale_order, created_at) VALUES (?, ?, ?)",
-                           {affiliateId, order, time}));
-        const auto rows = Site->Rows("SELECT MAX(id) FROM tf_sales");
-        return rows.isEmpty() ? QByteArray() : rows[0][0];
-    }
     QByteArray Range(const QByteArray& type, const QByteArray& ref, const QByteArray& from,
                      const QByteArray& to)
     {
@@ -63,31 +37,9 @@ protected:
     {
         return Body("23", {{"reftype", ref}, {"from", from}, {"to", to}});
     }
-    QByteArray Scalar(const QString& sql, const QList<QByteArray>& params = {})
-    {
-        const auto rows = Site->Rows(sql, params);
-        return rows.isEmpty() || rows[0].isEmpty() ? QByteArray("<none>") : rows[0][0];
-    }
-    // php upgrade.php in the document root, as the database's owner may
-    // change tables; its output, or empty on failure.
     QString RunUpgrade()
     {
-        if (Maria()) {
-            EXPECT_TRUE(Site->Exec("GRANT ALTER, INDEX, CREATE, REFERENCES, CREATE ROUTINE, ALTER ROUTINE ON "
-                                   "`tallyfair`.* TO 'tf_site'@'%'"));
-        }
-        QProcess php;
-        php.setWorkingDirectory(Site->DocRoot());
-        php.setProcessChannelMode(QProcess::MergedChannels);
-        php.start(QStandardPaths::findExecutable("php"), {"upgrade.php"});
-        const bool ok = php.waitForFinished(60000) && php.exitCode() == 0;
-        const QString out = QString::fromLocal8Bit(php.readAll());
-        if (Maria()) {
-            EXPECT_TRUE(Site->Exec("REVOKE ALTER, INDEX, CREATE, REFERENCES, CREATE ROUTINE, ALTER ROUTINE "
-                                   "ON `tallyfair`.* FROM 'tf_site'@'%'"));
-        }
-        EXPECT_TRUE(ok) << "upgrade.php failed: " << out.toStdString();
-        return ok ? out : QString();
+        return TSiteTest::RunUpgrade("ALTER, INDEX, CREATE, REFERENCES, CREATE ROUTINE, ALTER ROUTINE");
     }
 };
 
@@ -98,11 +50,11 @@ TEST_P(History, RangesAreHalfOpenAndTimesExactUtc)
     // A local day of a time zone two hours ahead, and the moments on its
     // edges: the last second of the day before, midnight, 23:59:59, the
     // next midnight.
-    const QByteArray before = SaleAt(a, "ORD-1", "2026-03-28 21:59:59");
-    const QByteArray first = SaleAt(a, "ORD-2", "2026-03-28 22:00:00");
-    const QByteArray direct = SaleAt("", "ORD-3", "2026-03-29 12:30:00");
-    const QByteArray last = SaleAt(b, "ORD-4", "2026-03-29 21:59:59");
-    const QByteArray after = SaleAt(b, "ORD-5", "2026-03-29 22:00:00");
+    const QByteArray before = AddSale(a, "ORD-1", "2026-03-28 21:59:59");
+    const QByteArray first = AddSale(a, "ORD-2", "2026-03-28 22:00:00");
+    const QByteArray direct = AddSale("", "ORD-3", "2026-03-29 12:30:00");
+    const QByteArray last = AddSale(b, "ORD-4", "2026-03-29 21:59:59");
+    const QByteArray after = AddSale(b, "ORD-5", "2026-03-29 22:00:00");
     const QByteArray from = "2026-03-28 22:00:00", to = "2026-03-29 22:00:00";
     const QByteArray rFirst = Rec({first, "Ann", "ORD-2", "2026-03-28 22:00:00"});
     const QByteArray rDirect = Rec({direct, "", "ORD-3", "2026-03-29 12:30:00"});
@@ -150,7 +102,7 @@ TEST_P(History, TimesStayUtcWhateverTheDatabaseZone)
     } restore{Site};
     ASSERT_TRUE(Site->StartWeb()); // no session kept from before
     const QByteArray a = Add("Ann", "annb");
-    const QByteArray s = SaleAt(a, "ORD-1", "2026-03-29 00:59:59");
+    const QByteArray s = AddSale(a, "ORD-1", "2026-03-29 00:59:59");
     EXPECT_EQ(Range("3", "", "2026-03-29 00:59:59", "2026-03-29 01:00:00"),
               Rec({s, "Ann", "ORD-1", "2026-03-29 00:59:59"}) + "OK");
     // A sale through track.php: its time and its hour are the same moment.
@@ -229,18 +181,18 @@ TEST_P(History, UpgradeCountsSaleHoursFromTheirTimes)
     ASSERT_TRUE(Site->Exec("DROP TABLE tf_hourly_sums; DROP TABLE tf_hourly"));
     ASSERT_TRUE(Site->Exec(Maria() ? "ALTER TABLE tf_sales DROP INDEX ix_tf_sales_created"
                                    : "DROP INDEX ix_tf_sales_created"));
-    SaleAt(a, "OLD-1", "2026-01-01 10:00:00");
-    SaleAt(a, "OLD-2", "2026-01-01 10:59:59");
-    SaleAt(a, "OLD-3", "2026-01-01 11:00:00");
-    SaleAt(b, "OLD-4", "2025-12-31 23:59:59");
-    SaleAt("", "OLD-5", "2026-01-01 10:30:00");
+    AddSale(a, "OLD-1", "2026-01-01 10:00:00");
+    AddSale(a, "OLD-2", "2026-01-01 10:59:59");
+    AddSale(a, "OLD-3", "2026-01-01 11:00:00");
+    AddSale(b, "OLD-4", "2025-12-31 23:59:59");
+    AddSale("", "OLD-5", "2026-01-01 10:30:00");
     ASSERT_EQ(RawRequest(Site->TrackUrl({{"affid", "annb"}}), "127.0.0.2").Body, "OK");
     ASSERT_EQ(Http.Get(Site->SignedSaleUrl("NEW-1", "bob7")).Body, "OK");
     EXPECT_EQ(Scalar("SELECT visitors FROM tf_affiliates WHERE id = ?", {a}), "1");
     EXPECT_EQ(Scalar("SELECT oto_sales FROM tf_affiliates WHERE id = ?", {b}), "1");
     // The site says it has no history yet, and deletes as before.
     EXPECT_FALSE(TrackingProtocol::DecodeExtensions(QString::fromLatin1(Body("20"))).contains("history"));
-    EXPECT_EQ(Body("5", {{"deleteids", SaleAt("", "OLD-6", "2026-01-01 10:30:00")}}), "OK");
+    EXPECT_EQ(Body("5", {{"deleteids", AddSale("", "OLD-6", "2026-01-01 10:30:00")}}), "OK");
 
     const QString first = RunUpgrade();
     EXPECT_TRUE(TrackingProtocol::DecodeExtensions(QString::fromLatin1(Body("20"))).contains("history"));
@@ -286,8 +238,8 @@ TEST_P(History, TrendOfEveryAffiliateIsSummedOnceAndForgottenOnChange)
     const QByteArray a = Add("Ann", "annb");
     const QByteArray b = Add("Bob", "bob7");
     // Hours long past, as track.php and the upgrade leave them.
-    const QByteArray sale = SaleAt(a, "ORD-1", "2026-01-01 10:15:00");
-    SaleAt(a, "ORD-2", "2026-01-01 10:45:00");
+    const QByteArray sale = AddSale(a, "ORD-1", "2026-01-01 10:15:00");
+    AddSale(a, "ORD-2", "2026-01-01 10:45:00");
     ASSERT_TRUE(
         Site->Exec(QStringLiteral("INSERT INTO tf_hourly (affiliate_id, hour_start, visitors, unique_hits,"
                                   " subscribers, oto_sales) VALUES (%1, 1767261600, 10, 8, 2, 2),"
@@ -329,16 +281,8 @@ TEST_P(History, TrendOfEveryAffiliateIsSummedOnceAndForgottenOnChange)
 
 TEST_P(History, OlderSiteHasNoExtensionAndStillServesTheEightActions)
 {
-    Site->SetScriptsFolder(TSiteServer::OlderScriptsFolder());
-    ASSERT_TRUE(Site->StartWeb()) << Site->Error().toStdString();
-    struct TRestore {
-        TSiteServer* Site;
-        ~TRestore()
-        {
-            Site->SetScriptsFolder({});
-            Site->StartWeb();
-        }
-    } restore{Site};
+    const TOlderSite older(*Site);
+    ASSERT_TRUE(older.Started) << Site->Error().toStdString();
     EXPECT_TRUE(TrackingProtocol::DecodeExtensions(QString::fromLatin1(Body("20"))).isEmpty());
     EXPECT_FALSE(Body("21", {{"querytype", "3"}, {"reftype", ""}, {"from", ""}, {"to", ""}}).contains("OK"));
     const QByteArray a = Add("Ann", "annb");

@@ -3,11 +3,8 @@
 // affiliates' figures over it beside the all-time sums, and a trend that
 // adds up the site's hourly buckets; on an older copy of the scripts,
 // none of it, and the sales come by the eight actions as before.
-#include "SiteFixture.h"
-#include "app/FMain.h"
-#include "support/GuiHelpers.h"
+#include "ProgramFixture.h"
 #include "support/QtPrinters.h"
-#include "support/TestFolders.h"
 #include "tracking/FTrend.h"
 #include "tracking/TrendView.h"
 
@@ -24,11 +21,9 @@ using namespace tftest;
 namespace
 {
 
-class ProgramHistory : public TSiteTest
+class ProgramHistory : public TProgramSiteTest
 {
 protected:
-    TDataFolder Folder;
-    std::unique_ptr<TfrmMain> Window;
     QByteArray Ann, Bob;
     QDateTime Old; // Bob's sale, forty days ago
 
@@ -50,30 +45,6 @@ protected:
         ASSERT_TRUE(Site->Exec("UPDATE tf_affiliates SET oto_sales = oto_sales + 1 WHERE id = ?", {Bob}));
         ASSERT_TRUE(Site->Exec("INSERT INTO tf_hourly (affiliate_id, hour_start, oto_sales) VALUES (?, ?, 1)",
                                {Bob, QByteArray::number(Old.toSecsSinceEpoch())}));
-    }
-    void OpenProgram()
-    {
-        Folder.Write(QStringLiteral("hsettings.dat"),
-                     "[Settings]\r\nswebserver=" + Site->SiteUrl().toLatin1() + "\r\n");
-        TAppEnvironment env;
-        env.DataDir = Folder.Path();
-        env.UpdateBaseURL = QStringLiteral("http://127.0.0.1:9/liveupdate/tallyfair/");
-        Window = std::make_unique<TfrmMain>(env);
-        ASSERT_TRUE(ShowUntilStarted(*Window, 60000));
-    }
-    void TearDown() override { Window.reset(); }
-    template <class T> T* Control(const char* name) { return Find<T>(Window.get(), name); }
-    QStringList Column(const char* List, int C)
-    {
-        QStringList out;
-        const QAbstractItemModel* m = Control<QTableView>(List)->model();
-        for (int r = 0; r < m->rowCount(); ++r)
-            out << m->index(r, C).data().toString();
-        return out;
-    }
-    void Idle()
-    {
-        ASSERT_TRUE(WaitFor([&] { return !RequestRunning(*Window); }, 30000));
     }
 };
 
@@ -128,16 +99,8 @@ TEST_P(ProgramHistory, ARangeShowsItsSalesFiguresAndTrend)
 
 TEST_P(ProgramHistory, AnOlderSiteShowsTheListsAsBefore)
 {
-    Site->SetScriptsFolder(TSiteServer::OlderScriptsFolder());
-    ASSERT_TRUE(Site->StartWeb()) << Site->Error().toStdString();
-    struct TRestore {
-        TSiteServer* Site;
-        ~TRestore()
-        {
-            Site->SetScriptsFolder({});
-            Site->StartWeb();
-        }
-    } restore{Site};
+    const TOlderSite older(*Site);
+    ASSERT_TRUE(older.Started) << Site->Error().toStdString();
     Ann = Add("Ann", "annb");
     AddSale(Ann, "ORD-1");
     OpenProgram();

@@ -1,22 +1,15 @@
 // The real main window in Live mode on the real tracking script, SQLite and
 // MariaDB, while track.php counts visits and sales from several clients at
 // once: after the live refreshes the lists are what a full reload gives.
-#include "SiteFixture.h"
-#include "app/FMain.h"
-#include "support/GuiHelpers.h"
+#include "ProgramFixture.h"
 #include "support/QtPrinters.h"
-#include "support/TestFolders.h"
 #include "tracking/AffiliatesModel.h"
 #include "tracking/SalesModel.h"
 #include "tracking/TrackingProtocol.h"
 
 #include <QComboBox>
 #include <QTableView>
-#include <atomic>
 #include <gtest/gtest.h>
-#include <memory>
-#include <thread>
-#include <vector>
 
 using namespace tftest;
 
@@ -35,19 +28,8 @@ QList<QStringList> RowsOf(const QAbstractItemModel& M)
     return rows;
 }
 
-class ProgramLive : public TSiteTest
+class ProgramLive : public TProgramSiteTest
 {
-protected:
-    TDataFolder Folder;
-    std::unique_ptr<TfrmMain> Window;
-
-    void TearDown() override
-    {
-        Window.reset();
-        Site->SetWebOptions({}, 0);
-        EXPECT_TRUE(Site->StartWeb()) << Site->Error().toStdString();
-    }
-    template <class T> T* Control(const char* name) { return Find<T>(Window.get(), name); }
 };
 
 TEST_P(ProgramLive, LiveRefreshesUnderConcurrentTrackingEndWhereAFullReloadDoes)
@@ -61,59 +43,33 @@ TEST_P(ProgramLive, LiveRefreshesUnderConcurrentTrackingEndWhereAFullReloadDoes)
     Folder.Write(QStringLiteral("note.php"), "<?php if (isset($_POST['action'])) file_put_contents('" +
                                                  actionLog.toUtf8() +
                                                  "', $_POST['action'] . \"\\n\", FILE_APPEND | LOCK_EX);\n");
-    Site->SetWebOptions({"auto_prepend_file=" + Folder.Path() + "/note.php"}, 4);
-    ASSERT_TRUE(Site->StartWeb()) << Site->Error().toStdString();
-
-    Folder.Write(QStringLiteral("hsettings.dat"),
-                 "[Settings]\r\nswebserver=" + Site->SiteUrl().toLatin1() + "\r\n");
-    TAppEnvironment env;
-    env.DataDir = Folder.Path();
-    env.UpdateBaseURL = QStringLiteral("http://127.0.0.1:9/liveupdate/tallyfair/");
-    Window = std::make_unique<TfrmMain>(env);
-    ASSERT_TRUE(ShowUntilStarted(*Window, 60000));
+    RestartWeb({"auto_prepend_file=" + Folder.Path() + "/note.php"}, 4);
+    OpenProgram();
     ASSERT_TRUE(Window->SiteHas(QStringLiteral("changes")));
     QTableView* affiliates = Control<QTableView>("lvwPages");
     QTableView* sales = Control<QTableView>("lvwReferers");
     ASSERT_EQ(affiliates->model()->rowCount(), kAffiliates);
     Control<QComboBox>("cbxQueryType")->setCurrentIndex(3); // all sales
-    ASSERT_TRUE(WaitFor([&] { return !RequestRunning(*Window); }, 60000));
+    Idle();
     // The operator's place: sorted by visitors, one affiliate selected.
     affiliates->sortByColumn(TAffiliatesModel::colVisitors, Qt::DescendingOrder);
     affiliates->selectRow(2);
     const QString selected = affiliates->model()->index(2, 0).data(TRecordListModel::IdRole).toString();
 
-    constexpr int kClients = 3;
-    constexpr int kPerClient = 60;
-    std::atomic<int> running{kClients};
-    std::atomic<int> failed{0};
-    std::vector<std::thread> clients;
-    for (int c = 0; c < kClients; ++c)
-        clients.emplace_back([&, c] {
-            for (int i = 0; i < kPerClient; ++i) {
-                const QString affid = QStringLiteral("a%1").arg((i * 3 + c) % kAffiliates + 1);
-                const QByteArray from = "127.0.0." + QByteArray::number(2 + (i * kClients + c) % 200);
-                QString url;
-                if (i % 3 == 0)
-                    url =
-                        Site->SignedSaleUrl(QStringLiteral("O-%1-%2").arg(c).arg(i), i % 6 == 3 ? "" : affid);
-                else
-                    url = Site->TrackUrl({{"affid", affid}});
-                const TRawReply r = RawRequest(url, from);
-                if (r.Status != 200 && r.Status != 404)
-                    ++failed;
-            }
-            --running;
-        });
+    TCountingClients clients(3, 60, [&](int c, int i) {
+        const QString affid = QStringLiteral("a%1").arg((i * 3 + c) % kAffiliates + 1);
+        if (i % 3 == 0)
+            return Site->SignedSaleUrl(QStringLiteral("O-%1-%2").arg(c).arg(i), i % 6 == 3 ? "" : affid);
+        return Site->TrackUrl({{"affid", affid}});
+    });
     const qsizetype notedBefore = Folder.Read(QStringLiteral("actions.log")).size();
     int ticks = 0;
-    while (running > 0) {
+    while (clients.Running()) {
         Window->LiveTimerTimer();
         ++ticks;
         WaitFor([] { return false; }, 50);
     }
-    for (std::thread& t : clients)
-        t.join();
-    EXPECT_EQ(failed, 0);
+    EXPECT_EQ(clients.Join(), 0);
     Window->LiveTimerTimer();
     EXPECT_GE(ticks, 3) << "too few live refreshes during the load";
     // Every live refresh took the changes alone.

@@ -11,7 +11,6 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QMap>
-#include <QProcess>
 #include <QScopeGuard>
 #include <QTcpSocket>
 #include <QThread>
@@ -135,21 +134,6 @@ struct TMirror {
 class SiteChanges : public TSiteTest
 {
 protected:
-    bool Maria() const { return GetParam() == TSiteDb::MariaDb; }
-
-    void TearDown() override
-    {
-        if (Site) {
-            Site->SetWebOptions({}, 0);
-            EXPECT_TRUE(Site->StartWeb()) << Site->Error().toStdString();
-        }
-    }
-    void RestartWeb(const QStringList& ini, int workers)
-    {
-        Site->SetWebOptions(ini, workers);
-        ASSERT_TRUE(Site->StartWeb()) << Site->Error().toStdString();
-    }
-
     // One POST on a connection of its own, with exactly these request
     // headers, as the bytes came (compressed or not).
     TRawReply RawPost(const TPostFields& fields, const QByteArray& acceptEncoding)
@@ -469,38 +453,21 @@ TEST_P(SiteChanges, RefreshesUnderConcurrentCountingEndWhereAReloadDoes)
 
     // Counting from several clients at once: sales through the affiliates
     // and direct ones, visits and subscribes from many addresses.
-    constexpr int kClients = 3;
-    constexpr int kPerClient = 90;
-    std::atomic<int> running{kClients};
-    std::atomic<int> failed{0};
-    std::vector<std::thread> clients;
-    for (int c = 0; c < kClients; ++c)
-        clients.emplace_back([&, c] {
-            for (int i = 0; i < kPerClient; ++i) {
-                const QString affid = QStringLiteral("a%1").arg((i * 7 + c) % kAffiliates + 1);
-                const QByteArray from = "127.0.0." + QByteArray::number(2 + (i * kClients + c) % 200);
-                QString url;
-                switch (i % 4) {
-                case 0:
-                case 1:
-                    url =
-                        Site->SignedSaleUrl(QStringLiteral("L-%1-%2").arg(c).arg(i), i % 8 == 1 ? "" : affid);
-                    break;
-                case 2:
-                    url = Site->TrackUrl({{"affid", affid}});
-                    break;
-                default:
-                    url = Site->TrackUrl({{"affid", affid}, {"event", "subscribe"}});
-                }
-                const TRawReply r = RawRequest(url, from);
-                if (r.Status != 200 && r.Status != 404)
-                    ++failed;
-            }
-            --running;
-        });
+    TCountingClients clients(3, 90, [&](int c, int i) {
+        const QString affid = QStringLiteral("a%1").arg((i * 7 + c) % kAffiliates + 1);
+        switch (i % 4) {
+        case 0:
+        case 1:
+            return Site->SignedSaleUrl(QStringLiteral("L-%1-%2").arg(c).arg(i), i % 8 == 1 ? "" : affid);
+        case 2:
+            return Site->TrackUrl({{"affid", affid}});
+        default:
+            return Site->TrackUrl({{"affid", affid}, {"event", "subscribe"}});
+        }
+    });
     // Meanwhile the operator works, and both programs refresh by changes.
     int round = 0;
-    while (running > 0) {
+    while (clients.Running()) {
         Refresh(mine);
         Refresh(all);
         switch (round++) {
@@ -527,9 +494,7 @@ TEST_P(SiteChanges, RefreshesUnderConcurrentCountingEndWhereAReloadDoes)
             break;
         }
     }
-    for (std::thread& t : clients)
-        t.join();
-    EXPECT_EQ(failed, 0) << Site->WebLog().toStdString();
+    EXPECT_EQ(clients.Join(), 0) << Site->WebLog().toStdString();
     Refresh(mine);
     Refresh(all);
     EXPECT_GT(round, 5) << "too few refreshes during the load";
@@ -611,26 +576,11 @@ TEST_P(SiteChanges, DatabaseWithoutMarksCountsAsBeforeUntilUpgraded)
     EXPECT_FALSE(Body("20").contains("changes")) << Body("20").toStdString();
     EXPECT_NE(Body("30", {{"cursor", ""}, {"querytype", "3"}, {"reftype", ""}}).left(4), "\"R\",");
 
-    if (Maria()) {
-        ASSERT_TRUE(Site->Exec(
-            "GRANT ALTER, INDEX, CREATE, CREATE ROUTINE, ALTER ROUTINE ON `tallyfair`.* TO 'tf_site'@'%'"));
-    }
-    const auto upgrade = [&] {
-        QProcess php;
-        php.setWorkingDirectory(Site->DocRoot());
-        php.setProcessChannelMode(QProcess::MergedChannels);
-        php.start("php", {"upgrade.php"});
-        EXPECT_TRUE(php.waitForFinished(60000) && php.exitCode() == 0);
-        return QString::fromLocal8Bit(php.readAll());
-    };
-    const QString first = upgrade();
+    const QByteArray grants = "ALTER, INDEX, CREATE, CREATE ROUTINE, ALTER ROUTINE";
+    const QString first = RunUpgrade(grants);
     EXPECT_TRUE(first.contains("added the table tf_changes")) << first.toStdString();
     EXPECT_TRUE(first.contains("added tf_sales.changed")) << first.toStdString();
-    EXPECT_FALSE(upgrade().contains("added"));
-    if (Maria()) {
-        ASSERT_TRUE(Site->Exec("REVOKE ALTER, INDEX, CREATE, CREATE ROUTINE, ALTER ROUTINE ON `tallyfair`.* "
-                               "FROM 'tf_site'@'%'"));
-    }
+    EXPECT_FALSE(RunUpgrade(grants).contains("added"));
     EXPECT_TRUE(Body("20").contains("changes"));
     // From the first cursor on, changes are marked.
     TMirror m;

@@ -14,9 +14,9 @@
 #include <QNetworkRequest>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QUrlQuery>
 #include <csignal>
@@ -431,7 +431,8 @@ QString TSiteServer::OlderScriptsFolder()
     static const bool taken = [] {
         for (const char* script : {"actions.php", "tracking-lib.php"}) {
             QProcess git;
-            git.start("git", {"-C", SourceDir(), "show", QStringLiteral("%1:server/%2").arg(kCommit, script)});
+            git.start("git",
+                      {"-C", SourceDir(), "show", QStringLiteral("%1:server/%2").arg(kCommit, script)});
             QFile out(folder.filePath(script));
             if (!git.waitForFinished(30000) || git.exitCode() != 0 || !out.open(QIODevice::WriteOnly) ||
                 out.write(git.readAllStandardOutput()) <= 0)
