@@ -1,7 +1,6 @@
 // The site's history extension on both databases: sales in a time range
 // (action 21), counters per hour and per affiliate (22, 23) kept by
-// track.php and by deleting sales, the upgrade that adds them, and an older
-// site that has none of it.
+// track.php and by deleting sales, and the upgrade that adds them.
 #include "SiteFixture.h"
 #include "tracking/TrackingProtocol.h"
 
@@ -277,18 +276,6 @@ TEST_P(History, TrendOfEveryAffiliateIsSummedOnceAndForgottenOnChange)
     EXPECT_EQ(Hours("all"), Rec({"2026-01-01 10:00:00", "1", "2", "10", "8"}) + "OK");
     EXPECT_EQ(Body("5", {{"deleteids", "all"}}), "OK");
     EXPECT_EQ(Hours("all"), Rec({"2026-01-01 10:00:00", "0", "2", "10", "8"}) + "OK");
-}
-
-TEST_P(History, OlderSiteHasNoExtensionAndStillServesTheEightActions)
-{
-    const TOlderSite older(*Site);
-    ASSERT_TRUE(older.Started) << Site->Error().toStdString();
-    EXPECT_TRUE(TrackingProtocol::DecodeExtensions(QString::fromLatin1(Body("20"))).isEmpty());
-    EXPECT_FALSE(Body("21", {{"querytype", "3"}, {"reftype", ""}, {"from", ""}, {"to", ""}}).contains("OK"));
-    const QByteArray a = Add("Ann", "annb");
-    const QByteArray s = AddSale(a, "ORD-1");
-    EXPECT_EQ(Body("4", {{"querytype", "3"}, {"reftype", ""}}), Rec({s, "Ann", "ORD-1"}) + "OK");
-    EXPECT_EQ(Body("5", {{"deleteids", s}}), "OK");
 }
 
 INSTANTIATE_TEST_SUITE_P(Db, History, ::testing::Values(TSiteDb::Sqlite, TSiteDb::MariaDb), SiteDbParamName);
