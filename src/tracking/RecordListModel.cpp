@@ -123,14 +123,7 @@ void TRecordListModel::SetTimeField(int Field, const QString& Header)
     TimeHeader = Header;
     Rows = TRecordTable(FieldsPerRow());
     Times.clear();
-    RankCache.clear();
-    NameOrder.clear();
-    NameOrder.clear();
-    Totals = SumCounters(Rows, CounterFields());
-    FirstRanks.clear();
-    FirstRankCount = 0;
-    View.clear();
-    ApplyFind();
+    DeriveFromRows();
     endResetModel();
 }
 
@@ -179,15 +172,19 @@ void TRecordListModel::SetRows(TRecordTable Records)
     MarkedUntil.clear();
     MarkTimer->stop();
     Rows = std::move(Records);
-    RankCache.clear();
-    NameOrder.clear();
+    DeriveFromRows();
+    endResetModel();
+}
+
+void TRecordListModel::DeriveFromRows()
+{
+    ForgetOrders();
     Totals = SumCounters(Rows, CounterFields());
     FirstRanks = Headers.isEmpty() ? std::vector<quint32>() : Ranks(0, FirstRankCount);
     FirstRanksStale = false;
     FindMaxId();
     View = OrderedRows();
     ApplyFind();
-    endResetModel();
 }
 
 std::vector<quint32> TRecordListModel::CounterRanks(int Field, quint32& Count) const
@@ -493,13 +490,7 @@ TRecordListModel::TMerge TRecordListModel::Merge(TRecordTable Upserts, const QSt
     Rows = std::move(merged);
     if (timed)
         Times = std::move(mergedTimes);
-    ForgetOrders();
-    Totals = SumCounters(Rows, CounterFields());
-    FirstRanks = Headers.isEmpty() ? std::vector<quint32>() : Ranks(0, FirstRankCount);
-    FirstRanksStale = false;
-    FindMaxId();
-    View = OrderedRows();
-    ApplyFind();
+    DeriveFromRows();
 
     QHash<quint32, qint64> marks;
     for (auto m = MarkedUntil.cbegin(); m != MarkedUntil.cend(); ++m)

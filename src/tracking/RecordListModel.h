@@ -204,6 +204,9 @@ private:
                        const std::vector<qint64>& AddedTimes);
     // After Rows has changed: the orders worked out for the old rows go.
     void ForgetOrders();
+    // After Rows has been replaced: the totals, the order, the shown rows
+    // and the highest id, worked out anew.
+    void DeriveFromRows();
     // The persistent indexes before a merge, and their stored rows.
     struct THeldRows {
         QModelIndexList From;
