@@ -34,14 +34,7 @@ protected:
         TSiteTest::TearDown();
     }
     template <class T> T* Control(const char* name) { return Find<T>(Window.get(), name); }
-    QStringList Column(const char* List, int C)
-    {
-        QStringList out;
-        const QAbstractItemModel* m = Control<QTableView>(List)->model();
-        for (int r = 0; r < m->rowCount(); ++r)
-            out << m->index(r, C).data().toString();
-        return out;
-    }
+    QStringList Column(const char* List, int C) { return ColumnTexts(Window.get(), List, C); }
     // Until the window has no request running.
     void Idle()
     {

@@ -98,14 +98,7 @@ struct HistoryWindow : TMainWindowTest {
         }
         ASSERT_TRUE(WaitFor([&] { return !RequestRunning(*Window); }));
     }
-    QStringList Column(const char* List, int C)
-    {
-        QStringList out;
-        const QAbstractItemModel* m = Control<QTableView>(List)->model();
-        for (int r = 0; r < m->rowCount(); ++r)
-            out << m->index(r, C).data().toString();
-        return out;
-    }
+    QStringList Column(const char* List, int C) { return ColumnTexts(Window.get(), List, C); }
 };
 
 TEST_F(HistoryWindow, TheRangeSendsLocalDaysAndTheListsShowTheRange)

@@ -4,6 +4,7 @@
 #include "app/FMain.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
@@ -98,6 +99,17 @@ void TModalPilot::Poll()
         if (target)
             handler(target);
     });
+}
+
+QStringList ColumnTexts(const QObject* root, const char* list, int column)
+{
+    QStringList out;
+    if (const auto* view = Find<QAbstractItemView>(root, list)) {
+        const QAbstractItemModel* m = view->model();
+        for (int r = 0; r < m->rowCount(); ++r)
+            out << m->index(r, column).data().toString();
+    }
+    return out;
 }
 
 } // namespace tftest

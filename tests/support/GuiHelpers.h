@@ -23,6 +23,9 @@ template <class T> T* Find(const QObject* root, const char* name)
     return w;
 }
 
+// The texts of one column of a list window, top to bottom.
+QStringList ColumnTexts(const QObject* root, const char* list, int column);
+
 // Shows the main window and waits until its start-up sequence (news, update
 // check, first load of the lists) has run; false when it did not within
 // TimeoutMs.
