@@ -100,24 +100,11 @@ TEST(DateRange, EveryEntryNamesItsDays)
     EXPECT_EQ(RangeOf(rkLastMonth, QDate(2027, 3, 31), Berlin).Days(), 28);
 }
 
-TEST(WireInstant, ReadsOnlyTheSitesFormatAndWritesItBack)
+TEST(WireInstant, EveryByteOfTheTextIsCheckedAsQtWouldReadIt)
 {
     const QDateTime t(QDate(2026, 12, 31), QTime(23, 59, 59), Qt::UTC);
     EXPECT_EQ(WireInstant(t), QStringLiteral("2026-12-31 23:59:59"));
-    EXPECT_EQ(ParseWireInstant("2026-12-31 23:59:59"), t.toSecsSinceEpoch());
-    EXPECT_EQ(ParseWireInstant("\"1970-01-01 00:00:00\""), 0);
-    EXPECT_EQ(ParseWireInstant("1969-12-31 23:59:59"), -1);
-    EXPECT_EQ(ParseWireInstant("2024-02-29 12:00:00"),
-              QDateTime(QDate(2024, 2, 29), QTime(12, 0), Qt::UTC).toSecsSinceEpoch());
-    for (const char* bad :
-         {"", "2026-12-31", "2026-12-31T23:59:59", "2026-13-01 00:00:00", "2026-02-29 00:00:00",
-          "2026-04-31 00:00:00", "2026-01-01 24:00:00", "2026-01-01 00:60:00", "2026-01-01 00:00:60",
-          "2026-01-0a 00:00:00", "2026-01-01 00:00:00 ", " 2026-01-01 00:00:00"})
-        EXPECT_FALSE(ParseWireInstant(bad).has_value()) << bad;
-}
-
-TEST(WireInstant, EveryByteOfTheTextIsCheckedAsQtWouldReadIt)
-{
+    EXPECT_EQ(ParseWireInstant(WireInstant(t).toLatin1()), t.toSecsSinceEpoch());
     // What the text means, read the slow way: digits and separators in
     // their places, and a date and time Qt takes as valid.
     const auto plainly = [](const QByteArray& T) -> std::optional<qint64> {
@@ -137,7 +124,12 @@ TEST(WireInstant, EveryByteOfTheTextIsCheckedAsQtWouldReadIt)
     };
     QList<QByteArray> texts = {"0001-01-01 00:00:00", "1900-02-28 23:59:59", "1900-02-29 00:00:00",
                                "2000-02-29 00:00:00", "2100-02-29 00:00:00", "9999-12-31 23:59:59",
-                               "2026-00-10 10:00:00", "2026-10-00 10:00:00", "2026-06-30 19:59:59"};
+                               "2026-00-10 10:00:00", "2026-10-00 10:00:00", "2026-06-30 19:59:59",
+                               "1969-12-31 23:59:59", "2024-02-29 12:00:00", "2026-02-29 00:00:00",
+                               "2026-04-31 00:00:00", "2026-01-01 24:00:00", "2026-01-01 00:60:00",
+                               "2026-01-01 00:00:60", "2026-13-01 00:00:00", "",
+                               "2026-12-31",          "2026-12-31T23:59:59", "2026-01-01 00:00:00 ",
+                               " 2026-01-01 00:00:00"};
     QRandomGenerator random(11);
     for (int i = 0; i < 300; ++i)
         texts << QDateTime(QDate(1 + int(random.bounded(9999)), 1, 1), QTime(0, 0), Qt::UTC)
