@@ -525,6 +525,26 @@ QList<QStringList> RowsOf(const TRecordListModel& M)
 // A merge must leave the list exactly as a full load of the new records
 // would (rows, order, totals, under any sort and find text), while the
 // selection stays on its records.
+// Count changes to Site's records as the site sends them: each id once, in
+// id order (new ones after the old, as ids grow), ids below Top; every other
+// round only new records, as most live refreshes of the sales bring. Site
+// takes them too.
+template <class F>
+void RandomChanges(QRandomGenerator& Rng, int Round, int Count, int Top, QMap<int, QStringList>& Site,
+                   QMap<int, QStringList>& Upserts, QStringList& Removed, F Make)
+{
+    const int lowest = Round % 2 ? Site.lastKey() + 1 : 1;
+    for (int k = 0; k < Count; ++k) {
+        const int id = int(Rng.bounded(lowest, Top));
+        if (lowest == 1 && Rng.bounded(3) == 0 && Site.contains(id) && !Upserts.contains(id)) {
+            Removed << QString::number(id);
+            Site.remove(id);
+        } else if (!Removed.contains(QString::number(id)) && (lowest == 1 || !Site.contains(id))) {
+            Site[id] = Upserts[id] = Make(id);
+        }
+    }
+}
+
 TEST(ListMerge, EqualsAFullLoadAndKeepsPersistentIndexesOnTheirRecords)
 {
     QRandomGenerator rng(26);
@@ -549,22 +569,10 @@ TEST(ListMerge, EqualsAFullLoadAndKeepsPersistentIndexesOnTheirRecords)
         for (const auto& i : held)
             heldIds << merged.IdAt(i.row());
 
-        // As the site sends them: each id once, in id order (new ones after
-        // the old, as ids grow).
         QMap<int, QStringList> upserts;
         QStringList removed;
-        // Every other round only new records, as most live refreshes of the
-        // sales bring.
-        const int lowest = round % 2 ? 61 : 1;
-        for (int k = 0; k < 12; ++k) {
-            const int id = int(rng.bounded(lowest, 75));
-            if (lowest == 1 && rng.bounded(3) == 0 && site.contains(id) && !upserts.contains(id)) {
-                removed << QString::number(id);
-                site.remove(id);
-            } else if (!removed.contains(QString::number(id)) && (lowest == 1 || !site.contains(id))) {
-                site[id] = upserts[id] = RandomAffiliate(rng, id);
-            }
-        }
+        RandomChanges(rng, round, 12, 75, site, upserts, removed,
+                      [&](int id) { return RandomAffiliate(rng, id); });
         merged.MergeRows(Records(7, upserts.values()), removed);
         loaded.SetRows(Records(7, site.values()));
         ASSERT_EQ(RowsOf(merged), RowsOf(loaded)) << "round " << round;
@@ -647,16 +655,7 @@ TEST(ListMerge, DatedSalesKeepTheirTimesAndSortLikeAFullLoad)
         merged.sort(TSalesModel::colDate, order);
         QMap<int, QStringList> upserts;
         QStringList removed;
-        const int lowest = round % 2 ? 41 : 1;
-        for (int k = 0; k < 8; ++k) {
-            const int id = int(rng.bounded(lowest, 50));
-            if (lowest == 1 && rng.bounded(3) == 0 && site.contains(id) && !upserts.contains(id)) {
-                removed << QString::number(id);
-                site.remove(id);
-            } else if (!removed.contains(QString::number(id)) && (lowest == 1 || !site.contains(id))) {
-                site[id] = upserts[id] = sale(id);
-            }
-        }
+        RandomChanges(rng, round, 8, 50, site, upserts, removed, sale);
         merged.MergeRows(Records(4, upserts.values()), removed);
         loaded.SetRows(Records(4, site.values()));
         loaded.sort(TSalesModel::colDate, order);
